@@ -1,0 +1,113 @@
+#include "cli/command_table.h"
+
+#include <cstring>
+
+#include "device/discovery_commands.h"
+
+// clang-format off
+const command_row command_table[k_command_count] = {
+    {"help", 2, precheck::help, nullptr},  // 0
+    {"scan", 2, precheck::none, cmd_scan},  // 1
+    {"dev_scan", 2, precheck::none, cmd_dev_scan},  // 2
+    {"query", 3, precheck::query, cmd_query},  // 3
+    {"get_api_ver", 2, precheck::none, nullptr},  // 4
+    {"get_uuid", 3, precheck::device, nullptr},  // 5
+    {"set_cust_page", 4, precheck::device, nullptr},  // 6
+    {"get_cust_page", 3, precheck::device, nullptr},  // 7
+    {"fw_ver", 3, precheck::device, nullptr},  // 8
+    {"fw_restart", 4, precheck::device, nullptr},  // 9
+    {"set_disk_speed", 4, precheck::device, nullptr},  // 10
+    {"get_disk_speed", 3, precheck::device, nullptr},  // 11
+    {"set_bridge_rw_md", 4, precheck::device, nullptr},  // 12
+    {"get_bridge_rw_md", 3, precheck::device, nullptr},  // 13
+    {"get_usb_speed", 3, precheck::device, nullptr},  // 14
+    {"get_ips_threshold", 3, precheck::device, nullptr},  // 15
+    {"set_disk_hotplug_dis", 3, precheck::device, nullptr},  // 16
+    {"i2c_init", 7, precheck::device, nullptr},  // 17
+    {"i2c_write", 6, precheck::device, nullptr},  // 18
+    {"i2c_read", 6, precheck::device, nullptr},  // 19
+    {"i2c_read_wf", 7, precheck::device, nullptr},  // 20
+    {"pg_read", 3, precheck::device, nullptr},  // 21
+    {"pg_write", 4, precheck::device, nullptr},  // 22
+    {"pg_set_usb_speed", 4, precheck::device, nullptr},  // 23
+    {"pg_get_usb_speed", 3, precheck::device, nullptr},  // 24
+    {"pg_set_sn", 4, precheck::device, nullptr},  // 25
+    {"pg_get_sn", 3, precheck::device, nullptr},  // 26
+    {"pg_set_vid", 4, precheck::device, nullptr},  // 27
+    {"pg_get_vid", 3, precheck::device, nullptr},  // 28
+    {"pg_set_pid", 4, precheck::device, nullptr},  // 29
+    {"pg_get_pid", 3, precheck::device, nullptr},  // 30
+    {"fwupdate", 7, precheck::device, nullptr},  // 31
+    {"nvme_cmd_timeout", 4, precheck::nvme, nullptr},  // 32
+    {"nvme_get_id", 3, precheck::nvme, nullptr},  // 33
+    {"nvme_get_smart_log", 3, precheck::nvme, nullptr},  // 34
+    {"nvme_get_log", 4, precheck::disk, nullptr},  // 35
+    {"nvme_get_temp_thres", 3, precheck::nvme, nullptr},  // 36
+    {"nvme_rw_test", 3, precheck::nvme, nullptr},  // 37
+    {"nvme_fw_download", 6, precheck::nvme, nullptr},  // 38
+    {"nvme_fw_activate", 5, precheck::nvme, nullptr},  // 39
+    {"nvme_format", 5, precheck::nvme, nullptr},  // 40
+    {"nvme_sanitize", 9, precheck::nvme, nullptr},  // 41
+    {"nvme_aspm_dis", 3, precheck::nvme, nullptr},  // 42
+    {"nvme_pws", 4, precheck::nvme, nullptr},  // 43
+    {"nvme_lowpw_dis", 3, precheck::nvme, nullptr},  // 44
+    {"pcie_read_conf", 5, precheck::pcie, nullptr},  // 45
+    {"pcie_write_conf", 5, precheck::disk, nullptr},  // 46
+    {"pcie_read_mem", 5, precheck::disk, nullptr},  // 47
+    {"pcie_write_mem", 5, precheck::disk, nullptr},  // 48
+    {"pcie_get_link_status", 3, precheck::pcie, nullptr},  // 49
+    {"pcie_get_link_cap", 3, precheck::pcie, nullptr},  // 50
+    {"ata_get_smart_log", 3, precheck::sata, nullptr},  // 51
+    {"ata_set_feature", 5, precheck::sata, nullptr},  // 52
+    {"gpio_init", 5, precheck::device, nullptr},  // 53
+    {"gpio_set", 5, precheck::device, nullptr},  // 54
+    {"gpio_get", 4, precheck::device, nullptr},  // 55
+    {"led_set_mode", 6, precheck::led, nullptr},  // 56
+    {"led_get_mode", 5, precheck::led, nullptr},  // 57
+    {"led_set_row", 6, precheck::led, nullptr},  // 58
+    {"led_get_row", 5, precheck::led, nullptr},  // 59
+    {"led_set_color", 7, precheck::led, nullptr},  // 60
+    {"led_get_color", 6, precheck::led, nullptr},  // 61
+    {"led_set_ramp", 6, precheck::led, nullptr},  // 62
+    {"led_get_ramp", 5, precheck::led, nullptr},  // 63
+    {"led_set_stable", 6, precheck::led, nullptr},  // 64
+    {"led_get_stable", 5, precheck::led, nullptr},  // 65
+    {"led_set_cycle", 6, precheck::led, nullptr},  // 66
+    {"led_get_cycle", 5, precheck::led, nullptr},  // 67
+    {"led_set_bright", 4, precheck::led, nullptr},  // 68
+    {"led_get_bright", 3, precheck::led, nullptr},  // 69
+    {"led_get_rgb_num", 3, precheck::led, nullptr},  // 70
+    {"led_get_sup_argb", 3, precheck::led, nullptr},  // 71
+    {"led_get_sup_aura", 3, precheck::led, nullptr},  // 72
+    {"led_get_sup_mystic", 3, precheck::led, nullptr},  // 73
+    {"led_get_sup_gbt", 3, precheck::led, nullptr},  // 74
+    {"led_set_rgb_direct", 5, precheck::led, nullptr},  // 75
+    {"led_set_app_ctl", 4, precheck::led, nullptr},  // 76
+    {"led_get_app_ctl", 3, precheck::led, nullptr},  // 77
+    {"led_set_eff_always_on", 4, precheck::led, nullptr},  // 78
+    {"led_set_eff_blink", 5, precheck::led, nullptr},  // 79
+    {"led_set_eff_breathe", 5, precheck::led, nullptr},  // 80
+    {"led_set_eff_spectrum", 4, precheck::led, nullptr},  // 81
+    {"led_set_eff_scroll", 5, precheck::led, nullptr},  // 82
+    {"led_set_eff_rainbow_scroll", 4, precheck::led, nullptr},  // 83
+    {"led_set_eff_running_water", 5, precheck::led, nullptr},  // 84
+    {"led_set_eff_sliding", 4, precheck::led, nullptr},  // 85
+    {"led_set_eff_newton_cradle", 4, precheck::led, nullptr},  // 86
+    {"led_set_eff_meteor", 5, precheck::led, nullptr},  // 87
+    {"uart_init", 5, precheck::device, nullptr},  // 88
+    {"uart_tx", 6, precheck::device, nullptr},  // 89
+    {"uart_rx", 3, precheck::device, nullptr},  // 90
+    {"uart_rx_cnt", 3, precheck::device, nullptr},  // 91
+    {"uart_clear_buf", 3, precheck::disk, nullptr},  // 92
+    {"raid_set_mode", 4, precheck::device, nullptr},  // 93
+    {"raid_get_mode", 3, precheck::device, nullptr},  // 94
+};
+// clang-format on
+
+int find_command(const char* word) {
+    if (word == nullptr) return -1;
+    for (int row = 0; row < k_command_count; ++row) {
+        if (std::strcmp(command_table[row].name, word) == 0) return row;
+    }
+    return -1;
+}

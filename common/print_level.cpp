@@ -1,0 +1,5 @@
+#include "common/print_level.h"
+
+int32_t print_level = 0;
+
+void set_print_level(int32_t level) { print_level = level; }

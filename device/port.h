@@ -1,0 +1,60 @@
+// The platform port: the only interface between the tool and the operating system.
+//
+// Every binary links exactly one definition of these functions: the Linux port
+// (device/linux), the Windows port (device/windows), the lab's emulated machine (lab/)
+// or the scripted fake port of the unit tests. Retries, alignment and status
+// precedence live above this interface, in scsi_send.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// An open device path. Each port defines the structure for itself.
+struct port_handle;
+
+// One pass-through request: a 16-byte command block and at most one data phase.
+struct port_request {
+    uint8_t cdb[16] = {};
+    void* buffer = nullptr;     // data source or destination; null when length is 0
+    uint32_t length = 0;        // data phase length in bytes
+    bool data_in = false;       // true: device to host; false: host to device (or no data)
+    uint32_t timeout_s = 10;
+    uint8_t scsi_status = 0;    // filled by the port
+    uint8_t sense[32] = {};     // filled by the port (fixed-format sense data)
+};
+
+// One candidate path of a scan, in the order the scan tries them.
+struct port_candidate_path {
+    std::string path;
+    bool volume = false;        // true for a volume path, false for a physical drive
+};
+
+// Opens a path for reading and writing, shared. Null when it does not open.
+port_handle* port_open(const char* path);
+
+// Closes a handle returned by port_open. Null is ignored.
+void port_close(port_handle* handle);
+
+// Sends one request. Returns 0 when the request was carried out (the SCSI status and
+// sense are then in the request), else the operating system's error code (nonzero).
+int port_pass_through(port_handle* handle, port_request* request);
+
+// True when an error code of port_pass_through is the transient "general failure"
+// that is worth sending the same request again for.
+bool port_is_general_failure(int os_error);
+
+// Asks the bus type of an open path. Returns false when the question itself fails.
+bool port_query_bus_is_usb(port_handle* handle, bool* is_usb);
+
+// The ordered list of paths a scan tries.
+std::vector<port_candidate_path> port_candidate_paths();
+
+// Time: every wait and clock read of the tool goes through these two.
+void port_sleep_ms(uint32_t milliseconds);
+int64_t port_time_s();
+
+// One extra thread, started and later joined (and released) by its starter.
+struct port_thread;
+port_thread* port_thread_start(void (*body)(void*), void* argument);
+void port_thread_join(port_thread* thread);

@@ -1,0 +1,148 @@
+#include "tests/unit/fake_port.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <thread>
+
+struct port_handle {
+    std::string path;
+};
+
+namespace fake {
+namespace {
+
+struct state {
+    std::vector<device_entry> devices;
+    std::vector<port_candidate_path> candidates;
+    std::deque<answer> script;
+    std::vector<sent_request> requests;
+    std::vector<std::string> events;
+    size_t unexpected = 0;
+    int open = 0;
+};
+
+state& the() {
+    static state s;
+    return s;
+}
+
+const device_entry* find_device(const std::string& path) {
+    for (const auto& d : the().devices) {
+        if (d.path == path) return &d;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+void reset() { the() = state{}; }
+void add_device(const device_entry& device) { the().devices.push_back(device); }
+void set_candidates(const std::vector<port_candidate_path>& candidates) { the().candidates = candidates; }
+void script(const answer& a) { the().script.push_back(a); }
+void script_ok(const std::vector<uint8_t>& data) { script(answer{.data = data}); }
+void script_os_error(int os_error, int times) {
+    for (int i = 0; i < times; ++i) script(answer{.os_error = os_error});
+}
+const std::vector<sent_request>& requests() { return the().requests; }
+const std::vector<std::string>& events() { return the().events; }
+size_t unused_answers() { return the().script.size(); }
+size_t unexpected_requests() { return the().unexpected; }
+int open_handles() { return the().open; }
+
+std::string hex(const uint8_t* bytes, size_t count) {
+    std::string out;
+    char cell[4];
+    for (size_t i = 0; i < count; ++i) {
+        std::snprintf(cell, sizeof cell, i == 0 ? "%02X" : " %02X", bytes[i]);
+        out += cell;
+    }
+    return out;
+}
+
+std::string hex(const cdb16& cdb) { return hex(cdb.data(), cdb.size()); }
+
+cdb16 cdb_from_hex(const std::string& text) {
+    cdb16 cdb{};
+    size_t i = 0;
+    for (size_t pos = 0; pos + 1 < text.size() && i < cdb.size(); pos += 3) {
+        cdb[i++] = static_cast<uint8_t>(std::stoul(text.substr(pos, 2), nullptr, 16));
+    }
+    return cdb;
+}
+
+}  // namespace fake
+
+port_handle* port_open(const char* path) {
+    const fake::device_entry* device = fake::find_device(path);
+    fake::the().events.push_back(std::string("OPEN ") + path + (device ? " ok" : " fail"));
+    if (device == nullptr) return nullptr;
+    ++fake::the().open;
+    return new port_handle{path};
+}
+
+void port_close(port_handle* handle) {
+    if (handle == nullptr) return;
+    fake::the().events.push_back("CLOSE " + handle->path);
+    --fake::the().open;
+    delete handle;
+}
+
+int port_pass_through(port_handle* handle, port_request* request) {
+    fake::sent_request sent;
+    sent.path = handle->path;
+    std::memcpy(sent.cdb.data(), request->cdb, 16);
+    sent.data_in = request->data_in;
+    sent.length = request->length;
+    sent.buffer_address = reinterpret_cast<uintptr_t>(request->buffer);
+    sent.buffer_null = request->buffer == nullptr;
+    if (!request->data_in && request->buffer != nullptr) {
+        const auto* p = static_cast<const uint8_t*>(request->buffer);
+        sent.data_out.assign(p, p + request->length);
+    }
+    fake::the().requests.push_back(sent);
+
+    if (fake::the().script.empty()) {
+        ++fake::the().unexpected;
+        return fake::k_access_denied;
+    }
+    const fake::answer a = fake::the().script.front();
+    fake::the().script.pop_front();
+    request->scsi_status = a.scsi_status;
+    std::memset(request->sense, 0, sizeof request->sense);
+    std::memcpy(request->sense, a.sense.data(), std::min(a.sense.size(), sizeof request->sense));
+    if (a.os_error != 0) return a.os_error;
+    if (request->data_in && request->buffer != nullptr && a.scsi_status == 0) {
+        std::memcpy(request->buffer, a.data.data(), std::min<size_t>(a.data.size(), request->length));
+    }
+    return 0;
+}
+
+bool port_is_general_failure(int os_error) { return os_error == fake::k_general_failure; }
+
+bool port_query_bus_is_usb(port_handle* handle, bool* is_usb) {
+    const fake::device_entry* device = fake::find_device(handle->path);
+    const bool ok = device != nullptr && !device->query_fails;
+    *is_usb = ok && device->usb;
+    fake::the().events.push_back("QUERY " + handle->path + (ok ? (*is_usb ? " bus=usb" : " bus=other") : " fail"));
+    return ok;
+}
+
+std::vector<port_candidate_path> port_candidate_paths() { return fake::the().candidates; }
+
+void port_sleep_ms(uint32_t) {}
+
+int64_t port_time_s() { return 0; }
+
+struct port_thread {
+    std::thread thread;
+};
+
+port_thread* port_thread_start(void (*body)(void*), void* argument) { return new port_thread{std::thread(body, argument)}; }
+
+void port_thread_join(port_thread* thread) {
+    if (thread == nullptr) return;
+    thread->thread.join();
+    delete thread;
+}
