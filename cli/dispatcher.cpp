@@ -47,6 +47,16 @@ count_result count_words(int row, int argc, char** argv) {
     return result;
 }
 
+// Runs the row's handler; a row whose family is not part of this build says so, after the
+// same device preparation its handler would have had.
+void run_handler(const command_row& row, command_context& ctx) {
+    if (row.handler == nullptr) {
+        std::printf("%s is not available in this build\n", ctx.command());
+        return;
+    }
+    row.handler(ctx);
+}
+
 bool needs_disk(precheck cls) {
     return cls == precheck::disk || cls == precheck::query || cls == precheck::nvme || cls == precheck::pcie ||
            cls == precheck::sata;
@@ -108,7 +118,7 @@ void prepare_and_run(const command_row& row, int words, char** argv) {
     ctx.status = &status;
     ctx.ident = &ident;
     ctx.ident_ok = ident_ok;
-    row.handler(ctx);
+    run_handler(row, ctx);
 }
 
 }  // namespace
@@ -167,15 +177,11 @@ void run_command_line(int argc, char** argv) {
         print_manual(program, argc == 2 ? nullptr : argv[2], argc == 2);
         return;
     }
-    if (entry.handler == nullptr) {
-        std::printf("%s is not available in this build\n", argv[1]);
-        return;
-    }
     if (entry.cls == precheck::none) {
         command_context ctx;
         ctx.argc = count.words;
         ctx.argv = argv;
-        entry.handler(ctx);
+        run_handler(entry, ctx);
         return;
     }
     prepare_and_run(entry, count.words, argv);
