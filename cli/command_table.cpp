@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "bridge/bridge_info_commands.h"
+#include "bridge/i2c_gpio_commands.h"
+#include "bridge/uart_raid_commands.h"
 #include "device/discovery_commands.h"
 
 // clang-format off
@@ -10,23 +13,23 @@ const command_row command_table[k_command_count] = {
     {"scan", 2, precheck::none, cmd_scan},  // 1
     {"dev_scan", 2, precheck::none, cmd_dev_scan},  // 2
     {"query", 3, precheck::query, cmd_query},  // 3
-    {"get_api_ver", 2, precheck::none, nullptr},  // 4
-    {"get_uuid", 3, precheck::device, nullptr},  // 5
-    {"set_cust_page", 4, precheck::device, nullptr},  // 6
-    {"get_cust_page", 3, precheck::device, nullptr},  // 7
-    {"fw_ver", 3, precheck::device, nullptr},  // 8
-    {"fw_restart", 4, precheck::device, nullptr},  // 9
-    {"set_disk_speed", 4, precheck::device, nullptr},  // 10
-    {"get_disk_speed", 3, precheck::device, nullptr},  // 11
-    {"set_bridge_rw_md", 4, precheck::device, nullptr},  // 12
-    {"get_bridge_rw_md", 3, precheck::device, nullptr},  // 13
-    {"get_usb_speed", 3, precheck::device, nullptr},  // 14
-    {"get_ips_threshold", 3, precheck::device, nullptr},  // 15
-    {"set_disk_hotplug_dis", 3, precheck::device, nullptr},  // 16
-    {"i2c_init", 7, precheck::device, nullptr},  // 17
-    {"i2c_write", 6, precheck::device, nullptr},  // 18
-    {"i2c_read", 6, precheck::device, nullptr},  // 19
-    {"i2c_read_wf", 7, precheck::device, nullptr},  // 20
+    {"get_api_ver", 2, precheck::none, cmd_get_api_ver},  // 4
+    {"get_uuid", 3, precheck::device, cmd_get_uuid},  // 5
+    {"set_cust_page", 4, precheck::device, cmd_set_cust_page},  // 6
+    {"get_cust_page", 3, precheck::device, cmd_get_cust_page},  // 7
+    {"fw_ver", 3, precheck::device, cmd_fw_ver},  // 8
+    {"fw_restart", 4, precheck::device, cmd_fw_restart},  // 9
+    {"set_disk_speed", 4, precheck::device, cmd_set_disk_speed},  // 10
+    {"get_disk_speed", 3, precheck::device, cmd_get_disk_speed},  // 11
+    {"set_bridge_rw_md", 4, precheck::device, cmd_set_bridge_rw_md},  // 12
+    {"get_bridge_rw_md", 3, precheck::device, cmd_get_bridge_rw_md},  // 13
+    {"get_usb_speed", 3, precheck::device, cmd_get_usb_speed},  // 14
+    {"get_ips_threshold", 3, precheck::device, cmd_get_ips_threshold},  // 15
+    {"set_disk_hotplug_dis", 3, precheck::device, cmd_set_disk_hotplug_dis},  // 16
+    {"i2c_init", 7, precheck::device, cmd_i2c_init},  // 17
+    {"i2c_write", 6, precheck::device, cmd_i2c_write},  // 18
+    {"i2c_read", 6, precheck::device, cmd_i2c_read},  // 19
+    {"i2c_read_wf", 7, precheck::device, cmd_i2c_read_wf},  // 20
     {"pg_read", 3, precheck::device, nullptr},  // 21
     {"pg_write", 4, precheck::device, nullptr},  // 22
     {"pg_set_usb_speed", 4, precheck::device, nullptr},  // 23
@@ -59,9 +62,9 @@ const command_row command_table[k_command_count] = {
     {"pcie_get_link_cap", 3, precheck::pcie, nullptr},  // 50
     {"ata_get_smart_log", 3, precheck::sata, nullptr},  // 51
     {"ata_set_feature", 5, precheck::sata, nullptr},  // 52
-    {"gpio_init", 5, precheck::device, nullptr},  // 53
-    {"gpio_set", 5, precheck::device, nullptr},  // 54
-    {"gpio_get", 4, precheck::device, nullptr},  // 55
+    {"gpio_init", 5, precheck::device, cmd_gpio_init},  // 53
+    {"gpio_set", 5, precheck::device, cmd_gpio_set},  // 54
+    {"gpio_get", 4, precheck::device, cmd_gpio_get},  // 55
     {"led_set_mode", 6, precheck::led, nullptr},  // 56
     {"led_get_mode", 5, precheck::led, nullptr},  // 57
     {"led_set_row", 6, precheck::led, nullptr},  // 58
@@ -94,13 +97,13 @@ const command_row command_table[k_command_count] = {
     {"led_set_eff_sliding", 4, precheck::led, nullptr},  // 85
     {"led_set_eff_newton_cradle", 4, precheck::led, nullptr},  // 86
     {"led_set_eff_meteor", 5, precheck::led, nullptr},  // 87
-    {"uart_init", 5, precheck::device, nullptr},  // 88
-    {"uart_tx", 6, precheck::device, nullptr},  // 89
-    {"uart_rx", 3, precheck::device, nullptr},  // 90
-    {"uart_rx_cnt", 3, precheck::device, nullptr},  // 91
-    {"uart_clear_buf", 3, precheck::disk, nullptr},  // 92
-    {"raid_set_mode", 4, precheck::device, nullptr},  // 93
-    {"raid_get_mode", 3, precheck::device, nullptr},  // 94
+    {"uart_init", 5, precheck::device, cmd_uart_init},  // 88
+    {"uart_tx", 6, precheck::device, cmd_uart_tx},  // 89
+    {"uart_rx", 3, precheck::device, cmd_uart_rx},  // 90
+    {"uart_rx_cnt", 3, precheck::device, cmd_uart_rx_cnt},  // 91
+    {"uart_clear_buf", 3, precheck::disk, cmd_uart_clear_buf},  // 92
+    {"raid_set_mode", 4, precheck::device, cmd_raid_set_mode},  // 93
+    {"raid_get_mode", 3, precheck::device, cmd_raid_get_mode},  // 94
 };
 // clang-format on
 
