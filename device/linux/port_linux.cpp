@@ -26,6 +26,7 @@
 #include <ctime>
 #include <string>
 
+#include "device/linux/linux_paths.h"
 #include "device/port.h"
 
 struct port_handle {
@@ -40,44 +41,11 @@ constexpr unsigned k_driver_time_out = 0x06;   // DRIVER_TIMEOUT
 constexpr unsigned k_driver_byte_mask = 0x0F;  // driver byte without its suggestion bits
 constexpr unsigned k_driver_sense = 0x08;      // DRIVER_SENSE: sense data is valid, no error
 
-// The node's name below /dev ("sdb", "sg2", "sr0"), or empty.
-std::string node_name(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// True when a resolved sysfs device path runs through a USB interface
-// (".../usbN/N-M/N-M:1.0/hostK/...").
-bool sysfs_path_is_usb(const std::string& resolved) {
-    size_t pos = 0;
-    while ((pos = resolved.find("/usb", pos)) != std::string::npos) {
-        pos += 4;
-        if (pos < resolved.size() && resolved[pos] >= '0' && resolved[pos] <= '9') return true;
-    }
-    return false;
-}
-
 bool resolve(const std::string& link, std::string* out) {
     char buffer[PATH_MAX];
     if (realpath(link.c_str(), buffer) == nullptr) return false;
     *out = buffer;
     return true;
-}
-
-// Whole-disk names: "sd" followed by letters only; volumes: "sr" followed by digits.
-bool is_whole_disk_name(const std::string& name) {
-    if (name.size() < 3 || name.compare(0, 2, "sd") != 0) return false;
-    return std::all_of(name.begin() + 2, name.end(), [](char c) { return c >= 'a' && c <= 'z'; });
-}
-
-bool is_optical_name(const std::string& name) {
-    if (name.size() < 3 || name.compare(0, 2, "sr") != 0) return false;
-    return std::all_of(name.begin() + 2, name.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-// The kernel's own order: shorter names first ("sdz" before "sdaa", "sr2" before "sr10").
-bool kernel_order(const std::string& a, const std::string& b) {
-    return a.size() != b.size() ? a.size() < b.size() : a < b;
 }
 
 }  // namespace
@@ -127,18 +95,20 @@ int port_pass_through(port_handle* handle, port_request* request) {
 bool port_is_general_failure(int os_error) { return os_error == EIO; }
 
 bool port_query_bus_is_usb(port_handle* handle, bool* is_usb) {
-    const std::string name = node_name(handle->path);
+    // The open node's device number names its sysfs entry exactly, whatever the path's
+    // name (a link, a copy of a node elsewhere); a file that is no device node has no bus.
+    struct stat st;
+    if (::fstat(handle->fd, &st) != 0 || !(S_ISBLK(st.st_mode) || S_ISCHR(st.st_mode))) return false;
+    const char* kind = S_ISBLK(st.st_mode) ? "block" : "char";
+    const std::string by_number = std::string("/sys/dev/") + kind + "/" + std::to_string(major(st.st_rdev)) + ":" +
+                                  std::to_string(minor(st.st_rdev)) + "/device";
     std::string resolved;
-    const bool found = resolve("/sys/class/block/" + name + "/device", &resolved) ||
-                       resolve("/sys/class/scsi_generic/" + name + "/device", &resolved);
-    if (!found) {
-        // A node under another name (a link, a renamed node): find it by its device number.
-        struct stat st;
-        if (::fstat(handle->fd, &st) != 0) return false;
-        const char* kind = S_ISBLK(st.st_mode) ? "block" : "char";
-        const std::string by_number = std::string("/sys/dev/") + kind + "/" + std::to_string(major(st.st_rdev)) +
-                                      ":" + std::to_string(minor(st.st_rdev)) + "/device";
-        if (!resolve(by_number, &resolved)) return false;
+    if (!resolve(by_number, &resolved)) {
+        const std::string name = node_name(handle->path);
+        if (!resolve("/sys/class/block/" + name + "/device", &resolved) &&
+            !resolve("/sys/class/scsi_generic/" + name + "/device", &resolved)) {
+            return false;
+        }
     }
     *is_usb = sysfs_path_is_usb(resolved);
     return true;
