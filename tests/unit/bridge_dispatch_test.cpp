@@ -1,0 +1,76 @@
+// The bridge-services rows reach their handlers through the whole front end.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/command_table.h"
+#include "cli/dispatcher.h"
+#include "common/print_level.h"
+#include "tests/unit/bridge_script.h"
+#include "tests/unit/fake_port.h"
+
+namespace {
+
+using namespace bridge_script;
+
+constexpr const char* k_path = "\\\\.\\PhysicalDrive1";
+
+class BridgeDispatch : public fake_port_test {
+protected:
+    void SetUp() override {
+        fake_port_test::SetUp();
+        set_print_level(0);
+        fake::add_device({.path = k_path});
+    }
+
+    static std::string run(std::vector<std::string> words) {
+        std::vector<char*> argv;
+        for (auto& w : words) argv.push_back(w.data());
+        argv.push_back(nullptr);
+        testing::internal::CaptureStdout();
+        run_command_line(static_cast<int>(words.size()), argv.data());
+        return testing::internal::GetCapturedStdout();
+    }
+};
+
+TEST_F(BridgeDispatch, EveryRowOfTheFamiliesHasAHandler) {
+    const int rows[] = {4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18,
+                        19, 20, 53, 54, 55, 88, 89, 90, 91, 92, 93, 94};
+    for (int row : rows) EXPECT_NE(command_table[row].handler, nullptr) << command_table[row].name;
+}
+
+TEST_F(BridgeDispatch, ApiVersionNeedsNoDevice) {
+    EXPECT_EQ(run({"mvbridge", "get_api_ver"}), "1.2.3.905\n");
+    EXPECT_TRUE(fake::requests().empty());
+}
+
+TEST_F(BridgeDispatch, DeviceRowRunsAfterThePreparation) {
+    script_device_prep();
+    fake::script_ok({1});
+    EXPECT_EQ(run({"mvbridge", "gpio_get", k_path, "9"}), "gpio9 value = 1\n");
+    ASSERT_EQ(fake::requests().size(), 6u);
+    EXPECT_EQ(fake::hex(fake::requests()[5].cdb), "E2 00 00 00 C5 09 00 00 00 00 00 00 01 00 00 00");
+}
+
+TEST_F(BridgeDispatch, UartClearReadsTheDiskFirst) {
+    script_device_prep();
+    fake::script_ok(status_data(0, 1, 1));
+    fake::script_ok(identify("MODEL", "FW01", "SERIAL"));
+    fake::script_ok();
+    EXPECT_EQ(run({"mvbridge", "uart_clear_buf", k_path}), "uart_clear_buf ok\n");
+    ASSERT_EQ(fake::requests().size(), 8u);
+    EXPECT_EQ(fake::hex(fake::requests()[7].cdb), "E3 00 00 00 3A 00 00 00 00 00 00 00 00 00 00 00");
+}
+
+TEST_F(BridgeDispatch, RaidChangeThroughTheFrontEnd) {
+    script_device_prep();
+    fake::script_ok({0});
+    fake::script_ok();
+    fake::script_ok();
+    EXPECT_EQ(run({"mvbridge", "raid_set_mode", k_path, "RAID0", "-d2"}),
+              "raid_set_mode ok\nrestart RAID controller...\n");
+    EXPECT_EQ(fake::requests().size(), 8u);
+}
+
+}  // namespace
