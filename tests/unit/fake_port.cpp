@@ -111,9 +111,9 @@ int port_pass_through(port_handle* handle, port_request* request) {
     fake::the().script.pop_front();
     request->scsi_status = a.scsi_status;
     std::memset(request->sense, 0, sizeof request->sense);
-    std::memcpy(request->sense, a.sense.data(), std::min(a.sense.size(), sizeof request->sense));
+    if (!a.sense.empty()) std::memcpy(request->sense, a.sense.data(), std::min(a.sense.size(), sizeof request->sense));
     if (a.os_error != 0) return a.os_error;
-    if (request->data_in && request->buffer != nullptr && a.scsi_status == 0) {
+    if (request->data_in && request->buffer != nullptr && a.scsi_status == 0 && !a.data.empty()) {
         std::memcpy(request->buffer, a.data.data(), std::min<size_t>(a.data.size(), request->length));
     }
     return 0;
