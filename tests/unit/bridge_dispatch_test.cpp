@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "cli/command_table.h"
 #include "cli/dispatcher.h"
 #include "common/print_level.h"
 #include "tests/unit/bridge_script.h"
@@ -34,12 +33,6 @@ protected:
     }
 };
 
-TEST_F(BridgeDispatch, EveryRowOfTheFamiliesHasAHandler) {
-    const int rows[] = {4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18,
-                        19, 20, 53, 54, 55, 88, 89, 90, 91, 92, 93, 94};
-    for (int row : rows) EXPECT_NE(command_table[row].handler, nullptr) << command_table[row].name;
-}
-
 TEST_F(BridgeDispatch, ApiVersionNeedsNoDevice) {
     EXPECT_EQ(run({"mvbridge", "get_api_ver"}), "1.2.3.905\n");
     EXPECT_TRUE(fake::requests().empty());
@@ -61,16 +54,6 @@ TEST_F(BridgeDispatch, UartClearReadsTheDiskFirst) {
     EXPECT_EQ(run({"mvbridge", "uart_clear_buf", k_path}), "uart_clear_buf ok\n");
     ASSERT_EQ(fake::requests().size(), 8u);
     EXPECT_EQ(fake::hex(fake::requests()[7].cdb), "E3 00 00 00 3A 00 00 00 00 00 00 00 00 00 00 00");
-}
-
-TEST_F(BridgeDispatch, RaidChangeThroughTheFrontEnd) {
-    script_device_prep();
-    fake::script_ok({0});
-    fake::script_ok();
-    fake::script_ok();
-    EXPECT_EQ(run({"mvbridge", "raid_set_mode", k_path, "RAID0", "-d2"}),
-              "raid_set_mode ok\nrestart RAID controller...\n");
-    EXPECT_EQ(fake::requests().size(), 8u);
 }
 
 }  // namespace

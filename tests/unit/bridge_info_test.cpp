@@ -16,17 +16,6 @@ using namespace bridge_script;
 
 class BridgeInfo : public bridge_command_test {};
 
-TEST_F(BridgeInfo, ApiVersionTouchesNoDevice) {
-    command_context ctx;
-    char* argv[] = {const_cast<char*>("mvbridge"), const_cast<char*>("get_api_ver"), nullptr};
-    ctx.argc = 2;
-    ctx.argv = argv;
-    testing::internal::CaptureStdout();
-    cmd_get_api_ver(ctx);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "1.2.3.905\n");
-    EXPECT_TRUE(fake::requests().empty());
-}
-
 TEST_F(BridgeInfo, UuidFirstTry) {
     fake::script_ok(le32(0x00ABCDEF));
     EXPECT_EQ(run(cmd_get_uuid, "get_uuid"), "UUID: 00abcdef\n");
@@ -359,21 +348,6 @@ TEST_F(BridgeInfo, HotplugFailures) {
     fake::script_ok(inquiry("9.99"));
     EXPECT_EQ(run(cmd_set_disk_hotplug_dis, "set_disk_hotplug_dis"), "Disable disk hotplug fail \n");
     EXPECT_EQ(fake::requests().size(), 1u);
-}
-
-TEST_F(BridgeInfo, OperationsUsedByOtherFamilies) {
-    fake::script_ok();
-    EXPECT_EQ(set_bridge_rw_mode(device.get(), 2), 0);
-    expect_block(0, "E3 00 00 00 4F 00 02 00 00 00 00 00 00 00 00 00", false, 0);
-
-    next_case();
-    fake::script_ok();
-    EXPECT_EQ(bridge_restart(device.get(), 0), 0);
-    expect_block(0, "E3 00 00 00 30 00 00 00 00 00 00 00 04 00 00 00", false, 4);
-
-    next_case();
-    EXPECT_EQ(set_disk_speed(device.get(), 4), -1);
-    EXPECT_TRUE(fake::requests().empty());
 }
 
 }  // namespace
