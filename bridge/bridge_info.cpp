@@ -24,7 +24,9 @@ cmd_status write_out(bridge_dev* dev, const cdb16& cdb, void* buffer, int32_t le
 cdb16 uuid_cdb() { return read_cdb(k_sub_uuid, k_uuid_len); }
 
 cdb16 uuid_by_offset_cdb(uint32_t offset) {
-    return vendor_cdb({.opcode = k_op_vendor_read, .sub = k_sub_uuid_by_offset, .address = offset,
+    return vendor_cdb({.opcode = k_op_vendor_read,
+                       .sub = k_sub_uuid_by_offset,
+                       .address = offset,
                        .length = static_cast<uint32_t>(k_uuid_len)});
 }
 
@@ -38,8 +40,10 @@ cdb16 cust_page_read_cdb() { return read_cdb(k_sub_cust_page_read, k_cust_page_l
 cdb16 fw_version_cdb() { return read_cdb(k_sub_fw_version, k_fw_version_len); }
 
 cdb16 restart_cdb(uint8_t type) {
-    return vendor_cdb(
-        {.opcode = k_op_vendor_write, .sub = k_sub_restart, .p5 = type, .length = static_cast<uint32_t>(k_restart_len)});
+    return vendor_cdb({.opcode = k_op_vendor_write,
+                       .sub = k_sub_restart,
+                       .p5 = type,
+                       .length = static_cast<uint32_t>(k_restart_len)});
 }
 
 cdb16 disk_speed_write_cdb(uint8_t speed) {

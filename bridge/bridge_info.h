@@ -8,17 +8,17 @@
 #include "device/transport.h"
 
 // Sub-commands (byte 4 of the vendor command block).
-constexpr uint8_t k_sub_uuid = 0xC3;                // E2: the UUID
-constexpr uint8_t k_sub_uuid_by_offset = 0x96;      // E2: the UUID read at a flash offset
-constexpr uint8_t k_sub_cust_page_write = 0x44;     // E3
-constexpr uint8_t k_sub_cust_page_read = 0xC4;      // E2
-constexpr uint8_t k_sub_fw_version = 0xA5;          // E2
-constexpr uint8_t k_sub_restart = 0x30;             // E3, byte 5 the restart type
-constexpr uint8_t k_sub_disk_speed_write = 0x4D;    // E3, byte 6 the speed
-constexpr uint8_t k_sub_disk_speed_read = 0xCD;     // E2
-constexpr uint8_t k_sub_rw_mode_write = 0x4F;       // E3, byte 6 the mode
-constexpr uint8_t k_sub_rw_mode_read = 0xCF;        // E2
-constexpr uint8_t k_sub_status_block = 0xB5;        // E2
+constexpr uint8_t k_sub_uuid = 0xC3;              // E2: the UUID
+constexpr uint8_t k_sub_uuid_by_offset = 0x96;    // E2: the UUID read at a flash offset
+constexpr uint8_t k_sub_cust_page_write = 0x44;   // E3
+constexpr uint8_t k_sub_cust_page_read = 0xC4;    // E2
+constexpr uint8_t k_sub_fw_version = 0xA5;        // E2
+constexpr uint8_t k_sub_restart = 0x30;           // E3, byte 5 the restart type
+constexpr uint8_t k_sub_disk_speed_write = 0x4D;  // E3, byte 6 the speed
+constexpr uint8_t k_sub_disk_speed_read = 0xCD;   // E2
+constexpr uint8_t k_sub_rw_mode_write = 0x4F;     // E3, byte 6 the mode
+constexpr uint8_t k_sub_rw_mode_read = 0xCF;      // E2
+constexpr uint8_t k_sub_status_block = 0xB5;      // E2
 
 // Data phase lengths.
 constexpr int32_t k_uuid_len = 4;
@@ -74,19 +74,19 @@ cdb16 rw_mode_read_cdb();
 cdb16 status_block_cdb();
 
 // Printed names of codes.
-const char* usb_speed_text(uint32_t code);     // with its line end
-const char* rw_mode_text(uint8_t mode);        // without a line end
+const char* usb_speed_text(uint32_t code);  // with its line end
+const char* rw_mode_text(uint8_t mode);     // without a line end
 
 // Operations. Each returns the cmd_status of its exchange (or -1 for a failure found
 // before sending); on failure the output is left untouched.
 cmd_status get_uuid(bridge_dev* dev, uint32_t* uuid);
-cmd_status set_cust_page(bridge_dev* dev, const uint8_t* page);   // k_cust_page_len bytes
-cmd_status get_cust_page(bridge_dev* dev, uint8_t* page);         // k_cust_page_len bytes
+cmd_status set_cust_page(bridge_dev* dev, const uint8_t* page);  // k_cust_page_len bytes
+cmd_status get_cust_page(bridge_dev* dev, uint8_t* page);        // k_cust_page_len bytes
 cmd_status get_fw_version(bridge_dev* dev, fw_version* version);
 cmd_status bridge_restart(bridge_dev* dev, uint8_t type);
-cmd_status set_disk_speed(bridge_dev* dev, uint8_t speed);         // -1 above 3, nothing sent
+cmd_status set_disk_speed(bridge_dev* dev, uint8_t speed);  // -1 above 3, nothing sent
 cmd_status get_disk_speed(bridge_dev* dev, uint8_t* speed);
 cmd_status set_bridge_rw_mode(bridge_dev* dev, uint8_t mode);
 cmd_status get_bridge_rw_mode(bridge_dev* dev, uint8_t* mode);
-cmd_status get_status_block(bridge_dev* dev, uint8_t* block);     // k_status_block_len bytes
+cmd_status get_status_block(bridge_dev* dev, uint8_t* block);  // k_status_block_len bytes
 cmd_status disable_disk_hotplug(bridge_dev* dev);

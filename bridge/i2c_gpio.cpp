@@ -5,7 +5,10 @@
 namespace {
 
 cdb16 pin_setting_cdb(uint8_t sub, uint8_t gpio, uint8_t setting) {
-    return vendor_cdb({.opcode = k_op_vendor_write, .sub = sub, .p5 = gpio, .p6 = setting,
+    return vendor_cdb({.opcode = k_op_vendor_write,
+                       .sub = sub,
+                       .p5 = gpio,
+                       .p6 = setting,
                        .length = static_cast<uint32_t>(k_pin_setting_len)});
 }
 
@@ -18,7 +21,9 @@ cmd_status send_pin_setting(bridge_dev* dev, const cdb16& cdb) {
 }  // namespace
 
 cdb16 i2c_init_cdb(uint8_t id, uint16_t slave, uint8_t scl, uint8_t sda) {
-    cdb16 cdb = vendor_cdb({.opcode = k_op_vendor_write, .sub = k_sub_i2c_init, .address = i2c_target(id, slave),
+    cdb16 cdb = vendor_cdb({.opcode = k_op_vendor_write,
+                            .sub = k_sub_i2c_init,
+                            .address = i2c_target(id, slave),
                             .length = static_cast<uint32_t>(k_pin_setting_len)});
     cdb[k_i2c_init_scl_byte] = scl;
     cdb[k_i2c_init_sda_byte] = sda;
@@ -26,13 +31,16 @@ cdb16 i2c_init_cdb(uint8_t id, uint16_t slave, uint8_t scl, uint8_t sda) {
 }
 
 cdb16 i2c_write_cdb(uint8_t id, uint16_t slave, uint32_t count) {
-    return vendor_cdb({.opcode = k_op_vendor_write, .sub = k_sub_i2c_write, .p5 = k_i2c_plain,
-                       .address = i2c_target(id, slave), .length = count});
+    return vendor_cdb({.opcode = k_op_vendor_write,
+                       .sub = k_sub_i2c_write,
+                       .p5 = k_i2c_plain,
+                       .address = i2c_target(id, slave),
+                       .length = count});
 }
 
 cdb16 i2c_read_cdb(uint8_t id, uint16_t slave, bool write_first, uint8_t write_byte, uint32_t length) {
-    vendor_fields fields{.opcode = k_op_vendor_read, .sub = k_sub_i2c_read, .address = i2c_target(id, slave),
-                         .length = length};
+    vendor_fields fields{
+        .opcode = k_op_vendor_read, .sub = k_sub_i2c_read, .address = i2c_target(id, slave), .length = length};
     if (write_first) {
         fields.p6 = k_i2c_write_first;
         fields.p7 = write_byte;
@@ -49,8 +57,10 @@ cdb16 gpio_dir_cdb(uint8_t gpio, uint8_t dir) { return pin_setting_cdb(k_sub_gpi
 cdb16 gpio_set_cdb(uint8_t gpio, uint8_t value) { return pin_setting_cdb(k_sub_gpio_set, gpio, value); }
 
 cdb16 gpio_get_cdb(uint8_t gpio) {
-    return vendor_cdb(
-        {.opcode = k_op_vendor_read, .sub = k_sub_gpio_get, .p5 = gpio, .length = static_cast<uint32_t>(k_pin_setting_len)});
+    return vendor_cdb({.opcode = k_op_vendor_read,
+                       .sub = k_sub_gpio_get,
+                       .p5 = gpio,
+                       .length = static_cast<uint32_t>(k_pin_setting_len)});
 }
 
 cmd_status i2c_init(bridge_dev* dev, uint8_t id, uint16_t slave, uint8_t scl, uint8_t sda) {
@@ -76,7 +86,9 @@ cmd_status gpio_mux(bridge_dev* dev, uint8_t gpio, uint8_t function) {
     return send_pin_setting(dev, gpio_mux_cdb(gpio, function));
 }
 
-cmd_status gpio_dir(bridge_dev* dev, uint8_t gpio, uint8_t dir) { return send_pin_setting(dev, gpio_dir_cdb(gpio, dir)); }
+cmd_status gpio_dir(bridge_dev* dev, uint8_t gpio, uint8_t dir) {
+    return send_pin_setting(dev, gpio_dir_cdb(gpio, dir));
+}
 
 cmd_status gpio_set(bridge_dev* dev, uint8_t gpio, uint8_t value) {
     return send_pin_setting(dev, gpio_set_cdb(gpio, value));

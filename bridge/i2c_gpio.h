@@ -7,13 +7,13 @@
 #include "device/transport.h"
 
 // Sub-commands (byte 4 of the vendor command block).
-constexpr uint8_t k_sub_i2c_init = 0x3F;      // E3
-constexpr uint8_t k_sub_i2c_write = 0x3D;     // E3
-constexpr uint8_t k_sub_i2c_read = 0xBC;      // E2
-constexpr uint8_t k_sub_gpio_mux = 0x41;      // E3
-constexpr uint8_t k_sub_gpio_set = 0x45;      // E3
-constexpr uint8_t k_sub_gpio_dir = 0x46;      // E3
-constexpr uint8_t k_sub_gpio_get = 0xC5;      // E2
+constexpr uint8_t k_sub_i2c_init = 0x3F;   // E3
+constexpr uint8_t k_sub_i2c_write = 0x3D;  // E3
+constexpr uint8_t k_sub_i2c_read = 0xBC;   // E2
+constexpr uint8_t k_sub_gpio_mux = 0x41;   // E3
+constexpr uint8_t k_sub_gpio_set = 0x45;   // E3
+constexpr uint8_t k_sub_gpio_dir = 0x46;   // E3
+constexpr uint8_t k_sub_gpio_get = 0xC5;   // E2
 
 // I2C init carries the clock and data pins in bytes 2 and 3, outside the usual
 // parameter bytes; the target (slave address, bus id) fills bytes 8 to 10.
@@ -37,7 +37,9 @@ constexpr uint8_t k_gpio_dir_out = 1;
 constexpr int32_t k_pin_setting_len = 1;
 
 // Bytes 8 to 11: the slave address (little-endian) in bytes 8-9, the bus id in byte 10.
-constexpr uint32_t i2c_target(uint8_t id, uint16_t slave) { return static_cast<uint32_t>(slave) | (static_cast<uint32_t>(id) << 16); }
+constexpr uint32_t i2c_target(uint8_t id, uint16_t slave) {
+    return static_cast<uint32_t>(slave) | (static_cast<uint32_t>(id) << 16);
+}
 
 // Command block builders (no I/O).
 cdb16 i2c_init_cdb(uint8_t id, uint16_t slave, uint8_t scl, uint8_t sda);

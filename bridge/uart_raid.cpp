@@ -16,18 +16,21 @@ const char* raid_mode_name(uint8_t mode) {
 }
 
 cdb16 uart_init_cdb(uint32_t baud) {
-    return vendor_cdb({.opcode = k_op_vendor_write, .sub = k_sub_uart_init, .address = baud,
+    return vendor_cdb({.opcode = k_op_vendor_write,
+                       .sub = k_sub_uart_init,
+                       .address = baud,
                        .length = static_cast<uint32_t>(k_uart_init_len)});
 }
 
 cdb16 uart_transmit_cdb(bool with_pin, uint8_t tx_pin, uint32_t baud, uint32_t length) {
     const uint8_t pin = with_pin ? static_cast<uint8_t>(tx_pin | k_uart_pin_given) : 0;
-    return vendor_cdb({.opcode = k_op_vendor_write, .sub = k_sub_uart_transmit, .p5 = pin, .address = baud,
-                       .length = length});
+    return vendor_cdb(
+        {.opcode = k_op_vendor_write, .sub = k_sub_uart_transmit, .p5 = pin, .address = baud, .length = length});
 }
 
 cdb16 uart_count_cdb() {
-    return vendor_cdb({.opcode = k_op_vendor_read, .sub = k_sub_uart_count, .length = static_cast<uint32_t>(k_uart_count_len)});
+    return vendor_cdb(
+        {.opcode = k_op_vendor_read, .sub = k_sub_uart_count, .length = static_cast<uint32_t>(k_uart_count_len)});
 }
 
 cdb16 uart_receive_cdb(uint32_t count) {
@@ -37,7 +40,8 @@ cdb16 uart_receive_cdb(uint32_t count) {
 cdb16 uart_clear_cdb() { return vendor_cdb({.opcode = k_op_vendor_write, .sub = k_sub_uart_clear}); }
 
 cdb16 raid_get_cdb() {
-    return vendor_cdb({.opcode = k_op_vendor_read, .sub = k_sub_raid_get, .length = static_cast<uint32_t>(k_raid_mode_len)});
+    return vendor_cdb(
+        {.opcode = k_op_vendor_read, .sub = k_sub_raid_get, .length = static_cast<uint32_t>(k_raid_mode_len)});
 }
 
 cdb16 raid_set_cdb(uint8_t mode) {

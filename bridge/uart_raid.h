@@ -7,20 +7,20 @@
 #include "device/transport.h"
 
 // Sub-commands (byte 4 of the vendor command block).
-constexpr uint8_t k_sub_uart_init = 0x4E;        // E3
-constexpr uint8_t k_sub_uart_transmit = 0x38;    // E3
-constexpr uint8_t k_sub_uart_clear = 0x3A;       // E3
-constexpr uint8_t k_sub_uart_receive = 0xB8;     // E2
-constexpr uint8_t k_sub_uart_count = 0xBA;       // E2
-constexpr uint8_t k_sub_raid_get = 0xD2;         // E2
-constexpr uint8_t k_sub_raid_set = 0x52;         // E3
+constexpr uint8_t k_sub_uart_init = 0x4E;      // E3
+constexpr uint8_t k_sub_uart_transmit = 0x38;  // E3
+constexpr uint8_t k_sub_uart_clear = 0x3A;     // E3
+constexpr uint8_t k_sub_uart_receive = 0xB8;   // E2
+constexpr uint8_t k_sub_uart_count = 0xBA;     // E2
+constexpr uint8_t k_sub_raid_get = 0xD2;       // E2
+constexpr uint8_t k_sub_raid_set = 0x52;       // E3
 
 // Byte 5 of a transmit: the transmit pin with this bit set when the pin is given.
 constexpr uint8_t k_uart_pin_given = 0x80;
 
-constexpr int32_t k_uart_init_len = 1;           // the receive pin
-constexpr int32_t k_uart_count_len = 4;          // 32-bit little-endian count
-constexpr uint32_t k_uart_max_receive = 1024;    // largest count the receive buffer holds
+constexpr int32_t k_uart_init_len = 1;         // the receive pin
+constexpr int32_t k_uart_count_len = 4;        // 32-bit little-endian count
+constexpr uint32_t k_uart_max_receive = 1024;  // largest count the receive buffer holds
 
 // RAID modes.
 constexpr uint8_t k_raid_jbod = 0;
@@ -53,4 +53,4 @@ cmd_status uart_receive_count(bridge_dev* dev, uint32_t* count);
 cmd_status uart_receive(bridge_dev* dev, uint8_t* buffer, int32_t count);
 cmd_status uart_clear(bridge_dev* dev);
 cmd_status get_raid_mode(bridge_dev* dev, uint8_t* mode);
-cmd_status set_raid_mode(bridge_dev* dev, uint8_t mode);   // -1 above RAID1, nothing sent
+cmd_status set_raid_mode(bridge_dev* dev, uint8_t mode);  // -1 above RAID1, nothing sent

@@ -114,7 +114,7 @@ TEST_F(BridgeInfo, CustomerPageReadPrintsEveryByte) {
     expect_block(0, "E2 00 00 00 C4 00 00 00 00 00 00 00 00 10 00 00", true, 4096);
     ASSERT_EQ(out.size(), 12288u);
     EXPECT_EQ(out.substr(0, 12), "00 07 0E 15 ");
-    EXPECT_EQ(out.substr(12288 - 6), "F2 F9 ");   // bytes 4094 and 4095
+    EXPECT_EQ(out.substr(12288 - 6), "F2 F9 ");  // bytes 4094 and 4095
     EXPECT_EQ(out.find('\n'), std::string::npos);
 }
 
@@ -128,7 +128,7 @@ TEST_F(BridgeInfo, FirmwareVersion) {
     put_le32(&answer[0], 3);
     put_le32(&answer[4], 14);
     put_le32(&answer[8], 159);
-    put_le32(&answer[12], 777);          // not shown
+    put_le32(&answer[12], 777);  // not shown
     put_le32(&answer[16], 20240131);
     fake::script_ok(answer);
     EXPECT_EQ(run(cmd_fw_ver, "fw_ver"), "FW VERSION: 3.14.159 build date: 20240131\r\n");
@@ -141,7 +141,7 @@ TEST_F(BridgeInfo, FirmwareVersion) {
 
 struct restart_case {
     const char* argument;
-    const char* block;      // null: nothing is sent
+    const char* block;  // null: nothing is sent
 };
 
 TEST_F(BridgeInfo, RestartTypeIsCheckedAsUnsigned) {
@@ -180,7 +180,7 @@ TEST_F(BridgeInfo, RestartIsReportedWhateverTheBridgeAnswers) {
 
 struct speed_case {
     const char* argument;
-    int sent;               // speed in byte 6, or -1 when nothing is sent
+    int sent;  // speed in byte 6, or -1 when nothing is sent
 };
 
 TEST_F(BridgeInfo, DiskSpeedKeepsTheLowByteAndStopsAboveThree) {
@@ -220,7 +220,10 @@ TEST_F(BridgeInfo, DiskSpeedRead) {
 
 TEST_F(BridgeInfo, ReadWriteModeIsHexWithoutRangeCheck) {
     const std::pair<const char*, const char*> cases[] = {
-        {"10", "10"}, {"0x2", "02"}, {"1ff", "FF"}, {"zz", "00"},
+        {"10", "10"},
+        {"0x2", "02"},
+        {"1ff", "FF"},
+        {"zz", "00"},
     };
     for (const auto& [argument, byte6] : cases) {
         SCOPED_TRACE(argument);
@@ -237,11 +240,8 @@ TEST_F(BridgeInfo, ReadWriteModeIsHexWithoutRangeCheck) {
 
 TEST_F(BridgeInfo, ReadWriteModeNames) {
     const std::pair<uint8_t, const char*> cases[] = {
-        {0, "normal mode(0)\n"},
-        {1, "write protection mode(1)\n"},
-        {2, "format mode(2)\n"},
-        {5, "unknown(5)\n"},
-        {255, "unknown(255)\n"},
+        {0, "normal mode(0)\n"}, {1, "write protection mode(1)\n"}, {2, "format mode(2)\n"},
+        {5, "unknown(5)\n"},     {255, "unknown(255)\n"},
     };
     for (const auto& [mode, line] : cases) {
         next_case();
@@ -264,11 +264,11 @@ std::vector<uint8_t> status_block(uint32_t usb_speed, uint32_t ips_threshold) {
 
 TEST_F(BridgeInfo, UsbSpeedCodes) {
     const std::pair<uint32_t, const char*> cases[] = {
-        {0, "usb speed: unknown speed\n"},     {1, "usb speed: low speed\n"},
-        {2, "usb speed: full speed\n"},        {3, "usb speed: high speed\n"},
-        {4, "usb speed: unknown speed\n"},     {5, "usb speed: super speed 5Gbps\n"},
+        {0, "usb speed: unknown speed\n"},      {1, "usb speed: low speed\n"},
+        {2, "usb speed: full speed\n"},         {3, "usb speed: high speed\n"},
+        {4, "usb speed: unknown speed\n"},      {5, "usb speed: super speed 5Gbps\n"},
         {6, "usb speed: super speed 10Gbps\n"}, {7, "usb speed: super speed 20Gbps\n"},
-        {8, "usb speed: unknown speed\n"},     {0x103, "usb speed: unknown speed\n"},
+        {8, "usb speed: unknown speed\n"},      {0x103, "usb speed: unknown speed\n"},
     };
     for (const auto& [code, line] : cases) {
         SCOPED_TRACE(code);
@@ -306,7 +306,7 @@ struct hotplug_case {
     uint32_t chip_id;
     uint32_t before;
     uint32_t after;
-    const char* address;    // bytes 8 to 11
+    const char* address;  // bytes 8 to 11
 };
 
 TEST_F(BridgeInfo, HotplugClearsTheGenerationsBits) {

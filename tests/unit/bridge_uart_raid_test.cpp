@@ -137,10 +137,8 @@ TEST_F(BridgeUart, ClearIsSentDataInWithoutData) {
 
 TEST_F(BridgeRaid, GetModeNames) {
     const std::pair<uint8_t, const char*> cases[] = {
-        {0, "RAID current mode is JBOD\n"},
-        {1, "RAID current mode is RAID0\n"},
-        {2, "RAID current mode is RAID1\n"},
-        {3, "RAID current mode is UNKNOWN\n"},
+        {0, "RAID current mode is JBOD\n"},       {1, "RAID current mode is RAID0\n"},
+        {2, "RAID current mode is RAID1\n"},      {3, "RAID current mode is UNKNOWN\n"},
         {0xFF, "RAID current mode is UNKNOWN\n"},
     };
     for (const auto& [mode, line] : cases) {
