@@ -1,0 +1,217 @@
+#include "lab/lab_dir.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "lab/lab_os.h"
+#include "lab/names.h"
+#include "lab/text.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* k_settings_magic = "mvbridge-lab lab 1";
+constexpr size_t k_max_state_file = 64u << 20;
+
+std::string names_dir(const std::string& dir) { return dir + "/names"; }
+std::string bridges_dir(const std::string& dir) { return dir + "/bridges"; }
+std::string name_path(const std::string& dir, const std::string& name) { return names_dir(dir) + "/" + name; }
+std::string bridge_path(const std::string& dir, const std::string& id) { return bridges_dir(dir) + "/" + id + ".state"; }
+
+bool fail(std::string* error, const std::string& message) {
+    if (error != nullptr) *error = message;
+    return false;
+}
+
+// Ids are file names: letters, digits and '-' only.
+bool valid_id(const std::string& id) {
+    if (id.empty() || id.size() > 32) return false;
+    for (const char c : id) {
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
+        if (!ok) return false;
+    }
+    return true;
+}
+
+bool read_file(const std::string& path, std::string* content, size_t limit) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return false;
+    content->clear();
+    char buffer[16384];
+    size_t got = 0;
+    bool ok = true;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        if (content->size() + got > limit) {
+            ok = false;
+            break;
+        }
+        content->append(buffer, got);
+    }
+    if (std::ferror(file) != 0) ok = false;
+    std::fclose(file);
+    return ok;
+}
+
+bool write_file_atomically(const std::string& path, const std::string& content) {
+    const std::string temp = path + ".tmp";
+    std::FILE* file = std::fopen(temp.c_str(), "wb");
+    if (file == nullptr) return false;
+    const bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !closed || !lab_replace_file(temp, path)) {
+        std::remove(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string lab_settings_path(const std::string& dir) { return dir + "/lab.conf"; }
+std::string lab_lock_path(const std::string& dir) { return dir + "/lab.lock"; }
+std::string lab_trace_path(const std::string& dir) { return dir + "/trace.log"; }
+std::string lab_bridge_lock_path(const std::string& dir, const std::string& id) {
+    return bridges_dir(dir) + "/" + id + ".lock";
+}
+
+bool lab_exists(const std::string& dir) {
+    std::error_code ec;
+    return fs::is_regular_file(lab_settings_path(dir), ec);
+}
+
+bool lab_init(const std::string& dir, std::string* error) {
+    std::error_code ec;
+    if (lab_exists(dir)) return true;
+    if (fs::exists(dir, ec)) {
+        if (!fs::is_directory(dir, ec)) return fail(error, dir + ": not a directory");
+        if (!fs::is_empty(dir, ec)) return fail(error, dir + ": not a lab directory (no lab.conf) and not empty");
+    }
+    fs::create_directories(names_dir(dir), ec);
+    if (ec) return fail(error, dir + ": cannot create the lab: " + ec.message());
+    fs::create_directories(bridges_dir(dir), ec);
+    if (ec) return fail(error, dir + ": cannot create the lab: " + ec.message());
+    lab_settings settings;
+    settings.anchor_real_ms = lab_real_now_ms();
+    settings.anchor_lab_ms = settings.anchor_real_ms;
+    return lab_save_settings(dir, settings, error);
+}
+
+bool lab_load_settings(const std::string& dir, lab_settings* settings, std::string* error) {
+    std::string content;
+    if (!lab_exists(dir)) return fail(error, dir + ": not a lab directory (no lab.conf)");
+    if (!read_file(lab_settings_path(dir), &content, 1u << 16)) return fail(error, dir + ": cannot read lab.conf");
+    *settings = lab_settings{};
+    size_t pos = 0;
+    bool first = true;
+    while (pos < content.size()) {
+        size_t end = content.find('\n', pos);
+        if (end == std::string::npos) return fail(error, dir + ": lab.conf is corrupt (unterminated line)");
+        const std::string line = content.substr(pos, end - pos);
+        pos = end + 1;
+        if (first) {
+            if (line != k_settings_magic) return fail(error, dir + ": lab.conf is corrupt (not a lab settings file)");
+            first = false;
+            continue;
+        }
+        const std::vector<std::string> words = split_words(line);
+        bool ok = words.size() == 2;
+        if (ok && words[0] == "trace") {
+            ok = words[1] == "on" || words[1] == "off";
+            settings->trace = words[1] == "on";
+        } else if (ok && words[0] == "time_factor") {
+            ok = parse_u32(words[1], &settings->time_factor) && settings->time_factor != 0;
+        } else if (ok && words[0] == "anchor_real_ms") {
+            ok = parse_i64(words[1], &settings->anchor_real_ms);
+        } else if (ok && words[0] == "anchor_lab_ms") {
+            ok = parse_i64(words[1], &settings->anchor_lab_ms);
+        } else {
+            ok = false;
+        }
+        if (!ok) return fail(error, dir + ": lab.conf is corrupt ('" + line + "')");
+    }
+    if (first) return fail(error, dir + ": lab.conf is corrupt (empty)");
+    return true;
+}
+
+bool lab_save_settings(const std::string& dir, const lab_settings& settings, std::string* error) {
+    std::string content = std::string(k_settings_magic) + "\n";
+    content += std::string("trace ") + (settings.trace ? "on" : "off") + "\n";
+    content += "time_factor " + std::to_string(settings.time_factor) + "\n";
+    content += "anchor_real_ms " + std::to_string(settings.anchor_real_ms) + "\n";
+    content += "anchor_lab_ms " + std::to_string(settings.anchor_lab_ms) + "\n";
+    if (!write_file_atomically(lab_settings_path(dir), content)) return fail(error, dir + ": cannot write lab.conf");
+    return true;
+}
+
+int64_t lab_time_ms(const lab_settings& settings) {
+    const int64_t elapsed = lab_real_now_ms() - settings.anchor_real_ms;
+    return settings.anchor_lab_ms + elapsed * static_cast<int64_t>(settings.time_factor);
+}
+
+void lab_set_time_factor(lab_settings& settings, uint32_t factor) {
+    const int64_t now_lab = lab_time_ms(settings);
+    settings.anchor_real_ms = lab_real_now_ms();
+    settings.anchor_lab_ms = now_lab;
+    settings.time_factor = factor;
+}
+
+bool lab_read_name(const std::string& dir, const std::string& name, name_entry* entry) {
+    std::string content;
+    if (!read_file(name_path(dir, name), &content, 256)) return false;
+    const std::vector<std::string> words = split_words(content.substr(0, content.find('\n')));
+    if (words.size() != 2 || (words[0] != "bridge" && words[0] != "cdrom") || !valid_id(words[1])) return false;
+    entry->cdrom = words[0] == "cdrom";
+    entry->id = words[1];
+    return true;
+}
+
+bool lab_write_name(const std::string& dir, const std::string& name, const name_entry& entry) {
+    return write_file_atomically(name_path(dir, name), std::string(entry.cdrom ? "cdrom " : "bridge ") + entry.id + "\n");
+}
+
+void lab_remove_name(const std::string& dir, const std::string& name) { std::remove(name_path(dir, name).c_str()); }
+
+std::vector<std::pair<std::string, name_entry>> lab_list_names(const std::string& dir) {
+    std::vector<std::pair<std::string, name_entry>> names;
+    for (const std::string& name : lab_all_names()) {
+        name_entry entry;
+        if (lab_read_name(dir, name, &entry)) names.emplace_back(name, entry);
+    }
+    return names;
+}
+
+bool lab_bridge_exists(const std::string& dir, const std::string& id) {
+    std::error_code ec;
+    return fs::exists(bridge_path(dir, id), ec);
+}
+
+bool lab_load_bridge(const std::string& dir, const std::string& id, bridge_record* record, std::string* error) {
+    if (!valid_id(id)) return fail(error, "bad device id '" + id + "'");
+    const std::string path = bridge_path(dir, id);
+    std::string content;
+    if (!read_file(path, &content, k_max_state_file)) return fail(error, path + ": cannot read the device state");
+    record->id = id;
+    std::string why;
+    if (!decode_bridge(content, record, &why)) return fail(error, path + ": corrupt device state (" + why + ")");
+    return true;
+}
+
+bool lab_save_bridge(const std::string& dir, bridge_record& record, std::string* error) {
+    if (!valid_id(record.id)) return fail(error, "bad device id '" + record.id + "'");
+    const std::string path = bridge_path(dir, record.id);
+    if (!write_file_atomically(path, encode_bridge(record))) return fail(error, path + ": cannot write the device state");
+    record.dirty = false;
+    return true;
+}
+
+void lab_append_trace(const std::string& dir, const std::string& line) {
+    std::FILE* file = std::fopen(lab_trace_path(dir).c_str(), "ab");
+    if (file == nullptr) return;
+    const std::string text = line + "\n";
+    // One write call per line keeps lines of concurrent processes whole.
+    std::setvbuf(file, nullptr, _IOFBF, text.size() + 1);
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fclose(file);
+}

@@ -1,0 +1,59 @@
+// The lab directory: its settings, its names and its device records.
+//
+//   DIR/lab.conf              lab settings ("key value" lines)
+//   DIR/lab.lock              lock taken while settings or names change
+//   DIR/names/NAME            "bridge ID" or "cdrom ID": the device a name reaches
+//   DIR/bridges/ID.state      one device record (state.h)
+//   DIR/bridges/ID.lock       lock taken for each request and each change of that record
+//   DIR/trace.log             the trace, when tracing is on
+// Files are replaced atomically (written to a temporary file, then renamed over).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "lab/state.h"
+
+struct lab_settings {
+    bool trace = false;
+    uint32_t time_factor = 1;       // lab time runs this many times faster than real time
+    int64_t anchor_real_ms = 0;     // lab time = anchor_lab_ms + (real now - anchor_real_ms) x factor
+    int64_t anchor_lab_ms = 0;
+};
+
+struct name_entry {
+    std::string id;
+    bool cdrom = false;             // the name is the bridge's CD-ROM volume
+};
+
+std::string lab_settings_path(const std::string& dir);
+std::string lab_lock_path(const std::string& dir);
+std::string lab_trace_path(const std::string& dir);
+std::string lab_bridge_lock_path(const std::string& dir, const std::string& id);
+
+bool lab_exists(const std::string& dir);
+// Makes a new lab in a missing or empty directory.
+bool lab_init(const std::string& dir, std::string* error);
+
+bool lab_load_settings(const std::string& dir, lab_settings* settings, std::string* error);
+bool lab_save_settings(const std::string& dir, const lab_settings& settings, std::string* error);
+
+// Lab time in milliseconds now, and a new factor that keeps lab time continuous.
+int64_t lab_time_ms(const lab_settings& settings);
+void lab_set_time_factor(lab_settings& settings, uint32_t factor);
+
+// False when the name leads nowhere.
+bool lab_read_name(const std::string& dir, const std::string& name, name_entry* entry);
+bool lab_write_name(const std::string& dir, const std::string& name, const name_entry& entry);
+void lab_remove_name(const std::string& dir, const std::string& name);
+// Every name in use, in scan order, with its entry.
+std::vector<std::pair<std::string, name_entry>> lab_list_names(const std::string& dir);
+
+bool lab_bridge_exists(const std::string& dir, const std::string& id);
+// Load and save one record; the caller holds the record's lock.
+bool lab_load_bridge(const std::string& dir, const std::string& id, bridge_record* record, std::string* error);
+bool lab_save_bridge(const std::string& dir, bridge_record& record, std::string* error);
+
+// Appends one line to the trace.
+void lab_append_trace(const std::string& dir, const std::string& line);

@@ -1,0 +1,81 @@
+// THE table of command blocks the emulated devices handle.
+//
+// How to add a device behaviour:
+//  1. Write the handler in the family's file under lab/model/ (or a new file for a new
+//     family) and declare it in handlers.h:
+//        void handle_x(bridge_record& record, const block_request& request, block_answer& answer);
+//     `request` holds the 16-byte CDB, the direction, the length, the data-out bytes, the
+//     lab time and whether the device was reached through its CD-ROM volume name. Fill
+//     `answer.data` with the data-in bytes, or call answer_check / answer_invalid_field
+//     (block.h) for a CHECK CONDITION, or set answer.os_error. Validate the block as the
+//     device would (vendor_length_is for vendor blocks) and answer 05/24/00 otherwise.
+//  2. Keep what the device remembers in bridge_record (state.h): a member in
+//     bridge_params (identity, settings) or bridge_live (what it lives through), plus one
+//     row in k_persisted_fields (state.cpp); a settable row is also a `set` key and shows
+//     in `show`. Set record.dirty = true whenever the handler changes the record.
+//  3. Add one row below: opcode, byte 4 (or k_any_sub), direction, name, handler, and
+//     optionally one more byte that must match (byte index, value).
+// Blocks no row handles are answered with CHECK CONDITION, ILLEGAL REQUEST, INVALID
+// COMMAND OPERATION CODE (05/20/00), as a real device answers them. `show NAME blocks`
+// lists this table. A restart command calls bridge_restart (restart.h).
+#include "lab/model/block_table.h"
+
+#include "lab/model/handlers.h"
+
+namespace {
+
+constexpr uint8_t k_both = k_serves_bridge | k_serves_foreign;
+
+// clang-format off
+constexpr handled_block k_handled_blocks[] = {
+    {0x12, k_any_sub, data_dir::in,  "INQUIRY",                  handle_inquiry, -1, 0, k_both},
+    {0xE2, 0x92,      data_dir::in,  "bridge memory read",       handle_mem_read},
+    {0xE2, 0xA2,      data_dir::in,  "register read",            handle_reg_read},
+    {0xE3, 0x23,      data_dir::out, "register write",           handle_reg_write},
+    {0xE2, 0xCB,      data_dir::in,  "transfer flag read",       handle_xfer_flag_read},
+    {0xE3, 0x4B,      data_dir::out, "transfer flag write",      handle_xfer_flag_write},
+    {0xE2, 0xCA,      data_dir::in,  "transfer-length limit",    handle_max_xfer},
+    {0xE2, 0xBB,      data_dir::in,  "disk status",              handle_disk_status},
+    {0xE2, 0xA8,      data_dir::in,  "disk information block",   handle_disk_info_block, 5, 0x13},
+    {0xA1, k_any_sub, data_dir::in,  "ATA IDENTIFY DEVICE",      handle_ata_identify, 9, 0xEC},
+};
+// clang-format on
+
+bool direction_ok(data_dir dir, const block_request& request) {
+    switch (dir) {
+    case data_dir::in: return request.data_in;
+    case data_dir::out: return !request.data_in;
+    case data_dir::none: return request.length == 0;
+    case data_dir::any: return true;
+    }
+    return false;
+}
+
+uint8_t serves_flag(uint32_t kind) { return kind == k_kind_foreign ? k_serves_foreign : k_serves_bridge; }
+
+}  // namespace
+
+std::span<const handled_block> handled_blocks() { return k_handled_blocks; }
+
+const handled_block* find_handled_block(const uint8_t* cdb, uint32_t kind) {
+    for (const handled_block& row : k_handled_blocks) {
+        if ((row.serves & serves_flag(kind)) == 0 || cdb[0] != row.opcode) continue;
+        if (row.sub != k_any_sub && cdb[4] != static_cast<uint8_t>(row.sub)) continue;
+        if (row.also_byte >= 0 && cdb[row.also_byte] != row.also_value) continue;
+        return &row;
+    }
+    return nullptr;
+}
+
+void serve_block(bridge_record& record, const block_request& request, block_answer& answer) {
+    const handled_block* row = find_handled_block(request.cdb, record.params.kind);
+    if (row == nullptr) {
+        answer_invalid_opcode(answer);
+        return;
+    }
+    if (request.length > record.params.max_xfer || !direction_ok(row->dir, request)) {
+        answer_invalid_field(answer);
+        return;
+    }
+    row->handler(record, request, answer);
+}

@@ -1,0 +1,95 @@
+// Bridge memory read (0x92), register read (0xA2) and register write (0x23).
+//
+// The address space a memory read reaches: the register block of the bridge's
+// generation (0x1000 bytes, little-endian 32-bit registers) and the configuration area
+// read window (the 4096-byte PG flash sector). A read that does not lie wholly inside
+// one of them is refused with 05/24/00.
+#include "lab/model/memory.h"
+
+#include "common/bytes.h"
+#include "lab/model/handlers.h"
+#include "lab/model/identity.h"
+
+namespace {
+
+struct register_default {
+    uint32_t offset;
+    uint32_t value[2];    // generation 0, generation 1
+};
+
+// Power-on values: the hot-plug control has its enable bits set.
+constexpr register_default k_register_defaults[] = {
+    {k_reg_offset_hotplug, {0x00000003, 0x00003300}},
+};
+
+bool inside(uint32_t address, uint32_t length, uint32_t base, uint32_t size) {
+    return address >= base && length <= size && address - base <= size - length;
+}
+
+bool register_address(const bridge_record& record, const block_request& request, uint32_t* offset) {
+    const uint32_t base = lab_register_base(record);
+    const uint32_t address = vendor_address_field(request);
+    if (!inside(address, 4, base, k_register_block_size) || (address & 3u) != 0) return false;
+    *offset = address - base;
+    return true;
+}
+
+}  // namespace
+
+uint32_t bridge_register_value(const bridge_record& record, uint32_t offset) {
+    if (offset == k_reg_offset_chip_identity) return record.params.chip_id;
+    if (offset == k_reg_offset_chip_version) return record.params.chip_version;
+    const auto written = record.state.registers.find(offset);
+    if (written != record.state.registers.end()) return written->second;
+    const int gen = lab_generation_of_revision(record.params.revision) == 0 ? 0 : 1;
+    for (const register_default& reg : k_register_defaults) {
+        if (reg.offset == offset) return reg.value[gen];
+    }
+    return 0;
+}
+
+void handle_mem_read(bridge_record& record, const block_request& request, block_answer& answer) {
+    const uint32_t address = vendor_address_field(request);
+    const uint32_t length = request.length;
+    if (length == 0 || vendor_length_field(request) != length) {
+        answer_invalid_field(answer);
+        return;
+    }
+    const uint32_t base = lab_register_base(record);
+    if (inside(address, length, base, k_register_block_size)) {
+        answer.data.resize(length);
+        for (uint32_t i = 0; i < length; ++i) {
+            const uint32_t offset = address - base + i;
+            answer.data[i] = static_cast<uint8_t>(bridge_register_value(record, offset & ~3u) >> (8 * (offset & 3u)));
+        }
+        return;
+    }
+    if (inside(address, length, k_config_window, k_flash_sector_size)) {
+        const auto start = record.state.flash_pg.begin() + (address - k_config_window);
+        answer.data.assign(start, start + length);
+        return;
+    }
+    answer_invalid_field(answer);
+}
+
+void handle_reg_read(bridge_record& record, const block_request& request, block_answer& answer) {
+    uint32_t offset = 0;
+    if (!vendor_length_is(request, 4) || !register_address(record, request, &offset)) {
+        answer_invalid_field(answer);
+        return;
+    }
+    answer.data.resize(4);
+    put_le32(answer.data.data(), bridge_register_value(record, offset));
+}
+
+void handle_reg_write(bridge_record& record, const block_request& request, block_answer& answer) {
+    uint32_t offset = 0;
+    if (!vendor_length_is(request, 4) || request.cdb[5] != 0 || !register_address(record, request, &offset)) {
+        answer_invalid_field(answer);
+        return;
+    }
+    // The identity registers are read-only; a write to them is accepted and has no effect.
+    if (offset == k_reg_offset_chip_identity || offset == k_reg_offset_chip_version) return;
+    record.state.registers[offset] = get_le32(request.data_out);
+    record.dirty = true;
+}

@@ -1,0 +1,20 @@
+#include "lab/model/restart.h"
+
+#include <cstdint>
+
+void bridge_restart(bridge_record& record, int64_t now_ms) {
+    bridge_live& live = record.state;
+    live.boot_count += 1;
+    live.xfer_flag = 1;
+    live.registers.clear();
+    const int64_t delay = record.params.restart_delay_ms;
+    if (record.params.restart_never != 0 || now_ms > INT64_MAX - delay) {
+        live.offline_until_ms = INT64_MAX;
+    } else {
+        live.offline_until_ms = now_ms + delay;
+    }
+    if (!record.params.restart_name.empty()) live.name = record.params.restart_name;
+    record.dirty = true;
+}
+
+bool bridge_online(const bridge_record& record, int64_t now_ms) { return now_ms >= record.state.offline_until_ms; }

@@ -1,0 +1,220 @@
+// The lab's platform port: device/port.h served from a lab directory.
+//
+// Each request locks the device's record, loads it, serves the block (fault rules, then
+// the device model), saves the record when it changed, and unlocks: processes sharing a
+// device are serialised per request. With tracing on, every open, bus query, request
+// attempt and close is a line of DIR/trace.log.
+#include <cstring>
+#include <thread>
+
+#include "device/port.h"
+#include "lab/lab_dir.h"
+#include "lab/lab_os.h"
+#include "lab/lab_port.h"
+#include "lab/model/restart.h"
+#include "lab/names.h"
+#include "lab/restart_names.h"
+#include "lab/serve.h"
+#include "lab/text.h"
+
+struct port_handle {
+    std::string name;       // the lab name the path reached
+    name_entry entry;       // the device it leads to
+    uint32_t boot = 0;      // the device's boot when opened
+    lab_lock_file* lock = nullptr;
+};
+
+namespace {
+
+// Windows' ERROR_GEN_FAILURE, the failure scsi_send retries, and
+// ERROR_DEVICE_NOT_CONNECTED, what a device that went away answers.
+constexpr int k_error_gen_failure = 31;
+constexpr int k_error_device_gone = 1167;
+
+constexpr size_t k_traced_data = 64;
+
+struct lab_attachment {
+    std::string dir;
+    bool ok = false;
+    lab_settings settings;
+};
+
+// The port's one piece of process-wide state: the lab it is attached to.
+lab_attachment& attachment() {
+    static lab_attachment lab;
+    return lab;
+}
+
+void trace(const std::string& line) {
+    const lab_attachment& lab = attachment();
+    if (lab.ok && lab.settings.trace) lab_append_trace(lab.dir, line);
+}
+
+int64_t lab_now_ms() {
+    const lab_attachment& lab = attachment();
+    return lab.ok ? lab_time_ms(lab.settings) : lab_real_now_ms();
+}
+
+// Loads the record a handle leads to, when the device still answers that handle.
+bool load_answering(port_handle* handle, bridge_record* record) {
+    if (!lab_load_bridge(attachment().dir, handle->entry.id, record, nullptr)) return false;
+    return record->state.boot_count == handle->boot && bridge_online(*record, lab_now_ms());
+}
+
+bool open_name(const std::string& name, port_handle* handle) {
+    const std::string& dir = attachment().dir;
+    if (!lab_read_name(dir, name, &handle->entry)) return false;
+    handle->name = name;
+    handle->lock = lab_lock_open(lab_bridge_lock_path(dir, handle->entry.id));
+    if (handle->lock == nullptr) return false;
+    lab_lock_guard guard(handle->lock);
+    bridge_record record;
+    if (!guard.held() || !lab_load_bridge(dir, handle->entry.id, &record, nullptr)) return false;
+    if (!bridge_online(record, lab_now_ms())) return false;
+    // A name left behind by a bridge that came back under another one leads nowhere.
+    if (!handle->entry.cdrom && record.state.name != name) return false;
+    handle->boot = record.state.boot_count;
+    return true;
+}
+
+void fill_sense(port_request* request, const block_answer& answer) {
+    std::memset(request->sense, 0, sizeof request->sense);
+    request->sense[0] = 0x70;   // current error, fixed format
+    request->sense[2] = answer.sense_key;
+    request->sense[7] = 0x0A;   // additional sense length
+    request->sense[12] = answer.sense_asc;
+    request->sense[13] = answer.sense_ascq;
+}
+
+std::string cmd_line(const port_handle* handle, const port_request* request, int os_error) {
+    std::string line = "CMD " + handle->name + " " + hex_bytes(request->cdb, 16) + (request->data_in ? " in " : " out ") +
+                       std::to_string(request->length) + " status=" + std::to_string(request->scsi_status) +
+                       " err=" + std::to_string(os_error);
+    if (!request->data_in && request->length != 0 && request->buffer != nullptr) {
+        const size_t shown = request->length < k_traced_data ? request->length : k_traced_data;
+        line += " data=" + hex_bytes(static_cast<const uint8_t*>(request->buffer), shown);
+    }
+    return line;
+}
+
+// Serves one request on the locked, loaded record; returns the OS error.
+int serve_locked(port_handle* handle, bridge_record& record, port_request* request, block_answer& answer,
+                 std::string* restart_note) {
+    block_request block;
+    block.cdb = request->cdb;
+    block.data_in = request->data_in;
+    block.length = request->length;
+    block.data_out = !request->data_in && request->length != 0 ? static_cast<const uint8_t*>(request->buffer) : nullptr;
+    block.cdrom_view = handle->entry.cdrom;
+    block.now_ms = lab_now_ms();
+
+    const std::string old_name = record.state.name;
+    const uint32_t old_boot = record.state.boot_count;
+    serve_request(record, block, answer);
+    if (record.dirty && !lab_save_bridge(attachment().dir, record, nullptr)) return k_error_device_gone;
+    if (record.state.boot_count != old_boot) *restart_note = lab_settle_restart(attachment().dir, record, old_name);
+    return answer.os_error;
+}
+
+}  // namespace
+
+void lab_port_attach(const std::string& dir) {
+    lab_attachment& lab = attachment();
+    lab.dir = dir;
+    lab.ok = lab_load_settings(dir, &lab.settings, nullptr);
+}
+
+port_handle* port_open(const char* path) {
+    if (path == nullptr) return nullptr;
+    auto* handle = new port_handle;
+    std::string name;
+    const bool opened = attachment().ok && lab_name_of_path(path, &name) && open_name(name, handle);
+    trace(std::string("OPEN ") + path + (opened ? " ok" : " fail"));
+    if (!opened) {
+        lab_lock_close(handle->lock);
+        delete handle;
+        return nullptr;
+    }
+    return handle;
+}
+
+void port_close(port_handle* handle) {
+    if (handle == nullptr) return;
+    trace("CLOSE " + handle->name);
+    lab_lock_close(handle->lock);
+    delete handle;
+}
+
+int port_pass_through(port_handle* handle, port_request* request) {
+    request->scsi_status = 0;
+    block_answer answer;
+    std::string restart_note;
+    int os_error = k_error_device_gone;
+    {
+        lab_lock_guard guard(handle->lock);
+        bridge_record record;
+        if (guard.held() && load_answering(handle, &record)) {
+            os_error = serve_locked(handle, record, request, answer, &restart_note);
+        }
+    }
+    if (os_error == 0) {
+        request->scsi_status = answer.status;
+        if (answer.status != 0) {
+            fill_sense(request, answer);
+        } else if (request->data_in && request->length != 0) {
+            const size_t count = answer.data.size() < request->length ? answer.data.size() : request->length;
+            if (count != 0) std::memcpy(request->buffer, answer.data.data(), count);
+        }
+    }
+    trace(cmd_line(handle, request, os_error));
+    if (!restart_note.empty()) trace(restart_note);
+    return os_error;
+}
+
+bool port_is_general_failure(int os_error) { return os_error == k_error_gen_failure; }
+
+bool port_query_bus_is_usb(port_handle* handle, bool* is_usb) {
+    bridge_record record;
+    bool answered = false;
+    {
+        lab_lock_guard guard(handle->lock);
+        answered = guard.held() && load_answering(handle, &record);
+    }
+    if (!answered) {
+        trace("# QUERY " + handle->name + " failed: the device does not answer");
+        return false;
+    }
+    *is_usb = record.params.bus == k_bus_usb;
+    trace("QUERY " + handle->name + " bus=" + (*is_usb ? "usb" : "other"));
+    return true;
+}
+
+std::vector<port_candidate_path> port_candidate_paths() {
+    std::vector<port_candidate_path> paths;
+    for (const std::string& name : lab_all_names()) paths.push_back({lab_path_of_name(name), lab_name_is_volume(name)});
+    return paths;
+}
+
+void port_sleep_ms(uint32_t milliseconds) {
+    const lab_attachment& lab = attachment();
+    const uint64_t factor = lab.ok ? lab.settings.time_factor : 1;
+    lab_real_sleep_us(static_cast<uint64_t>(milliseconds) * 1000u / factor);
+}
+
+int64_t port_time_s() { return lab_now_ms() / 1000; }
+
+struct port_thread {
+    std::thread thread;
+};
+
+port_thread* port_thread_start(void (*body)(void*), void* argument) {
+    auto* thread = new port_thread;
+    thread->thread = std::thread(body, argument);
+    return thread;
+}
+
+void port_thread_join(port_thread* thread) {
+    if (thread == nullptr) return;
+    if (thread->thread.joinable()) thread->thread.join();
+    delete thread;
+}

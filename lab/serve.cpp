@@ -1,0 +1,58 @@
+#include "lab/serve.h"
+
+#include <algorithm>
+
+#include "lab/model/block_table.h"
+
+namespace {
+
+// Counts the match of every rule whose pattern fits; the first rule that fires wins.
+bool pick_fault(bridge_record& record, const uint8_t* cdb, fault_rule* fired) {
+    bool have = false;
+    for (fault_rule& rule : record.state.faults) {
+        if (!fault_matches(rule, cdb)) continue;
+        record.dirty = true;
+        if (fault_count_and_fire(rule) && !have) {
+            *fired = rule;
+            have = true;
+        }
+    }
+    return have;
+}
+
+}  // namespace
+
+void serve_request(bridge_record& record, const block_request& request, block_answer& answer) {
+    fault_rule fault;
+    const bool faulty = pick_fault(record, request.cdb, &fault);
+    if (faulty && fault.kind == fault_kind::status) {
+        answer_check(answer, fault.sense_key, fault.sense_asc, fault.sense_ascq);
+        answer.status = static_cast<uint8_t>(fault.value);
+        return;
+    }
+    if (faulty && fault.kind == fault_kind::os_error) {
+        answer.os_error = static_cast<int>(fault.value);
+        return;
+    }
+
+    block_request effective = request;
+    std::vector<uint8_t> written;
+    const bool damages_write = faulty && (fault.kind == fault_kind::corrupt_write || fault.kind == fault_kind::tear);
+    if (damages_write && !request.data_in && request.length != 0) {
+        written.assign(request.data_out, request.data_out + request.length);
+        for (size_t i = 0; i < written.size(); ++i) {
+            if (fault.kind == fault_kind::corrupt_write) written[i] = static_cast<uint8_t>(~written[i]);
+            if (fault.kind == fault_kind::tear && i >= fault.value) written[i] = 0xFF;
+        }
+        effective.data_out = written.data();
+    }
+
+    serve_block(record, effective, answer);
+
+    if (!faulty || answer.status != 0 || answer.os_error != 0 || !request.data_in) return;
+    if (fault.kind == fault_kind::short_data) {
+        answer.data.resize(std::min<size_t>(answer.data.size(), fault.value));
+    } else if (fault.kind == fault_kind::corrupt) {
+        for (uint8_t& byte : answer.data) byte = static_cast<uint8_t>(~byte);
+    }
+}

@@ -1,0 +1,331 @@
+#include "lab/state.h"
+
+#include <cstdio>
+#include <type_traits>
+
+#include "lab/names.h"
+#include "lab/text.h"
+
+namespace {
+
+constexpr const char* k_magic = "mvbridge-lab bridge 1";
+constexpr size_t k_max_header = 1u << 20;
+
+constexpr const char* k_kind_names[] = {"bridge", "foreign", nullptr};
+constexpr const char* k_bus_names[] = {"usb", "other", nullptr};
+constexpr const char* k_disk_names[] = {"nvme", "sata", "none", nullptr};
+
+template <auto Member>
+auto& param(bridge_record& r) {
+    return r.params.*Member;
+}
+template <auto Member>
+auto& live(bridge_record& r) {
+    return r.state.*Member;
+}
+
+bool is_lab_name_or_empty(const std::string& value) {
+    std::string name;
+    return value.empty() || (lab_normalize_name(value, &name) && name == value);
+}
+bool is_lab_name(const std::string& value) { return !value.empty() && is_lab_name_or_empty(value); }
+
+constexpr uint32_t k_u8 = 0xFF;
+constexpr uint32_t k_u16 = 0xFFFF;
+constexpr uint32_t k_u32 = 0xFFFFFFFF;
+constexpr int64_t k_i64 = INT64_MAX;
+
+using P = bridge_params;
+using L = bridge_live;
+
+// clang-format off
+const std::vector<persisted_field> k_persisted_fields = {
+    {"kind",                "identity", true,  choice_field{param<&P::kind>, k_kind_names}},
+    {"vendor",              "identity", true,  text_field{param<&P::vendor>, 0, 8, nullptr}},
+    {"product",             "identity", true,  text_field{param<&P::product>, 0, 16, nullptr}},
+    {"revision",            "identity", true,  text_field{param<&P::revision>, 4, 4, nullptr}},
+    {"chip_id",             "identity", true,  u32_field{param<&P::chip_id>, true, k_u32}},
+    {"chip_version",        "identity", true,  u32_field{param<&P::chip_version>, true, k_u32}},
+    {"uuid",                "identity", true,  u32_field{param<&P::uuid>, true, k_u32}},
+    {"bus",                 "identity", true,  choice_field{param<&P::bus>, k_bus_names}},
+    {"disk",                "disk",     true,  choice_field{param<&P::disk>, k_disk_names}},
+    {"disk_state",          "disk",     true,  u32_field{live<&L::disk_state>, false, k_u32}},
+    {"pcie_link",           "disk",     true,  u32_field{param<&P::pcie_link>, false, k_u32}},
+    {"model",               "disk",     true,  text_field{param<&P::model>, 0, 40, nullptr}},
+    {"serial",              "disk",     true,  text_field{param<&P::serial>, 0, 20, nullptr}},
+    {"firmware",            "disk",     true,  text_field{param<&P::firmware>, 0, 8, nullptr}},
+    {"capacity_sectors",    "disk",     true,  i64_field{param<&P::capacity_sectors>, 0, 0xFFFFFFFFFFFFll}},
+    {"security_status",     "disk",     true,  u32_field{param<&P::security_status>, true, k_u16}},
+    {"master_password_id",  "disk",     true,  u32_field{param<&P::master_password_id>, true, k_u16}},
+    {"erase_time",          "disk",     true,  u32_field{param<&P::erase_time>, true, k_u16}},
+    {"enhanced_erase_time", "disk",     true,  u32_field{param<&P::enhanced_erase_time>, true, k_u16}},
+    {"max_xfer",            "settings", true,  u32_field{param<&P::max_xfer>, false, k_u32}},
+    {"xfer_flag",           "settings", true,  u32_field{live<&L::xfer_flag>, false, k_u8}},
+    {"restart_delay_ms",    "settings", true,  i64_field{param<&P::restart_delay_ms>, 0, k_i64}},
+    {"restart_name",        "settings", true,  text_field{param<&P::restart_name>, 0, 15, is_lab_name_or_empty}},
+    {"restart_never",       "settings", true,  u32_field{param<&P::restart_never>, false, 1}},
+    {"name",                "state",    false, text_field{live<&L::name>, 1, 15, is_lab_name}},
+    {"boot_count",          "state",    false, u32_field{live<&L::boot_count>, false, k_u32}},
+    {"offline_until_ms",    "state",    true,  i64_field{live<&L::offline_until_ms>, 0, k_i64}},
+    {"register",            "registers", false, register_map_field{live<&L::registers>}},
+    {"flash_pg",            "memory",   false, blob_field{live<&L::flash_pg>, k_flash_sector_size, false}},
+    {"fault",               "faults",   false, fault_list_field{live<&L::faults>}},
+};
+// clang-format on
+
+bool fail(std::string* error, const std::string& message) {
+    *error = message;
+    return false;
+}
+
+bool printable(const std::string& text) {
+    for (const char c : text) {
+        if (c < ' ' || c > '~') return false;
+    }
+    return true;
+}
+
+std::string choice_list(const char* const* names) {
+    std::string out;
+    for (int i = 0; names[i] != nullptr; ++i) out += std::string(i != 0 ? "|" : "") + names[i];
+    return out;
+}
+
+struct set_visitor {
+    bridge_record& record;
+    const std::string& key;
+    const std::string& value;
+    std::string* error;
+
+    bool operator()(const u32_field& f) const {
+        uint32_t number = 0;
+        if (!parse_u32(value, &number)) return fail(error, key + " needs a number, not '" + value + "'");
+        if (number > f.max) return fail(error, key + " is at most " + std::to_string(f.max));
+        f.at(record) = number;
+        return true;
+    }
+    bool operator()(const i64_field& f) const {
+        int64_t number = 0;
+        if (!parse_i64(value, &number)) return fail(error, key + " needs a number, not '" + value + "'");
+        if (number < f.min || number > f.max) {
+            return fail(error, key + " is from " + std::to_string(f.min) + " to " + std::to_string(f.max));
+        }
+        f.at(record) = number;
+        return true;
+    }
+    bool operator()(const text_field& f) const {
+        if (!printable(value)) return fail(error, key + " takes printable ASCII text");
+        if (value.size() < f.min_len || value.size() > f.max_len) {
+            return fail(error, f.min_len == f.max_len
+                                   ? key + " is exactly " + std::to_string(f.max_len) + " characters"
+                                   : key + " is at most " + std::to_string(f.max_len) + " characters");
+        }
+        if (f.check != nullptr && !f.check(value)) return fail(error, key + " cannot be '" + value + "'");
+        f.at(record) = value;
+        return true;
+    }
+    bool operator()(const choice_field& f) const {
+        for (uint32_t i = 0; f.names[i] != nullptr; ++i) {
+            if (value == f.names[i]) {
+                f.at(record) = i;
+                return true;
+            }
+        }
+        return fail(error, key + " is one of " + choice_list(f.names));
+    }
+    bool operator()(const blob_field&) const { return fail(error, key + " cannot be set"); }
+    bool operator()(const register_map_field&) const { return fail(error, key + " cannot be set"); }
+    bool operator()(const fault_list_field&) const { return fail(error, key + " cannot be set"); }
+};
+
+// Hex fields of 16 bits show four digits, wider ones eight.
+std::string number_text(const u32_field& f, uint32_t value) {
+    if (!f.hex) return std::to_string(value);
+    if (f.max > 0xFFFF) return format_hex32(value);
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%04X", value);
+    return text;
+}
+
+// Writes the header lines of one field (blobs are announced here, their bytes go to `blobs`).
+struct encode_visitor {
+    bridge_record& record;
+    const char* key;
+    std::string& out;
+    std::string& blobs;
+
+    void line(const std::string& value) const { out += std::string(key) + " " + value + "\n"; }
+    void operator()(const u32_field& f) const { line(number_text(f, f.at(record))); }
+    void operator()(const i64_field& f) const { line(std::to_string(f.at(record))); }
+    void operator()(const text_field& f) const { line(escape_text(f.at(record))); }
+    void operator()(const choice_field& f) const { line(f.names[f.at(record)]); }
+    void operator()(const blob_field& f) const {
+        const std::vector<uint8_t>& bytes = f.at(record);
+        out += std::string("blob ") + key + " " + std::to_string(bytes.size()) + "\n";
+        blobs.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
+    void operator()(const register_map_field& f) const {
+        for (const auto& [offset, value] : f.at(record)) line(format_hex32(offset) + " " + format_hex32(value));
+    }
+    void operator()(const fault_list_field& f) const {
+        for (const fault_rule& rule : f.at(record)) line(fault_encode(rule));
+    }
+};
+
+// Reads one header line's value into the field.
+struct decode_visitor {
+    bridge_record& record;
+    const std::string& key;
+    const std::string& value;
+    std::string* error;
+
+    bool operator()(const text_field&) const {
+        std::string text;
+        if (!unescape_text(value, &text)) return fail(error, "bad escape in " + key);
+        return std::visit(set_visitor{record, key, text, error}, find_field(key)->type);
+    }
+    bool operator()(const register_map_field& f) const {
+        const std::vector<std::string> words = split_words(value);
+        uint32_t offset = 0;
+        uint32_t number = 0;
+        if (words.size() != 2 || !parse_u32(words[0], &offset) || !parse_u32(words[1], &number)) {
+            return fail(error, "bad register line");
+        }
+        f.at(record)[offset] = number;
+        return true;
+    }
+    bool operator()(const fault_list_field& f) const {
+        fault_rule rule;
+        if (!fault_decode(value, &rule, error)) return false;
+        f.at(record).push_back(rule);
+        return true;
+    }
+    bool operator()(const blob_field&) const { return fail(error, key + " is a blob"); }
+    template <class T>
+    bool operator()(const T&) const {
+        return std::visit(set_visitor{record, key, value, error}, find_field(key)->type);
+    }
+};
+
+struct show_visitor {
+    bridge_record& record;
+
+    std::string operator()(const u32_field& f) const { return number_text(f, f.at(record)); }
+    std::string operator()(const i64_field& f) const { return std::to_string(f.at(record)); }
+    std::string operator()(const text_field& f) const { return "\"" + f.at(record) + "\""; }
+    std::string operator()(const choice_field& f) const { return f.names[f.at(record)]; }
+    std::string operator()(const blob_field& f) const {
+        const std::vector<uint8_t>& bytes = f.at(record);
+        size_t erased = 0;
+        for (const uint8_t b : bytes) erased += b == 0xFF ? 1 : 0;
+        return std::to_string(bytes.size()) + " bytes, " + std::to_string(erased) + " erased";
+    }
+    std::string operator()(const register_map_field& f) const {
+        std::string out;
+        for (const auto& [offset, value] : f.at(record)) {
+            out += (out.empty() ? "" : ", ") + format_hex32(offset) + "=" + format_hex32(value);
+        }
+        return out.empty() ? "none written" : out;
+    }
+    std::string operator()(const fault_list_field& f) const { return std::to_string(f.at(record).size()) + " rules"; }
+};
+
+struct announced_blob {
+    const blob_field* field;
+    std::string key;
+    size_t length;
+};
+
+}  // namespace
+
+const std::vector<persisted_field>& persisted_fields() { return k_persisted_fields; }
+
+const persisted_field* find_field(const std::string& key) {
+    for (const persisted_field& field : k_persisted_fields) {
+        if (key == field.key) return &field;
+    }
+    return nullptr;
+}
+
+bool field_set_text(bridge_record& record, const persisted_field& field, const std::string& value,
+                    std::string* error) {
+    return std::visit(set_visitor{record, field.key, value, error}, field.type);
+}
+
+std::string field_show_text(bridge_record& record, const persisted_field& field) {
+    return std::visit(show_visitor{record}, field.type);
+}
+
+std::string encode_bridge(bridge_record& record) {
+    std::string out = std::string(k_magic) + "\n";
+    std::string blobs;
+    for (const persisted_field& field : k_persisted_fields) {
+        std::visit(encode_visitor{record, field.key, out, blobs}, field.type);
+    }
+    out += "data\n";
+    out += blobs;
+    return out;
+}
+
+bool decode_bridge(const std::string& content, bridge_record* record, std::string* error) {
+    const std::string id = record->id;
+    *record = bridge_record{};
+    record->id = id;
+
+    size_t pos = 0;
+    bool first_line = true;
+    bool have_data = false;
+    std::vector<announced_blob> blobs;
+    size_t line_number = 0;
+    while (pos < content.size() && pos < k_max_header) {
+        const size_t end = content.find('\n', pos);
+        if (end == std::string::npos) break;
+        const std::string line = content.substr(pos, end - pos);
+        pos = end + 1;
+        ++line_number;
+        const std::string where = "line " + std::to_string(line_number) + ": ";
+        if (first_line) {
+            if (line != k_magic) return fail(error, "not a lab bridge state file");
+            first_line = false;
+            continue;
+        }
+        if (line == "data") {
+            have_data = true;
+            break;
+        }
+        const size_t space = line.find(' ');
+        const std::string key = line.substr(0, space);
+        const std::string value = space == std::string::npos ? std::string() : line.substr(space + 1);
+        if (key == "blob") {
+            const std::vector<std::string> words = split_words(value);
+            const persisted_field* field = words.size() == 2 ? find_field(words[0]) : nullptr;
+            const auto* blob = field != nullptr ? std::get_if<blob_field>(&field->type) : nullptr;
+            uint32_t length = 0;
+            if (blob == nullptr || !parse_u32(words[1], &length)) return fail(error, where + "bad blob line");
+            if (blob->variable ? length > blob->size : length != blob->size) {
+                return fail(error, where + "blob " + words[0] + " has a wrong length");
+            }
+            blobs.push_back({blob, words[0], length});
+            continue;
+        }
+        const persisted_field* field = find_field(key);
+        if (field == nullptr) return fail(error, where + "unknown key '" + key + "'");
+        std::string why;
+        if (!std::visit(decode_visitor{*record, key, value, &why}, field->type)) return fail(error, where + why);
+    }
+    if (first_line) return fail(error, "empty state file");
+    if (!have_data) return fail(error, "state file ends before its data");
+
+    size_t total = 0;
+    for (const announced_blob& blob : blobs) total += blob.length;
+    if (content.size() - pos != total) return fail(error, "binary sections do not match their lengths");
+    for (const announced_blob& blob : blobs) {
+        std::vector<uint8_t>& bytes = blob.field->at(*record);
+        bytes.assign(content.begin() + static_cast<std::ptrdiff_t>(pos),
+                     content.begin() + static_cast<std::ptrdiff_t>(pos + blob.length));
+        pos += blob.length;
+    }
+    if (!is_lab_name(record->state.name)) return fail(error, "state file has no valid name");
+    record->dirty = false;
+    return true;
+}

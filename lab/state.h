@@ -1,0 +1,129 @@
+// The record of one lab device and its persistence.
+//
+// A record keeps what the device is (`bridge_params`: its identity and settings, chosen at
+// creation and changed only by `mvbridge-lab set`) apart from what it lives through
+// (`bridge_live`: its current name, volatile settings, registers written, flash, faults).
+//
+// Persistence is driven by ONE table, k_persisted_fields in state.cpp: a row per field
+// with its key (also the `set` key and the `show` label), its section and its type.
+// Adding a persisted field is a member here plus one row there; a state file written
+// before the field existed still loads, with the member's default.
+//
+// State file: a text header of "key value" lines (text values escaped with %XX so that a
+// value is one word; numbers decimal or 0x hex), "blob KEY LENGTH" lines announcing
+// binary sections, a line "data", then the binary sections back to back in the order
+// announced. Every length read from a file is checked against the field's size and the
+// file's own size; any fault makes the whole file corrupt.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "lab/fault.h"
+
+// Values of the choice fields.
+enum : uint32_t { k_kind_bridge = 0, k_kind_foreign = 1 };
+enum : uint32_t { k_bus_usb = 0, k_bus_other = 1 };
+enum : uint32_t { k_disk_nvme = 0, k_disk_sata = 1, k_disk_none = 2 };
+
+constexpr uint32_t k_flash_sector_size = 4096;
+
+struct bridge_params {
+    uint32_t kind = k_kind_bridge;           // a bridge, or another vendor's USB disk
+    std::string vendor = "Morvelt";          // INQUIRY vendor, space-padded to 8
+    std::string product = "USB3 NVMe Bridge";// INQUIRY product, space-padded to 16
+    std::string revision = "1.01";           // INQUIRY product revision, 4 characters
+    uint32_t chip_id = 0xA0020001;
+    uint32_t chip_version = 0x00120003;
+    uint32_t uuid = 0;
+    uint32_t bus = k_bus_usb;
+    uint32_t disk = k_disk_nvme;
+    uint32_t pcie_link = 1;
+    std::string model;                       // disk strings, ATA form: up to 40, 20, 8
+    std::string serial;
+    std::string firmware;
+    int64_t capacity_sectors = 1953525168;   // 512-byte sectors (1 TB)
+    uint32_t security_status = 0;            // IDENTIFY words 128, 92, 89, 90 (SATA disks)
+    uint32_t master_password_id = 0;
+    uint32_t erase_time = 0;
+    uint32_t enhanced_erase_time = 0;
+    uint32_t max_xfer = 0x40000;             // largest data phase accepted
+    int64_t restart_delay_ms = 2000;         // lab time a restart keeps the bridge away
+    std::string restart_name;                // name it comes back under; empty: the same
+    uint32_t restart_never = 0;              // 1: a restart takes it away for good
+};
+
+struct bridge_live {
+    std::string name;                        // the name it answers under now
+    uint32_t disk_state = 1;
+    uint32_t xfer_flag = 1;
+    uint32_t boot_count = 0;                 // restarts so far; handles of an older boot are stale
+    int64_t offline_until_ms = 0;            // lab time; away until then
+    std::map<uint32_t, uint32_t> registers;  // register block offset -> value written since boot
+    std::vector<uint8_t> flash_pg = std::vector<uint8_t>(k_flash_sector_size, 0xFF);  // configuration sector
+    std::vector<fault_rule> faults;
+};
+
+struct bridge_record {
+    std::string id;                          // the file it lives in; stays across renames
+    bridge_params params;
+    bridge_live state;
+    bool dirty = false;                      // not persisted: set when the record must be saved
+};
+
+// Field types of the persistence table.
+struct u32_field {
+    uint32_t& (*at)(bridge_record&);
+    bool hex;
+    uint32_t max;
+};
+struct i64_field {
+    int64_t& (*at)(bridge_record&);
+    int64_t min;
+    int64_t max;
+};
+struct text_field {
+    std::string& (*at)(bridge_record&);
+    uint32_t min_len;
+    uint32_t max_len;
+    bool (*check)(const std::string& value);  // further check, or null
+};
+struct choice_field {
+    uint32_t& (*at)(bridge_record&);
+    const char* const* names;                 // null-terminated; the value is the index
+};
+struct blob_field {
+    std::vector<uint8_t>& (*at)(bridge_record&);
+    uint32_t size;                            // exact size, or the largest when `variable`
+    bool variable;
+};
+struct register_map_field {
+    std::map<uint32_t, uint32_t>& (*at)(bridge_record&);
+};
+struct fault_list_field {
+    std::vector<fault_rule>& (*at)(bridge_record&);
+};
+using field_type = std::variant<u32_field, i64_field, text_field, choice_field, blob_field, register_map_field,
+                                fault_list_field>;
+
+struct persisted_field {
+    const char* key;
+    const char* section;   // identity, disk, settings, state, registers, memory, faults
+    bool settable;         // a `set` key
+    field_type type;
+};
+
+const std::vector<persisted_field>& persisted_fields();
+const persisted_field* find_field(const std::string& key);
+
+// Sets a settable field from user text, with the field's checks.
+bool field_set_text(bridge_record& record, const persisted_field& field, const std::string& value,
+                    std::string* error);
+// The field's value as `show` prints it.
+std::string field_show_text(bridge_record& record, const persisted_field& field);
+
+std::string encode_bridge(bridge_record& record);
+bool decode_bridge(const std::string& content, bridge_record* record, std::string* error);

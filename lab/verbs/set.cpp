@@ -1,0 +1,69 @@
+// `set NAME KEY VALUE`: changes one bridge-level behaviour; every key of `show NAME`'s
+// identity, disk and settings sections, plus `gen 0|1` (revision and chip identity
+// typical of the generation) and `offline_until_ms`.
+// `set lab KEY VALUE`: the lab's own settings, `time_factor N` and `trace on|off`.
+#include "lab/lab_os.h"
+#include "lab/model/identity.h"
+#include "lab/text.h"
+#include "lab/verbs/verbs.h"
+
+namespace {
+
+constexpr const char* k_usage = "set NAME KEY VALUE | set lab time_factor N | set lab trace on|off";
+constexpr uint32_t k_max_time_factor = 1000000;
+
+int set_lab(const std::string& dir, const std::string& key, const std::string& value) {
+    lab_lock_owner lock(lab_lock_path(dir));
+    lab_lock_guard guard(lock.get());
+    lab_settings settings;
+    std::string error;
+    if (!lab_load_settings(dir, &settings, &error)) return verb_fail(error);
+    if (key == "time_factor") {
+        uint32_t factor = 0;
+        if (!parse_u32(value, &factor) || factor == 0 || factor > k_max_time_factor) {
+            return verb_fail("time_factor is from 1 to " + std::to_string(k_max_time_factor));
+        }
+        lab_set_time_factor(settings, factor);
+    } else if (key == "trace") {
+        if (value != "on" && value != "off") return verb_fail("trace is on or off");
+        settings.trace = value == "on";
+    } else {
+        return verb_fail("unknown lab setting '" + key + "' (time_factor, trace)");
+    }
+    if (!lab_save_settings(dir, settings, &error)) return verb_fail(error);
+    return 0;
+}
+
+bool set_key(bridge_record& record, const std::string& key, const std::string& value, std::string* error) {
+    if (key == "gen") {
+        if (value != "0" && value != "1") {
+            *error = "gen is 0 or 1";
+            return false;
+        }
+        apply_generation_defaults(record.params, value == "0" ? 0 : 1);
+        record.dirty = true;
+        return true;
+    }
+    const persisted_field* field = find_field(key);
+    if (field == nullptr || !field->settable) {
+        *error = "unknown key '" + key + "' (see mvbridge-lab DIR show NAME for the keys)";
+        return false;
+    }
+    if (!field_set_text(record, *field, value, error)) return false;
+    record.dirty = true;
+    return true;
+}
+
+}  // namespace
+
+int verb_set(const std::string& dir, const verb_args& args) {
+    if (args.size() != 3) return verb_usage(k_usage);
+    const std::string key = option_key(args[1]);
+    if (args[0] == "lab") return set_lab(dir, key, args[2]);
+    device_ref ref;
+    std::string error;
+    if (!resolve_device(dir, args[0], &ref, &error)) return verb_fail(error);
+    const auto edit = [&](bridge_record& record, std::string* why) { return set_key(record, key, args[2], why); };
+    if (!edit_device(dir, ref, edit, &error)) return verb_fail(error);
+    return 0;
+}

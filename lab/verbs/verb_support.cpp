@@ -1,0 +1,60 @@
+#include <cstdio>
+
+#include "lab/lab_os.h"
+#include "lab/names.h"
+#include "lab/restart_names.h"
+#include "lab/verbs/verbs.h"
+
+int verb_fail(const std::string& message) {
+    std::fprintf(stderr, "mvbridge-lab: %s\n", message.c_str());
+    return k_exit_failure;
+}
+
+int verb_usage(const std::string& usage) {
+    std::fprintf(stderr, "usage: mvbridge-lab DIR %s\n", usage.c_str());
+    return k_exit_usage;
+}
+
+bool resolve_device(const std::string& dir, const std::string& text, device_ref* ref, std::string* error) {
+    lab_settings settings;
+    if (!lab_load_settings(dir, &settings, error)) return false;
+    if (!lab_normalize_name(text, &ref->name)) {
+        *error = "'" + text + "' is no device name (PhysicalDrive0..PhysicalDrive9 or c..l)";
+        return false;
+    }
+    if (!lab_read_name(dir, ref->name, &ref->entry)) {
+        *error = "no device " + ref->name + " in " + dir;
+        return false;
+    }
+    return true;
+}
+
+bool edit_device(const std::string& dir, const device_ref& ref,
+                 const std::function<bool(bridge_record&, std::string*)>& edit, std::string* error) {
+    lab_lock_owner lock(lab_bridge_lock_path(dir, ref.entry.id));
+    lab_lock_guard guard(lock.get());
+    if (!guard.held()) {
+        *error = "cannot lock " + ref.name;
+        return false;
+    }
+    bridge_record record;
+    if (!lab_load_bridge(dir, ref.entry.id, &record, error)) return false;
+    const std::string old_name = record.state.name;
+    const uint32_t old_boot = record.state.boot_count;
+    if (!edit(record, error)) return false;
+    if (record.dirty && !lab_save_bridge(dir, record, error)) return false;
+    if (record.state.boot_count != old_boot) {
+        const std::string note = lab_settle_restart(dir, record, old_name);
+        lab_settings settings;
+        if (lab_load_settings(dir, &settings, nullptr) && settings.trace) lab_append_trace(dir, note);
+    }
+    return true;
+}
+
+std::string option_key(const std::string& option) {
+    std::string key = option.compare(0, 2, "--") == 0 ? option.substr(2) : option;
+    for (char& c : key) {
+        if (c == '-') c = '_';
+    }
+    return key;
+}

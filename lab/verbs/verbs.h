@@ -1,0 +1,45 @@
+// The verbs of `mvbridge-lab DIR VERB ARGS...`. Each returns the process's exit status:
+// 0 success, 1 a failure (one line on standard error), 2 a usage error.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "lab/lab_dir.h"
+
+using verb_args = std::vector<std::string>;
+
+int verb_init(const std::string& dir, const verb_args& args);
+int verb_create(const std::string& dir, const verb_args& args);
+int verb_show(const std::string& dir, const verb_args& args);
+int verb_set(const std::string& dir, const verb_args& args);
+int verb_fault(const std::string& dir, const verb_args& args);
+int verb_restart(const std::string& dir, const verb_args& args);
+int verb_trace(const std::string& dir, const verb_args& args);
+int verb_run(const std::string& dir, const verb_args& args);
+
+constexpr int k_exit_failure = 1;
+constexpr int k_exit_usage = 2;
+
+// Prints "mvbridge-lab: MESSAGE" on standard error and returns k_exit_failure.
+int verb_fail(const std::string& message);
+// Prints "usage: mvbridge-lab DIR USAGE" on standard error and returns k_exit_usage.
+int verb_usage(const std::string& usage);
+
+// A device named on the lab's command line.
+struct device_ref {
+    std::string name;
+    name_entry entry;
+};
+
+// Checks that `dir` is a readable lab and that `text` names one of its devices.
+bool resolve_device(const std::string& dir, const std::string& text, device_ref* ref, std::string* error);
+
+// Loads the device's record under its lock, runs `edit`, and saves the record when
+// `edit` succeeded and left it dirty. A restart done by `edit` moves the bridge's name.
+bool edit_device(const std::string& dir, const device_ref& ref,
+                 const std::function<bool(bridge_record&, std::string*)>& edit, std::string* error);
+
+// Option words "--chip-id" and "--chip_id" both name the key "chip_id".
+std::string option_key(const std::string& option);
