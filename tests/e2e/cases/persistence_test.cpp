@@ -1,0 +1,143 @@
+// A lab directory between processes: state that survives, locking, and directories that
+// are missing or damaged.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "lab_fixture.h"
+
+namespace {
+
+class persistence_e2e : public lab_test {};
+
+TEST_F(persistence_e2e, missing_lab_is_an_error_for_the_lab_and_no_device_for_the_tool) {
+    const std::string missing = dir_ + "/missing";
+    const process_result show = run_process(MVBRIDGE_LAB_PATH, {missing, "show"});
+    EXPECT_NE(show.status, 0);
+    EXPECT_EQ(show.out, "");
+    EXPECT_EQ(show.err, "mvbridge-lab: " + missing + ": not a lab directory (no lab.conf)\n");
+    const process_result query = run_process(MVBRIDGE_LAB_PATH, {missing, "run", "query", drive_path(1)});
+    EXPECT_EQ(query.status, 0);
+    EXPECT_EQ(query.out, "invalid dev path\n");
+    EXPECT_EQ(run_process(MVBRIDGE_LAB_PATH, {missing, "run", "scan"}).out, "");
+}
+
+TEST_F(persistence_e2e, a_directory_that_is_not_a_lab_is_left_alone) {
+    write_lab_file("notes.txt", "mine\n");
+    const process_result create = lab({"create", "PhysicalDrive1"});
+    EXPECT_EQ(create.status, 1);
+    EXPECT_EQ(create.err, "mvbridge-lab: " + dir_ + ": not a lab directory (no lab.conf) and not empty\n");
+    EXPECT_FALSE(std::filesystem::exists(dir_ + "/lab.conf"));
+}
+
+struct corruption_case {
+    const char* what;
+    std::string content;
+};
+
+class corrupt_state_e2e : public lab_test, public ::testing::WithParamInterface<corruption_case> {};
+
+TEST_P(corrupt_state_e2e, damaged_state_file_gives_one_line_error_and_no_device) {
+    lab_ok({"create", "PhysicalDrive1"});
+    write_lab_file("bridges/PhysicalDrive1.state", GetParam().content);
+    const process_result show = lab({"show", "PhysicalDrive1"});
+    EXPECT_EQ(show.status, 1);
+    EXPECT_EQ(show.out, "");
+    EXPECT_EQ(show.err.rfind("mvbridge-lab: " + dir_ + "/bridges/PhysicalDrive1.state: corrupt device state (", 0), 0u)
+        << show.err;
+    EXPECT_EQ(std::count(show.err.begin(), show.err.end(), '\n'), 1);
+    EXPECT_EQ(run({"query", drive_path(1)}), "invalid dev path\n");
+    EXPECT_EQ(run({"scan"}), "");
+    EXPECT_EQ(lab({"set", "PhysicalDrive1", "disk_state", "3"}).status, 1);
+}
+
+std::string valid_header(const std::string& blob_line) {
+    return "mvbridge-lab bridge 1\nname PhysicalDrive1\n" + blob_line + "data\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    damage, corrupt_state_e2e,
+    ::testing::Values(
+        corruption_case{"empty", ""},
+        corruption_case{"wrong magic", "mvbridge-lab bridge 9\nname PhysicalDrive1\ndata\n"},
+        corruption_case{"binary garbage", std::string("\x00\xFF\x13\n\x7F", 5)},
+        corruption_case{"no data line", "mvbridge-lab bridge 1\nname PhysicalDrive1\n"},
+        corruption_case{"unknown key", "mvbridge-lab bridge 1\nname PhysicalDrive1\ncolour blue\ndata\n"},
+        corruption_case{"bad number", "mvbridge-lab bridge 1\nname PhysicalDrive1\nchip_id 0xZZ\ndata\n"},
+        corruption_case{"number too wide", "mvbridge-lab bridge 1\nname PhysicalDrive1\nchip_id 0x100000000\ndata\n"},
+        corruption_case{"text too long", "mvbridge-lab bridge 1\nname PhysicalDrive1\nvendor ABCDEFGHI\ndata\n"},
+        corruption_case{"bad escape", "mvbridge-lab bridge 1\nname PhysicalDrive1\nmodel A%4\ndata\n"},
+        corruption_case{"bad choice", "mvbridge-lab bridge 1\nname PhysicalDrive1\ndisk floppy\ndata\n"},
+        corruption_case{"no name", "mvbridge-lab bridge 1\ndata\n"},
+        corruption_case{"bad fault", "mvbridge-lab bridge 1\nname PhysicalDrive1\nfault E2,XX --status 2\ndata\n"},
+        corruption_case{"blob announced, bytes missing", valid_header("blob flash_pg 4096\n")},
+        corruption_case{"blob of the wrong size", valid_header("blob flash_pg 16\n") + std::string(16, 'x')},
+        corruption_case{"huge blob length", valid_header("blob flash_pg 4294967295\n") + "xyz"},
+        corruption_case{"bytes beyond the blobs", valid_header("") + "trailing"},
+        corruption_case{"unknown blob", valid_header("blob rom 4\n") + "abcd"}));
+
+TEST_F(persistence_e2e, damaged_lab_settings_give_one_line_error_and_no_device) {
+    lab_ok({"create", "PhysicalDrive1"});
+    write_lab_file("lab.conf", "mvbridge-lab lab 1\ntime_factor zero\n");
+    const process_result show = lab({"show"});
+    EXPECT_EQ(show.status, 1);
+    EXPECT_EQ(show.err, "mvbridge-lab: " + dir_ + ": lab.conf is corrupt ('time_factor zero')\n");
+    EXPECT_EQ(run({"query", drive_path(1)}), "invalid dev path\n");
+}
+
+TEST_F(persistence_e2e, a_name_leading_to_a_missing_record_opens_nothing) {
+    lab_ok({"create", "PhysicalDrive1"});
+    write_lab_file("names/PhysicalDrive2", "bridge ../../etc/passwd\n");
+    write_lab_file("names/PhysicalDrive3", "bridge Nowhere\n");
+    EXPECT_EQ(run({"query", drive_path(2)}), "invalid dev path\n");
+    EXPECT_EQ(run({"query", drive_path(3)}), "invalid dev path\n");
+}
+
+TEST_F(persistence_e2e, device_state_survives_between_processes) {
+    lab_ok({"create", "PhysicalDrive1"});
+    lab_ok({"set", "PhysicalDrive1", "xfer_flag", "0"});
+    lab_ok({"set", "PhysicalDrive1", "model", "Model 100% with spaces"});
+    EXPECT_EQ(lab_ok({"show", "PhysicalDrive1", "settings"}),
+              "settings:\n  max_xfer 262144\n  xfer_flag 0\n  restart_delay_ms 2000\n  restart_name \"\"\n"
+              "  restart_never 0\n");
+    EXPECT_EQ(run({"query", drive_path(1)}),
+              drive_path(1) + " " + k_nvme_bridge_name + "\n" + padded("Model 100% with spaces", 40) + " 3B2QLAB1\n");
+    // A rule limited to its first match is spent for good once it fired.
+    lab_ok({"fault", "PhysicalDrive1", "add", "E2 .. .. .. BB", "--status", "2", "--first", "1"});
+    EXPECT_TRUE(run({"query", drive_path(1)}).starts_with("fail to get disk status\n"));
+    EXPECT_TRUE(run({"query", drive_path(1)}).starts_with(drive_path(1) + " Morvelt USB3"));
+}
+
+TEST_F(persistence_e2e, concurrent_processes_are_serialised_per_request) {
+    lab_ok({"create", "PhysicalDrive1"});
+    // A rule that never fires but counts every disk status request.
+    lab_ok({"fault", "PhysicalDrive1", "add", "E2 .. .. .. BB", "--status", "2", "--after", "1000000"});
+    constexpr int k_processes = 4;
+    constexpr int k_runs = 10;
+    std::vector<pid_t> children;
+    for (int p = 0; p < k_processes; ++p) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            bool all_ok = true;
+            for (int i = 0; i < k_runs; ++i) {
+                const process_result r = run_process(MVBRIDGE_LAB_PATH, {dir_, "run", "query", drive_path(1)});
+                all_ok = all_ok && r.out == drive_path(1) + " " + k_nvme_bridge_name + "\n" + k_nvme_disk_line + "\n";
+            }
+            _exit(all_ok ? 0 : 1);
+        }
+        children.push_back(pid);
+    }
+    for (const pid_t pid : children) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_EQ(lab_ok({"fault", "PhysicalDrive1", "list"}),
+              "1: E2 .. .. .. BB --status 2 --sense 00/00/00 --after 1000000 (matched " +
+                  std::to_string(k_processes * k_runs) + ")\n");
+    EXPECT_FALSE(std::filesystem::exists(dir_ + "/bridges/PhysicalDrive1.state.tmp"));
+}
+
+}  // namespace

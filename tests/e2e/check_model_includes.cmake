@@ -1,0 +1,12 @@
+# Fails when a device model includes anything from the tool's command families.
+file(GLOB_RECURSE model_files ${MODEL_DIR}/*.h ${MODEL_DIR}/*.cpp)
+foreach(file IN LISTS model_files)
+  file(STRINGS ${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"(cli|bridge|nvme|pg|led)/")
+  if(includes)
+    message(FATAL_ERROR "${file} includes tool code: ${includes}")
+  endif()
+endforeach()
+list(LENGTH model_files count)
+if(count EQUAL 0)
+  message(FATAL_ERROR "no device model files under ${MODEL_DIR}")
+endif()

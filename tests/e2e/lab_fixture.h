@@ -1,0 +1,53 @@
+// The end-to-end harness: each test gets a fresh lab directory and runs mvbridge-lab in
+// it as a user would, with exact standard output, standard error and exit status.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+struct process_result {
+    std::string out;
+    std::string err;
+    int status = -1;        // exit status, or -1 when the process did not exit normally
+};
+
+// Runs `program` with `args` (no shell involved) and collects what it printed.
+process_result run_process(const std::string& program, const std::vector<std::string>& args);
+
+// "\\.\PhysicalDriveN" and "\\.\x:" as the tool is given them.
+std::string drive_path(int number);
+std::string volume_path(char letter);
+
+// `text` padded with spaces to `width` characters, as ATA strings arrive.
+std::string padded(const std::string& text, size_t width);
+
+class lab_test : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // mvbridge-lab DIR ARGS...
+    process_result lab(const std::vector<std::string>& args);
+    // mvbridge-lab DIR ARGS... that must succeed silently on standard error; its output.
+    std::string lab_ok(const std::vector<std::string>& args);
+    // mvbridge-lab DIR run ARGS...: the tool's standard output.
+    std::string run(const std::vector<std::string>& args);
+
+    // Lines of trace.log; only the lines starting with `prefix` when it is given.
+    std::vector<std::string> trace_lines(const std::string& prefix = "");
+    void clear_trace();
+
+    // The text of a file of the lab directory, and its replacement.
+    std::string read_lab_file(const std::string& relative);
+    void write_lab_file(const std::string& relative, const std::string& content);
+
+    std::string dir_;
+};
+
+// A default bridge's printed lines.
+extern const std::string k_nvme_bridge_name;   // "Morvelt USB3 NVMe Bridge"
+extern const std::string k_sata_bridge_name;
+extern const std::string k_nvme_disk_line;     // model (40 characters) and firmware
+extern const std::string k_sata_disk_line;

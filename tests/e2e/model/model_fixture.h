@@ -1,0 +1,26 @@
+// Serving command blocks on an in-memory device record, without a lab directory.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "lab/model/block.h"
+#include "lab/model/identity.h"
+#include "lab/serve.h"
+
+struct served {
+    block_answer answer;
+    std::string sense() const;   // "05/24/00", or "" for a good status
+};
+
+// A default bridge as `create NAME` makes it.
+bridge_record make_bridge(uint32_t disk = k_disk_nvme, int generation = 1);
+
+// CDB from hex pairs, zero-padded to 16 bytes.
+std::array<uint8_t, 16> cdb_of(const std::string& hex);
+
+served serve_in(bridge_record& record, const std::string& cdb_hex, uint32_t length, bool cdrom_view = false);
+served serve_out(bridge_record& record, const std::string& cdb_hex, const std::vector<uint8_t>& data);
