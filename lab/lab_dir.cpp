@@ -92,6 +92,10 @@ bool lab_init(const std::string& dir, std::string* error) {
     if (ec) return fail(error, dir + ": cannot create the lab: " + ec.message());
     fs::create_directories(bridges_dir(dir), ec);
     if (ec) return fail(error, dir + ": cannot create the lab: " + ec.message());
+    // Two processes making the same lab at once: the second finds the first's settings.
+    lab_lock_owner lock(lab_lock_path(dir));
+    lab_lock_guard guard(lock.get());
+    if (lab_exists(dir)) return true;
     lab_settings settings;
     settings.anchor_real_ms = lab_real_now_ms();
     settings.anchor_lab_ms = settings.anchor_real_ms;

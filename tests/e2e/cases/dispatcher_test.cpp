@@ -91,6 +91,26 @@ INSTANTIATE_TEST_SUITE_P(
                       disk_kind_case{"pcie_get_link_status", {"--disk", "sata"}, "Not PCIE Device\n"},
                       disk_kind_case{"pcie_get_link_cap", {"--pcie-link", "0"}, "Not PCIE Device\n"}));
 
+TEST_F(dispatcher_e2e, messages_come_in_the_order_of_the_preparation) {
+    lab_ok({"create", "PhysicalDrive1"});
+    // Every step fails at first; each round takes the first failure away.
+    for (const char* pattern : {"E2 .. .. .. 92 .. .. .. C8", "E2 .. .. .. 92 .. .. .. 00 40 00 AC", "A1", "E2 .. .. .. BB"}) {
+        lab_ok({"fault", "PhysicalDrive1", "add", pattern, "--status", "2", "--sense", "05/24/00"});
+    }
+    const std::vector<std::string> expected = {
+        "Not Morvelt USB bridge\n",
+        "unlock fw write fail\n",
+        "fail to get disk status\nGet identify fail\n",
+        "fail to get disk status\nNot SATA SSD\n",
+        "Not SATA SSD\n",
+    };
+    for (const std::string& output : expected) {
+        EXPECT_EQ(run({"ata_get_smart_log", drive_path(1)}), output);
+        if (output != expected.back()) lab_ok({"fault", "PhysicalDrive1", "remove", "1"});
+    }
+    EXPECT_EQ(run({"ata_get_smart_log", drive_path(2)}), "invalid dev path\n");
+}
+
 TEST_F(dispatcher_e2e, word_count_errors_touch_no_device) {
     lab_ok({"create", "PhysicalDrive1"});
     lab_ok({"trace", "on"});
