@@ -154,6 +154,10 @@ int64_t lab_time_ms(const lab_settings& settings) {
     return settings.anchor_lab_ms + elapsed * static_cast<int64_t>(settings.time_factor);
 }
 
+uint64_t lab_sleep_real_us(const lab_settings& settings, uint32_t milliseconds) {
+    return static_cast<uint64_t>(milliseconds) * 1000u / (settings.time_factor != 0 ? settings.time_factor : 1);
+}
+
 void lab_set_time_factor(lab_settings& settings, uint32_t factor) {
     const int64_t now_lab = lab_time_ms(settings);
     settings.anchor_real_ms = lab_real_now_ms();

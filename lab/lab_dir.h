@@ -41,6 +41,8 @@ bool lab_save_settings(const std::string& dir, const lab_settings& settings, std
 
 // Lab time in milliseconds now, and a new factor that keeps lab time continuous.
 int64_t lab_time_ms(const lab_settings& settings);
+// Real microseconds a sleep of `milliseconds` of lab time takes.
+uint64_t lab_sleep_real_us(const lab_settings& settings, uint32_t milliseconds);
 void lab_set_time_factor(lab_settings& settings, uint32_t factor);
 
 // False when the name leads nowhere.

@@ -49,7 +49,8 @@ int main(int argc, char** argv) {
             return status;
         }
     }
-    std::fprintf(stderr, "mvbridge-lab: unknown verb '%s'\n", argv[2]);
-    print_usage(stderr);
+    std::string verbs;
+    for (const verb_row& verb : k_verbs) verbs += std::string(verbs.empty() ? "" : ", ") + verb.name;
+    std::fprintf(stderr, "mvbridge-lab: unknown verb '%s' (%s)\n", argv[2], verbs.c_str());
     return k_exit_usage;
 }

@@ -197,8 +197,7 @@ std::vector<port_candidate_path> port_candidate_paths() {
 
 void port_sleep_ms(uint32_t milliseconds) {
     const lab_attachment& lab = attachment();
-    const uint64_t factor = lab.ok ? lab.settings.time_factor : 1;
-    lab_real_sleep_us(static_cast<uint64_t>(milliseconds) * 1000u / factor);
+    lab_real_sleep_us(lab.ok ? lab_sleep_real_us(lab.settings, milliseconds) : uint64_t{milliseconds} * 1000u);
 }
 
 int64_t port_time_s() { return lab_now_ms() / 1000; }
