@@ -26,13 +26,16 @@ std::string slurp(const std::string& path) {
     return text.str();
 }
 
+// A mkstemp/mkdtemp template: a prefix and six characters the call replaces.
+std::string temp_template(const std::string& what) { return "/tmp/mvbridge-e2e-" + what + "-" + std::string(6, 'X'); }
+
 }  // namespace
 
 process_result run_process(const std::string& program, const std::vector<std::string>& args) {
-    char out_template[] = "/tmp/mvbridge-e2e-out-XXXXXX";
-    char err_template[] = "/tmp/mvbridge-e2e-err-XXXXXX";
-    const int out_fd = mkstemp(out_template);
-    const int err_fd = mkstemp(err_template);
+    std::string out_template = temp_template("out");
+    std::string err_template = temp_template("err");
+    const int out_fd = mkstemp(out_template.data());
+    const int err_fd = mkstemp(err_template.data());
     process_result result;
     if (out_fd < 0 || err_fd < 0) return result;
 
@@ -55,8 +58,8 @@ process_result run_process(const std::string& program, const std::vector<std::st
     close(err_fd);
     result.out = slurp(out_template);
     result.err = slurp(err_template);
-    std::remove(out_template);
-    std::remove(err_template);
+    std::remove(out_template.c_str());
+    std::remove(err_template.c_str());
     result.status = pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
 }
@@ -70,8 +73,8 @@ std::string padded(const std::string& text, size_t width) {
 }
 
 void lab_test::SetUp() {
-    char dir_template[] = "/tmp/mvbridge-e2e-lab-XXXXXX";
-    const char* made = mkdtemp(dir_template);
+    std::string dir_template = temp_template("lab");
+    const char* made = mkdtemp(dir_template.data());
     ASSERT_NE(made, nullptr);
     dir_ = made;
 }
