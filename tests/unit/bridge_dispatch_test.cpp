@@ -8,6 +8,7 @@
 #include "common/print_level.h"
 #include "tests/unit/bridge_script.h"
 #include "tests/unit/fake_port.h"
+#include "tests/unit/run_tool.h"
 
 namespace {
 
@@ -23,14 +24,7 @@ protected:
         fake::add_device({.path = k_path});
     }
 
-    static std::string run(std::vector<std::string> words) {
-        std::vector<char*> argv;
-        for (auto& w : words) argv.push_back(w.data());
-        argv.push_back(nullptr);
-        testing::internal::CaptureStdout();
-        run_command_line(static_cast<int>(words.size()), argv.data());
-        return testing::internal::GetCapturedStdout();
-    }
+    static std::string run(std::vector<std::string> words) { return run_tool(std::move(words)); }
 };
 
 TEST_F(BridgeDispatch, ApiVersionNeedsNoDevice) {

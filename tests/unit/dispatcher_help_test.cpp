@@ -11,19 +11,12 @@
 
 #include "cli/dispatcher.h"
 #include "cli/manual.h"
+#include "tests/unit/run_tool.h"
 #include "common/print_level.h"
 
 namespace {
 
-std::string run(std::initializer_list<const char*> words) {
-    std::vector<std::string> storage(words.begin(), words.end());
-    std::vector<char*> argv;
-    for (std::string& word : storage) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    testing::internal::CaptureStdout();
-    run_command_line(static_cast<int>(storage.size()), argv.data());
-    return testing::internal::GetCapturedStdout();
-}
+std::string run(std::initializer_list<const char*> words) { return run_tool({words.begin(), words.end()}); }
 
 std::string manual_output(const char* program, const char* command, bool whole) {
     testing::internal::CaptureStdout();

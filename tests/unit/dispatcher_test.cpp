@@ -9,6 +9,7 @@
 #include "common/print_level.h"
 #include "tests/unit/bridge_script.h"
 #include "tests/unit/fake_port.h"
+#include "tests/unit/run_tool.h"
 
 namespace {
 
@@ -16,14 +17,7 @@ using namespace bridge_script;
 
 constexpr const char* k_path = "\\\\.\\PhysicalDrive1";
 
-std::string run(std::vector<std::string> words) {
-    std::vector<char*> argv;
-    for (auto& w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
-    testing::internal::CaptureStdout();
-    run_command_line(static_cast<int>(words.size()), argv.data());
-    return testing::internal::GetCapturedStdout();
-}
+std::string run(std::vector<std::string> words) { return run_tool(std::move(words)); }
 
 bool starts_with(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
 
