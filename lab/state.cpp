@@ -14,6 +14,7 @@ constexpr size_t k_max_header = 1u << 20;
 constexpr const char* k_kind_names[] = {"bridge", "foreign", nullptr};
 constexpr const char* k_bus_names[] = {"usb", "other", nullptr};
 constexpr const char* k_disk_names[] = {"nvme", "sata", "none", nullptr};
+constexpr const char* k_raid_pending_names[] = {"JBOD", "RAID0", "RAID1", "none", nullptr};
 
 template <auto Member>
 auto& param(bridge_record& r) {
@@ -64,11 +65,26 @@ const std::vector<persisted_field> k_persisted_fields = {
     {"restart_delay_ms",    "settings", true,  i64_field{param<&P::restart_delay_ms>, 0, k_i64}},
     {"restart_name",        "settings", true,  text_field{param<&P::restart_name>, 0, 15, is_lab_name_or_empty}},
     {"restart_never",       "settings", true,  u32_field{param<&P::restart_never>, false, 1}},
+    {"uuid_cmd",            "settings", true,  u32_field{param<&P::uuid_cmd>, false, 1}},
+    {"fw_major",            "settings", true,  u32_field{param<&P::fw_major>, false, k_u32}},
+    {"fw_minor",            "settings", true,  u32_field{param<&P::fw_minor>, false, k_u32}},
+    {"fw_patch",            "settings", true,  u32_field{param<&P::fw_patch>, false, k_u32}},
+    {"fw_reserved",         "settings", true,  u32_field{param<&P::fw_reserved>, true, k_u32}},
+    {"fw_build_date",       "settings", true,  u32_field{param<&P::fw_build_date>, false, k_u32}},
+    {"usb_speed",           "settings", true,  u32_field{param<&P::usb_speed>, false, k_u32}},
+    {"ips_threshold",       "settings", true,  u32_field{param<&P::ips_threshold>, false, k_u32}},
+    {"disk_speed_max",      "settings", true,  u32_field{param<&P::disk_speed_max>, false, 3, 1}},
+    {"disks",               "settings", true,  u32_field{param<&P::disks>, false, 2, 1}},
     {"name",                "state",    false, text_field{live<&L::name>, 1, 15, is_lab_name}},
     {"boot_count",          "state",    false, u32_field{live<&L::boot_count>, false, k_u32}},
     {"offline_until_ms",    "state",    true,  i64_field{live<&L::offline_until_ms>, 0, k_i64}},
+    {"disk_speed",          "state",    true,  u32_field{live<&L::disk_speed>, false, 3}},
+    {"rw_mode",             "state",    true,  u32_field{live<&L::rw_mode>, false, k_u8}},
+    {"raid_mode",           "state",    true,  u32_field{live<&L::raid_mode>, false, k_u8}},
+    {"raid_pending",        "state",    false, choice_field{live<&L::raid_pending>, k_raid_pending_names}},
     {"register",            "registers", false, register_map_field{live<&L::registers>}},
     {"flash_pg",            "memory",   false, blob_field{live<&L::flash_pg>, k_flash_sector_size, false}},
+    {"cust_page",           "memory",   false, blob_field{live<&L::cust_page>, k_cust_page_size, false}},
     {"fault",               "faults",   false, fault_list_field{live<&L::faults>}},
 };
 // clang-format on
@@ -101,6 +117,7 @@ struct set_visitor {
         uint32_t number = 0;
         if (!parse_u32(value, &number)) return fail(error, key + " needs a number, not '" + value + "'");
         if (number > f.max) return fail(error, key + " is at most " + std::to_string(f.max));
+        if (number < f.min) return fail(error, key + " is at least " + std::to_string(f.min));
         f.at(record) = number;
         return true;
     }

@@ -30,6 +30,9 @@ enum : uint32_t { k_bus_usb = 0, k_bus_other = 1 };
 enum : uint32_t { k_disk_nvme = 0, k_disk_sata = 1, k_disk_none = 2 };
 
 constexpr uint32_t k_flash_sector_size = 4096;
+constexpr uint32_t k_cust_page_size = 4096;
+// raid_pending when no new RAID mode waits for a restart.
+constexpr uint32_t k_raid_none = 3;
 
 struct bridge_params {
     uint32_t kind = k_kind_bridge;           // a bridge, or another vendor's USB disk
@@ -54,6 +57,16 @@ struct bridge_params {
     int64_t restart_delay_ms = 2000;         // lab time a restart keeps the bridge away
     std::string restart_name;                // name it comes back under; empty: the same
     uint32_t restart_never = 0;              // 1: a restart takes it away for good
+    uint32_t uuid_cmd = 1;                   // 1: its firmware serves the UUID command (0xC3)
+    uint32_t fw_major = 1;                   // firmware version words (0xA5)
+    uint32_t fw_minor = 4;
+    uint32_t fw_patch = 2;
+    uint32_t fw_reserved = 0;
+    uint32_t fw_build_date = 20240611;
+    uint32_t usb_speed = 6;                  // USB link speed code of the status block (6: 10 Gbps)
+    uint32_t ips_threshold = 85;             // IPS threshold of the status block
+    uint32_t disk_speed_max = 3;             // fastest disk link generation it trains to (1..3)
+    uint32_t disks = 1;                      // disks it joins; 2 makes the RAID commands work
 };
 
 struct bridge_live {
@@ -64,6 +77,11 @@ struct bridge_live {
     int64_t offline_until_ms = 0;            // lab time; away until then
     std::map<uint32_t, uint32_t> registers;  // register block offset -> value written since boot
     std::vector<uint8_t> flash_pg = std::vector<uint8_t>(k_flash_sector_size, 0xFF);  // configuration sector
+    std::vector<uint8_t> cust_page = std::vector<uint8_t>(k_cust_page_size, 0xFF);    // customer page (flash)
+    uint32_t disk_speed = 0;                 // disk speed setting, 0: fastest; back to 0 at restart
+    uint32_t rw_mode = 0;                    // read/write mode reported to the host; back to 0 at restart
+    uint32_t raid_mode = 0;                  // RAID mode in force (0 JBOD, 1 RAID0, 2 RAID1)
+    uint32_t raid_pending = k_raid_none;     // RAID mode applied at the next restart, or k_raid_none
     std::vector<fault_rule> faults;
 };
 
@@ -79,6 +97,7 @@ struct u32_field {
     uint32_t& (*at)(bridge_record&);
     bool hex;
     uint32_t max;
+    uint32_t min = 0;
 };
 struct i64_field {
     int64_t& (*at)(bridge_record&);

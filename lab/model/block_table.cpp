@@ -38,6 +38,19 @@ constexpr handled_block k_handled_blocks[] = {
     {0xE2, 0xBB,      data_dir::in,  "disk status",              handle_disk_status},
     {0xE2, 0xA8,      data_dir::in,  "disk information block",   handle_disk_info_block, 5, 0x13},
     {0xA1, k_any_sub, data_dir::in,  "ATA IDENTIFY DEVICE",      handle_ata_identify, 9, 0xEC},
+    {0xE2, 0xC3,      data_dir::in,  "UUID",                     handle_uuid},
+    {0xE2, 0x96,      data_dir::in,  "UUID area read",           handle_uuid_by_offset},
+    {0xE3, 0x44,      data_dir::out, "customer page write",      handle_cust_page_write},
+    {0xE2, 0xC4,      data_dir::in,  "customer page read",       handle_cust_page_read},
+    {0xE2, 0xA5,      data_dir::in,  "firmware version",         handle_fw_version},
+    {0xE3, 0x30,      data_dir::out, "restart",                  handle_restart},
+    {0xE3, 0x4D,      data_dir::none, "disk speed write",        handle_disk_speed_write},
+    {0xE2, 0xCD,      data_dir::in,  "disk speed read",          handle_disk_speed_read},
+    {0xE3, 0x4F,      data_dir::none, "read/write mode write",   handle_rw_mode_write},
+    {0xE2, 0xCF,      data_dir::in,  "read/write mode read",     handle_rw_mode_read},
+    {0xE2, 0xB5,      data_dir::in,  "status block",             handle_status_block},
+    {0xE2, 0xD2,      data_dir::in,  "RAID mode read",           handle_raid_get},
+    {0xE3, 0x52,      data_dir::none, "RAID mode write",         handle_raid_set},
 };
 // clang-format on
 

@@ -20,3 +20,21 @@ void handle_max_xfer(bridge_record& record, const block_request& request, block_
 void handle_disk_status(bridge_record& record, const block_request& request, block_answer& answer);
 void handle_disk_info_block(bridge_record& record, const block_request& request, block_answer& answer);
 void handle_ata_identify(bridge_record& record, const block_request& request, block_answer& answer);
+
+// bridge_info.cpp: UUID, customer page, firmware version, restart, disk speed,
+// read/write mode, status block
+void handle_uuid(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_uuid_by_offset(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_cust_page_write(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_cust_page_read(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_fw_version(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_restart(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_disk_speed_write(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_disk_speed_read(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_rw_mode_write(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_rw_mode_read(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_status_block(bridge_record& record, const block_request& request, block_answer& answer);
+
+// raid.cpp: RAID mode of a two-disk bridge
+void handle_raid_get(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_raid_set(bridge_record& record, const block_request& request, block_answer& answer);

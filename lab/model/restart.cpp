@@ -7,6 +7,12 @@ void bridge_restart(bridge_record& record, int64_t now_ms) {
     live.boot_count += 1;
     live.xfer_flag = 1;
     live.registers.clear();
+    live.disk_speed = 0;
+    live.rw_mode = 0;
+    if (live.raid_pending != k_raid_none) {
+        live.raid_mode = live.raid_pending;
+        live.raid_pending = k_raid_none;
+    }
     const int64_t delay = record.params.restart_delay_ms;
     if (record.params.restart_never != 0 || now_ms > INT64_MAX - delay) {
         live.offline_until_ms = INT64_MAX;
