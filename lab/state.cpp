@@ -4,6 +4,7 @@
 #include <type_traits>
 
 #include "lab/names.h"
+#include "lab/pin_fields.h"
 #include "lab/text.h"
 
 namespace {
@@ -85,6 +86,14 @@ const std::vector<persisted_field> k_persisted_fields = {
     {"register",            "registers", false, register_map_field{live<&L::registers>}},
     {"flash_pg",            "memory",   false, blob_field{live<&L::flash_pg>, k_flash_sector_size, false}},
     {"cust_page",           "memory",   false, blob_field{live<&L::cust_page>, k_cust_page_size, false}},
+    {"gpio_pins",           "pins",     false, k_gpio_pins_field},
+    {"gpio_in",             "pins",     true,  k_gpio_in_field},
+    {"i2c_buses",           "pins",     false, k_i2c_buses_field},
+    {"i2c_slaves",          "pins",     true,  k_i2c_slaves_field},
+    {"i2c_eeprom",          "pins",     false, k_i2c_eeprom_field},
+    {"uart_receiver",       "pins",     false, k_uart_receiver_field},
+    {"uart_tx",             "pins",     false, k_uart_tx_field},
+    {"uart_rx",             "pins",     true,  k_uart_rx_field},
     {"fault",               "faults",   false, fault_list_field{live<&L::faults>}},
 };
 // clang-format on
@@ -153,6 +162,10 @@ struct set_visitor {
     bool operator()(const blob_field&) const { return fail(error, key + " cannot be set"); }
     bool operator()(const register_map_field&) const { return fail(error, key + " cannot be set"); }
     bool operator()(const fault_list_field&) const { return fail(error, key + " cannot be set"); }
+    bool operator()(const custom_field& f) const {
+        if (f.set == nullptr) return fail(error, key + " cannot be set");
+        return f.set(record, value, error);
+    }
 };
 
 // Hex fields of 16 bits show four digits, wider ones eight.
@@ -187,6 +200,9 @@ struct encode_visitor {
     void operator()(const fault_list_field& f) const {
         for (const fault_rule& rule : f.at(record)) line(fault_encode(rule));
     }
+    void operator()(const custom_field& f) const {
+        for (const std::string& value : f.encode(record)) line(value);
+    }
 };
 
 // Reads one header line's value into the field.
@@ -218,6 +234,7 @@ struct decode_visitor {
         return true;
     }
     bool operator()(const blob_field&) const { return fail(error, key + " is a blob"); }
+    bool operator()(const custom_field& f) const { return f.decode(record, value, error); }
     template <class T>
     bool operator()(const T&) const {
         return std::visit(set_visitor{record, key, value, error}, find_field(key)->type);
@@ -245,6 +262,7 @@ struct show_visitor {
         return out.empty() ? "none written" : out;
     }
     std::string operator()(const fault_list_field& f) const { return std::to_string(f.at(record).size()) + " rules"; }
+    std::string operator()(const custom_field& f) const { return f.show(record); }
 };
 
 struct announced_blob {

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "lab/fault.h"
+#include "lab/pin_state.h"
 
 // Values of the choice fields.
 enum : uint32_t { k_kind_bridge = 0, k_kind_foreign = 1 };
@@ -82,6 +83,7 @@ struct bridge_live {
     uint32_t rw_mode = 0;                    // read/write mode reported to the host; back to 0 at restart
     uint32_t raid_mode = 0;                  // RAID mode in force (0 JBOD, 1 RAID0, 2 RAID1)
     uint32_t raid_pending = k_raid_none;     // RAID mode applied at the next restart, or k_raid_none
+    bridge_pins pins;                        // GPIO, I2C and UART (pin_state.h)
     std::vector<fault_rule> faults;
 };
 
@@ -125,12 +127,21 @@ struct register_map_field {
 struct fault_list_field {
     std::vector<fault_rule>& (*at)(bridge_record&);
 };
+// A field whose owner writes its text forms: its header values (one line each), the
+// reading of one such line, its `show` summary and, for a `set` key, the reading of a
+// `set` value, which may differ from the stored form (a feed adds to what is stored).
+struct custom_field {
+    std::vector<std::string> (*encode)(const bridge_record&);
+    bool (*decode)(bridge_record&, const std::string& value, std::string* error);
+    std::string (*show)(const bridge_record&);
+    bool (*set)(bridge_record&, const std::string& value, std::string* error);  // null: no `set` form
+};
 using field_type = std::variant<u32_field, i64_field, text_field, choice_field, blob_field, register_map_field,
-                                fault_list_field>;
+                                fault_list_field, custom_field>;
 
 struct persisted_field {
     const char* key;
-    const char* section;   // identity, disk, settings, state, registers, memory, faults
+    const char* section;   // identity, disk, settings, state, registers, memory, pins, faults
     bool settable;         // a `set` key
     field_type type;
 };

@@ -51,6 +51,18 @@ constexpr handled_block k_handled_blocks[] = {
     {0xE2, 0xB5,      data_dir::in,  "status block",             handle_status_block},
     {0xE2, 0xD2,      data_dir::in,  "RAID mode read",           handle_raid_get},
     {0xE3, 0x52,      data_dir::none, "RAID mode write",         handle_raid_set},
+    {0xE3, 0x3F,      data_dir::out, "I2C init",                 handle_i2c_init},
+    {0xE3, 0x3D,      data_dir::out, "I2C write",                handle_i2c_write},
+    {0xE2, 0xBC,      data_dir::in,  "I2C read",                 handle_i2c_read},
+    {0xE3, 0x41,      data_dir::out, "GPIO mux",                 handle_gpio_mux},
+    {0xE3, 0x46,      data_dir::out, "GPIO direction",           handle_gpio_dir},
+    {0xE3, 0x45,      data_dir::out, "GPIO output value",        handle_gpio_set},
+    {0xE2, 0xC5,      data_dir::in,  "GPIO read",                handle_gpio_get},
+    {0xE3, 0x4E,      data_dir::out, "UART receiver setup",      handle_uart_init},
+    {0xE3, 0x38,      data_dir::out, "UART transmit",            handle_uart_transmit},
+    {0xE2, 0xBA,      data_dir::in,  "UART receive count",       handle_uart_count},
+    {0xE2, 0xB8,      data_dir::in,  "UART receive",             handle_uart_receive},
+    {0xE3, 0x3A,      data_dir::none, "UART clear buffer",       handle_uart_clear},
 };
 // clang-format on
 

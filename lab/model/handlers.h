@@ -38,3 +38,21 @@ void handle_status_block(bridge_record& record, const block_request& request, bl
 // raid.cpp: RAID mode of a two-disk bridge
 void handle_raid_get(bridge_record& record, const block_request& request, block_answer& answer);
 void handle_raid_set(bridge_record& record, const block_request& request, block_answer& answer);
+
+// i2c.cpp: I2C master init, write, read and read after write
+void handle_i2c_init(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_i2c_write(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_i2c_read(bridge_record& record, const block_request& request, block_answer& answer);
+
+// gpio.cpp: GPIO mux, direction, output value and pin read
+void handle_gpio_mux(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_gpio_dir(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_gpio_set(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_gpio_get(bridge_record& record, const block_request& request, block_answer& answer);
+
+// uart.cpp: serial receiver setup, transmit, receive count, receive, clear
+void handle_uart_init(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_uart_transmit(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_uart_count(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_uart_receive(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_uart_clear(bridge_record& record, const block_request& request, block_answer& answer);

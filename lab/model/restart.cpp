@@ -9,6 +9,7 @@ void bridge_restart(bridge_record& record, int64_t now_ms) {
     live.registers.clear();
     live.disk_speed = 0;
     live.rw_mode = 0;
+    pins_power_on(live.pins);
     if (live.raid_pending != k_raid_none) {
         live.raid_mode = live.raid_pending;
         live.raid_pending = k_raid_none;
