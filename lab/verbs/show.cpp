@@ -1,6 +1,6 @@
 // `show`: the lab's settings and devices. `show NAME [SECTION]`: a readable summary of a
 // device: identity, disk, settings, state, registers, memory, pins, faults; `blocks` lists the
-// command blocks it handles, and the name of a memory field (flash_pg) dumps it in hex.
+// command blocks it handles, and the name of a memory field (flash_pg, cust_page) dumps it in hex.
 #include <cstdio>
 #include <cstring>
 
@@ -163,7 +163,7 @@ int verb_show(const std::string& dir, const verb_args& args) {
             }
         }
         return verb_fail("unknown section '" + section + "' (identity, disk, settings, state, registers, memory, "
-                         "pins, faults, blocks, flash_pg)");
+                         "pins, faults, blocks, flash_pg, cust_page)");
     }
 
     std::printf("%s: %s, %s\n", ref.name.c_str(), kind_text(record).c_str(),

@@ -138,7 +138,7 @@ TEST_F(verbs_e2e, show_lists_names_sections_blocks_and_flash) {
     const process_result bad = lab({"show", "PhysicalDrive1", "colours"});
     EXPECT_EQ(bad.status, 1);
     EXPECT_EQ(bad.err, "mvbridge-lab: unknown section 'colours' (identity, disk, settings, state, registers, memory, "
-                       "pins, faults, blocks, flash_pg)\n");
+                       "pins, faults, blocks, flash_pg, cust_page)\n");
 }
 
 TEST_F(verbs_e2e, foreign_disk_handles_inquiry_only) {
