@@ -147,6 +147,13 @@ TEST_F(i2c_gpio_e2e, transfers_need_the_bus_set_up_first) {
     // The setup lasts from one tool run to the next.
     EXPECT_EQ(run({"i2c_write", path_, "0", "50", "00 11"}), "write data:00 11 \ni2c_write ok\n");
     EXPECT_EQ(run({"i2c_read_wf", path_, "0", "50", "1", "00"}), "read data:11 \n");
+    // A restart forgets the setup; the EEPROM keeps its bytes.
+    lab_ok({"set", "PhysicalDrive1", "restart_delay_ms", "0"});
+    lab_ok({"restart", "PhysicalDrive1"});
+    EXPECT_EQ(run({"i2c_read", path_, "0", "50", "1"}), "i2c_read fail\n");
+    EXPECT_EQ(pins_line("i2c_buses"), "none set up");
+    init_bus0();
+    EXPECT_EQ(run({"i2c_read_wf", path_, "0", "50", "1", "00"}), "read data:11 \n");
 }
 
 TEST_F(i2c_gpio_e2e, slaves_are_added_and_removed_from_the_lab) {
