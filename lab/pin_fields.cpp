@@ -1,6 +1,7 @@
 #include "lab/pin_fields.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "lab/text.h"
 

@@ -1,6 +1,7 @@
 // `set NAME KEY VALUE`: changes one bridge-level behaviour; every key of `show NAME`'s
 // identity, disk and settings sections, plus `gen 0|1` (revision and chip identity
-// typical of the generation) and `offline_until_ms`.
+// typical of the generation), `offline_until_ms`, the other settable keys of the state
+// section, and the pins' `gpio_in`, `i2c_slaves` and `uart_rx` (lab/pin_fields.h).
 // `set lab KEY VALUE`: the lab's own settings, `time_factor N` and `trace on|off`.
 #include "lab/lab_os.h"
 #include "lab/model/identity.h"
