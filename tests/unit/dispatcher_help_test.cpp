@@ -1,4 +1,4 @@
-// `help` and the manual entries printed by the dispatcher (Parts 1.1 and 1.2). None of these
+// `help` and the manual entries printed by the dispatcher. None of these
 // command lines reaches a device.
 #include <gtest/gtest.h>
 

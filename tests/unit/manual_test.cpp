@@ -266,7 +266,7 @@ TEST(ManualTest, PgVidAndPidEntries) {
 
 TEST(ManualTest, HelpEntry) { EXPECT_EQ(entry_of("help"), "Manual:\n\nhelp\n\tShow manual\n\n"); }
 
-TEST(ManualTest, EntriesDecidedBeyondPart12) {
+TEST(ManualTest, ReadWriteModeQueryAndAspmSwitchHaveEntries) {
     EXPECT_EQ(entry_of("get_bridge_rw_md"),
               "Manual:\n\nget_bridge_rw_md <disk path>\n\tGet the read/write mode the bridge reports to the host.\n\n");
     EXPECT_EQ(entry_of("nvme_aspm_dis"),
