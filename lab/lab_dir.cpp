@@ -102,20 +102,26 @@ bool lab_init(const std::string& dir, std::string* error) {
     return lab_save_settings(dir, settings, error);
 }
 
-bool lab_load_settings(const std::string& dir, lab_settings* settings, std::string* error) {
-    std::string content;
-    if (!lab_exists(dir)) return fail(error, dir + ": not a lab directory (no lab.conf)");
-    if (!read_file(lab_settings_path(dir), &content, 1u << 16)) return fail(error, dir + ": cannot read lab.conf");
+std::string lab_settings_text(const lab_settings& settings) {
+    std::string content = std::string(k_settings_magic) + "\n";
+    content += std::string("trace ") + (settings.trace ? "on" : "off") + "\n";
+    content += "time_factor " + std::to_string(settings.time_factor) + "\n";
+    content += "anchor_real_ms " + std::to_string(settings.anchor_real_ms) + "\n";
+    content += "anchor_lab_ms " + std::to_string(settings.anchor_lab_ms) + "\n";
+    return content;
+}
+
+bool lab_parse_settings(const std::string& content, lab_settings* settings, std::string* why) {
     *settings = lab_settings{};
     size_t pos = 0;
     bool first = true;
     while (pos < content.size()) {
         size_t end = content.find('\n', pos);
-        if (end == std::string::npos) return fail(error, dir + ": lab.conf is corrupt (unterminated line)");
+        if (end == std::string::npos) return fail(why, "unterminated line");
         const std::string line = content.substr(pos, end - pos);
         pos = end + 1;
         if (first) {
-            if (line != k_settings_magic) return fail(error, dir + ": lab.conf is corrupt (not a lab settings file)");
+            if (line != k_settings_magic) return fail(why, "not a lab settings file");
             first = false;
             continue;
         }
@@ -133,26 +139,46 @@ bool lab_load_settings(const std::string& dir, lab_settings* settings, std::stri
         } else {
             ok = false;
         }
-        if (!ok) return fail(error, dir + ": lab.conf is corrupt ('" + line + "')");
+        if (!ok) return fail(why, "'" + line + "'");
     }
-    if (first) return fail(error, dir + ": lab.conf is corrupt (empty)");
+    if (first) return fail(why, "empty");
+    return true;
+}
+
+bool lab_load_settings(const std::string& dir, lab_settings* settings, std::string* error) {
+    std::string content;
+    if (!lab_exists(dir)) return fail(error, dir + ": not a lab directory (no lab.conf)");
+    if (!read_file(lab_settings_path(dir), &content, 1u << 16)) return fail(error, dir + ": cannot read lab.conf");
+    std::string why;
+    if (!lab_parse_settings(content, settings, &why)) return fail(error, dir + ": lab.conf is corrupt (" + why + ")");
     return true;
 }
 
 bool lab_save_settings(const std::string& dir, const lab_settings& settings, std::string* error) {
-    std::string content = std::string(k_settings_magic) + "\n";
-    content += std::string("trace ") + (settings.trace ? "on" : "off") + "\n";
-    content += "time_factor " + std::to_string(settings.time_factor) + "\n";
-    content += "anchor_real_ms " + std::to_string(settings.anchor_real_ms) + "\n";
-    content += "anchor_lab_ms " + std::to_string(settings.anchor_lab_ms) + "\n";
-    if (!write_file_atomically(lab_settings_path(dir), content)) return fail(error, dir + ": cannot write lab.conf");
+    if (!write_file_atomically(lab_settings_path(dir), lab_settings_text(settings))) {
+        return fail(error, dir + ": cannot write lab.conf");
+    }
     return true;
 }
 
-int64_t lab_time_ms(const lab_settings& settings) {
-    const int64_t elapsed = lab_real_now_ms() - settings.anchor_real_ms;
-    return settings.anchor_lab_ms + elapsed * static_cast<int64_t>(settings.time_factor);
+// Each step is held at the limits instead of overflowing, and lab time never runs before
+// 0: anchors and a factor far beyond what the lab writes (a damaged or edited lab.conf)
+// still give a clock, only a stopped one.
+int64_t lab_time_at_ms(const lab_settings& settings, int64_t real_now_ms) {
+    int64_t elapsed = 0;
+    if (__builtin_sub_overflow(real_now_ms, settings.anchor_real_ms, &elapsed)) {
+        elapsed = real_now_ms < settings.anchor_real_ms ? INT64_MIN : INT64_MAX;
+    }
+    int64_t scaled = 0;
+    if (__builtin_mul_overflow(elapsed, static_cast<int64_t>(settings.time_factor), &scaled)) {
+        scaled = elapsed < 0 ? INT64_MIN : INT64_MAX;
+    }
+    int64_t now = 0;
+    if (__builtin_add_overflow(settings.anchor_lab_ms, scaled, &now)) now = scaled < 0 ? INT64_MIN : INT64_MAX;
+    return now < 0 ? 0 : now;
 }
+
+int64_t lab_time_ms(const lab_settings& settings) { return lab_time_at_ms(settings, lab_real_now_ms()); }
 
 uint64_t lab_sleep_real_us(const lab_settings& settings, uint32_t milliseconds) {
     return static_cast<uint64_t>(milliseconds) * 1000u / (settings.time_factor != 0 ? settings.time_factor : 1);
@@ -165,14 +191,17 @@ void lab_set_time_factor(lab_settings& settings, uint32_t factor) {
     settings.time_factor = factor;
 }
 
-bool lab_read_name(const std::string& dir, const std::string& name, name_entry* entry) {
-    std::string content;
-    if (!read_file(name_path(dir, name), &content, 256)) return false;
+bool lab_parse_name_entry(const std::string& content, name_entry* entry) {
     const std::vector<std::string> words = split_words(content.substr(0, content.find('\n')));
     if (words.size() != 2 || (words[0] != "bridge" && words[0] != "cdrom") || !valid_id(words[1])) return false;
     entry->cdrom = words[0] == "cdrom";
     entry->id = words[1];
     return true;
+}
+
+bool lab_read_name(const std::string& dir, const std::string& name, name_entry* entry) {
+    std::string content;
+    return read_file(name_path(dir, name), &content, 256) && lab_parse_name_entry(content, entry);
 }
 
 bool lab_write_name(const std::string& dir, const std::string& name, const name_entry& entry) {

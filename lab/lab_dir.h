@@ -37,14 +37,23 @@ bool lab_exists(const std::string& dir);
 bool lab_init(const std::string& dir, std::string* error);
 
 bool lab_load_settings(const std::string& dir, lab_settings* settings, std::string* error);
+// The text of lab.conf, and its reading; `why` tells what is wrong with a text that does
+// not read.
+std::string lab_settings_text(const lab_settings& settings);
+bool lab_parse_settings(const std::string& content, lab_settings* settings, std::string* why);
 bool lab_save_settings(const std::string& dir, const lab_settings& settings, std::string* error);
 
-// Lab time in milliseconds now, and a new factor that keeps lab time continuous.
+// Lab time in milliseconds now, and a new factor that keeps lab time continuous. Lab
+// time is never below 0.
 int64_t lab_time_ms(const lab_settings& settings);
+// Lab time when the real clock reads `real_now_ms`.
+int64_t lab_time_at_ms(const lab_settings& settings, int64_t real_now_ms);
 // Real microseconds a sleep of `milliseconds` of lab time takes.
 uint64_t lab_sleep_real_us(const lab_settings& settings, uint32_t milliseconds);
 void lab_set_time_factor(lab_settings& settings, uint32_t factor);
 
+// The text of a names/NAME file: "bridge ID" or "cdrom ID". False for any other text.
+bool lab_parse_name_entry(const std::string& content, name_entry* entry);
 // False when the name leads nowhere.
 bool lab_read_name(const std::string& dir, const std::string& name, name_entry* entry);
 bool lab_write_name(const std::string& dir, const std::string& name, const name_entry& entry);

@@ -1,5 +1,8 @@
-// Lab time: faster than real time by the lab's factor, and continuous when it changes.
+// Lab time: faster than real time by the lab's factor, continuous when it changes and
+// defined whatever lab.conf holds; and the reading of lab.conf itself.
 #include <gtest/gtest.h>
+
+#include <cstdint>
 
 #include "lab/lab_dir.h"
 #include "lab/lab_os.h"
@@ -26,6 +29,92 @@ TEST(lab_time, clock_runs_faster_and_a_new_factor_keeps_it_continuous) {
     EXPECT_GE(after, before);
     EXPECT_LT(after - before, 1000);
     EXPECT_EQ(settings.time_factor, 1u);
+}
+
+struct clock_case {
+    const char* what;
+    int64_t anchor_real_ms;
+    int64_t anchor_lab_ms;
+    uint32_t factor;
+    int64_t real_now_ms;
+    int64_t lab_ms;
+};
+
+class lab_clock : public ::testing::TestWithParam<clock_case> {};
+
+TEST_P(lab_clock, holds_at_its_limits_instead_of_overflowing) {
+    const clock_case& c = GetParam();
+    lab_settings settings;
+    settings.anchor_real_ms = c.anchor_real_ms;
+    settings.anchor_lab_ms = c.anchor_lab_ms;
+    settings.time_factor = c.factor;
+    EXPECT_EQ(lab_time_at_ms(settings, c.real_now_ms), c.lab_ms) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    anchors, lab_clock,
+    ::testing::Values(clock_case{"ordinary", 1000, 5000, 100, 1010, 6000},
+                      clock_case{"real clock behind the anchor", 2000, 5000, 1, 1500, 4500},
+                      clock_case{"scaled time beyond the largest", 0, 0, 1000000, INT64_MAX / 2, INT64_MAX},
+                      clock_case{"anchor far in the future", 4737113357392880903, 0, 500, 1796613285761, 0},
+                      clock_case{"anchor far in the past", -INT64_MAX, 0, 1, 1, INT64_MAX},
+                      clock_case{"lab anchor at the top", 0, INT64_MAX - 5, 1, 10, INT64_MAX},
+                      clock_case{"lab anchor below zero", 0, -INT64_MAX, 1, 10, 0}));
+
+TEST(lab_settings_text, damaged_anchors_read_and_give_a_clock_that_stays_at_zero) {
+    lab_settings settings;
+    std::string why;
+    ASSERT_TRUE(lab_parse_settings("mvbridge-lab lab 1\ntrace on\ntime_factor 0500\n"
+                                   "anchor_real_ms 0004737113357392880903\n",
+                                   &settings, &why))
+        << why;
+    EXPECT_EQ(lab_time_ms(settings), 0);
+    lab_set_time_factor(settings, 1);
+    EXPECT_GE(settings.anchor_lab_ms, 0);
+}
+
+struct settings_case {
+    const char* content;
+    const char* why;   // null: it reads
+};
+
+class lab_settings_parse : public ::testing::TestWithParam<settings_case> {};
+
+TEST_P(lab_settings_parse, reads_its_own_lines_or_says_what_is_wrong) {
+    lab_settings settings;
+    std::string why;
+    const bool read = lab_parse_settings(GetParam().content, &settings, &why);
+    EXPECT_EQ(read, GetParam().why == nullptr) << GetParam().content;
+    if (!read) {
+        EXPECT_EQ(why, GetParam().why);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    texts, lab_settings_parse,
+    ::testing::Values(settings_case{"mvbridge-lab lab 1\ntime_factor 7\n", nullptr},
+                      settings_case{"", "empty"},
+                      settings_case{"mvbridge-lab lab 1", "unterminated line"},
+                      settings_case{"mvbridge-lab lab 2\n", "not a lab settings file"},
+                      settings_case{"mvbridge-lab lab 1\ntime_factor 0\n", "'time_factor 0'"},
+                      settings_case{"mvbridge-lab lab 1\ntrace maybe\n", "'trace maybe'"},
+                      settings_case{"mvbridge-lab lab 1\nanchor_lab_ms 9223372036854775808\n",
+                                    "'anchor_lab_ms 9223372036854775808'"},
+                      settings_case{"mvbridge-lab lab 1\ncolour blue\n", "'colour blue'"}));
+
+TEST(lab_settings_text, what_is_written_reads_back) {
+    lab_settings settings;
+    settings.trace = true;
+    settings.time_factor = 250;
+    settings.anchor_real_ms = -17;
+    settings.anchor_lab_ms = INT64_MAX;
+    lab_settings back;
+    std::string why;
+    ASSERT_TRUE(lab_parse_settings(lab_settings_text(settings), &back, &why)) << why;
+    EXPECT_TRUE(back.trace);
+    EXPECT_EQ(back.time_factor, 250u);
+    EXPECT_EQ(back.anchor_real_ms, -17);
+    EXPECT_EQ(back.anchor_lab_ms, INT64_MAX);
 }
 
 }  // namespace
