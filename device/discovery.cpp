@@ -114,6 +114,7 @@ bridge_gen identify_bridge(bridge_dev* dev) {
     alignas(4) uint8_t raw[4] = {};
     if (mem_read(dev, k_register_base[gen] + k_reg_chip_identity, raw, 4) != 0) return -1;
     const uint32_t chip_id = get_le32(raw);
+    std::memset(raw, 0, sizeof raw);   // a short answer must not leave the identity's bytes behind
     if (mem_read(dev, k_register_base[gen] + k_reg_chip_version, raw, 4) != 0) return -1;
     const uint32_t chip_ver = get_le32(raw);
     if (((chip_ver >> 16) & 0xFF) > k_max_chip_version_byte2) return -1;
