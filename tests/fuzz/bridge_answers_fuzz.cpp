@@ -1,0 +1,101 @@
+// The tool's commands decode what the bridge answers: the INQUIRY and chip registers that
+// identify it, the disk status and identity, the UUID, firmware version, status block,
+// disk speed, read/write mode, customer page, I2C, GPIO and UART data and the RAID mode.
+// A device may answer anything, short, or fail; the commands must never read or write
+// outside their buffers, whatever it answers.
+//
+// Input: byte 0 bit 0 set: the bridge identifies itself genuinely (answer_port.h); byte 1
+// chooses the command line; each "#" of its words takes the next byte as a number; the
+// rest answers the command's requests in order.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "answer_port.h"
+#include "cli/dispatcher.h"
+
+namespace {
+
+const char* const k_command_lines[] = {
+    "scan",
+    "dev_scan",
+    "query P",
+    "get_uuid P",
+    "set_cust_page P customer-text",
+    "get_cust_page P",
+    "fw_ver P",
+    "fw_restart P #",
+    "set_disk_speed P #",
+    "get_disk_speed P",
+    "set_bridge_rw_md P #",
+    "get_bridge_rw_md P",
+    "get_usb_speed P",
+    "get_ips_threshold P",
+    "set_disk_hotplug_dis P",
+    "i2c_init P # 50 # #",
+    "i2c_write P # 50 00|01|02|03|04|05|06|07|08|09|0a|0b|0c|0d|0e|0f|10|11|12|13|14|15",
+    "i2c_read P # 50 #",
+    "i2c_read_wf P # 50 # 10",
+    "gpio_init P # #",
+    "gpio_set P # #",
+    "gpio_get P #",
+    "uart_init P # 9600",
+    "uart_tx P # 115200 hello",
+    "uart_rx P",
+    "uart_rx_cnt P",
+    "uart_clear_buf P",
+    "raid_set_mode P JBOD",
+    "raid_set_mode P RAID0",
+    "raid_set_mode P RAID1",
+    "raid_get_mode P",
+};
+constexpr size_t k_command_line_count = sizeof k_command_lines / sizeof k_command_lines[0];
+
+// The words of a command line: "P" is the device path, "#" a number from the input and
+// "|" a space inside one word.
+std::vector<std::string> command_words(const char* line, const uint8_t*& data, size_t& size) {
+    std::vector<std::string> words = {"mvbridge"};
+    std::string word;
+    for (const char* p = line;; ++p) {
+        if (*p != ' ' && *p != '\0') {
+            word += *p == '|' ? ' ' : *p;
+            continue;
+        }
+        if (word == "P") {
+            word = "\\\\.\\PhysicalDrive1";
+        } else if (word == "#") {
+            word = std::to_string(size != 0 ? *data : 0);
+            if (size != 0) {
+                ++data;
+                --size;
+            }
+        }
+        words.push_back(word);
+        word.clear();
+        if (*p == '\0') break;
+    }
+    return words;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    // The commands' printed output is not looked at; the sanitizers check its reads.
+    if (std::freopen("/dev/null", "w", stdout) == nullptr) return 1;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 2) return 0;
+    const bool genuine = (data[0] & 1) != 0;
+    const char* line = k_command_lines[data[1] % k_command_line_count];
+    data += 2;
+    size -= 2;
+    std::vector<std::string> words = command_words(line, data, size);
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    answer_port_load(data, size, genuine);
+    run_command_line(static_cast<int>(words.size()), argv.data());
+    return 0;
+}

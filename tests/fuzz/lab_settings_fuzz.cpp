@@ -1,0 +1,59 @@
+// The lab directory's small files: lab.conf (the lab's settings) and names/NAME (the
+// device a name leads to). Any text must read as sound settings or be refused; settings
+// that read save and read back the same; lab time and lab sleeps stay defined whatever
+// the anchors and factor; and a name file never leads outside the lab's bridges folder.
+//
+// Input: the first byte chooses the file (even: lab.conf, odd: a name file).
+#include <cstdint>
+#include <string>
+
+#include "fuzz_check.h"
+#include "lab/lab_dir.h"
+
+namespace {
+
+bool id_character(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
+}
+
+void check_settings(const std::string& text) {
+    lab_settings settings;
+    std::string why;
+    if (!lab_parse_settings(text, &settings, &why)) {
+        require(!why.empty());
+        return;
+    }
+    require(settings.time_factor != 0);
+    lab_settings back;
+    require(lab_parse_settings(lab_settings_text(settings), &back, &why));
+    require(back.trace == settings.trace && back.time_factor == settings.time_factor);
+    require(back.anchor_real_ms == settings.anchor_real_ms && back.anchor_lab_ms == settings.anchor_lab_ms);
+
+    require(lab_time_ms(settings) >= 0);
+    for (const uint32_t ms : {0u, 1u, 1000u, 0xFFFFFFFFu}) lab_sleep_real_us(settings, ms);
+    for (const uint32_t factor : {1u, 1000u, 1000000u}) {
+        lab_settings changed = settings;
+        lab_set_time_factor(changed, factor);
+        require(lab_time_ms(changed) >= 0);
+    }
+}
+
+void check_name(const std::string& text) {
+    name_entry entry;
+    if (!lab_parse_name_entry(text, &entry)) return;
+    require(!entry.id.empty() && entry.id.size() <= 32);
+    for (const char c : entry.id) require(id_character(c));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size == 0) return 0;
+    const std::string text = input_text(data + 1, size - 1);
+    if ((data[0] & 1) == 0) {
+        check_settings(text);
+    } else {
+        check_name(text);
+    }
+    return 0;
+}
