@@ -390,6 +390,8 @@ lines encode_uart_tx(const bridge_record& record) {
     return out;
 }
 
+// The lab never keeps more than the log's limit of text, so a file holding more is
+// damaged; refusing it also keeps the loading of any file linear in its size.
 bool decode_uart_tx(bridge_record& record, const std::string& value, std::string* error) {
     const std::vector<std::string> words = split_words(value);
     uart_transmission sent;
@@ -398,8 +400,14 @@ bool decode_uart_tx(bridge_record& record, const std::string& value, std::string
         !parse_u32(words[1], &sent.baud) || !unescape_text(words[2], &sent.text) || sent.text.empty()) {
         return fail(error, "bad uart_tx line");
     }
+    std::vector<uart_transmission>& log = record.state.pins.uart_sent;
+    size_t total = sent.text.size();
+    for (const uart_transmission& old : log) total += old.text.size();
+    if (total > k_uart_tx_log_limit) {
+        return fail(error, "uart_tx lines hold more than " + std::to_string(k_uart_tx_log_limit) + " bytes of text");
+    }
     sent.pin = words[0] == "-" ? -1 : static_cast<int>(pin);
-    uart_log_transmission(record.state.pins, std::move(sent));
+    log.push_back(std::move(sent));
     return true;
 }
 

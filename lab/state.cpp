@@ -315,6 +315,7 @@ bool decode_bridge(const std::string& content, bridge_record* record, std::strin
     while (pos < content.size() && pos < k_max_header) {
         const size_t end = content.find('\n', pos);
         if (end == std::string::npos) break;
+        if (end >= k_max_header) return fail(error, "header longer than " + std::to_string(k_max_header) + " bytes");
         const std::string line = content.substr(pos, end - pos);
         pos = end + 1;
         ++line_number;

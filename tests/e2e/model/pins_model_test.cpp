@@ -268,4 +268,24 @@ TEST(pins_codec, damaged_pin_lines_make_the_file_corrupt) {
     }
 }
 
+TEST(pins_codec, a_transmit_log_holds_at_most_its_limit_of_text) {
+    const std::string head = "mvbridge-lab bridge 1\nname PhysicalDrive1\n";
+    const std::string half(k_uart_tx_log_limit / 2, 'a');
+    bridge_record back;
+    std::string error;
+    ASSERT_TRUE(decode_bridge(head + "uart_tx - 9600 " + half + "\nuart_tx 3 9600 " + half + "\ndata\n", &back, &error))
+        << error;
+    EXPECT_EQ(back.state.pins.uart_sent.size(), 2u);
+
+    EXPECT_FALSE(decode_bridge(head + "uart_tx - 9600 " + half + "\nuart_tx 3 9600 " + half + "b\ndata\n", &back, &error));
+    EXPECT_EQ(error, "line 4: uart_tx lines hold more than 4096 bytes of text");
+
+    // A header full of one-byte transmissions is refused as soon as the log is full, not
+    // replayed line by line through the log's trimming.
+    std::string many = head;
+    for (int i = 0; i < 70000; ++i) many += "uart_tx - 1 a\n";
+    EXPECT_FALSE(decode_bridge(many + "data\n", &back, &error));
+    EXPECT_EQ(error, "line 4099: uart_tx lines hold more than 4096 bytes of text");
+}
+
 }  // namespace

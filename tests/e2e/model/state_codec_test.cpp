@@ -59,6 +59,14 @@ TEST(state_codec, every_truncation_of_a_file_is_refused_or_whole) {
     }
 }
 
+TEST(state_codec, a_header_line_reaching_beyond_the_header_limit_is_refused_before_it_is_read) {
+    const std::string head = "mvbridge-lab bridge 1\nname PhysicalDrive1\n";
+    bridge_record back;
+    std::string error;
+    EXPECT_FALSE(decode_bridge(head + "model " + std::string(2u << 20, 'x') + "\ndata\n", &back, &error));
+    EXPECT_EQ(error, "header longer than 1048576 bytes");
+}
+
 TEST(state_codec, settable_fields_check_their_values) {
     bridge_record record = make_bridge();
     std::string error;
