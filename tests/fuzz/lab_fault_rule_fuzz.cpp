@@ -1,7 +1,8 @@
 // Fault rules arrive as text twice: on the `fault NAME add` command line and as "fault"
 // lines of a state file. Any text must parse into a sound rule or give an error; a rule
-// the verb accepts must survive being saved and loaded, counter included; and a rule
-// matches and counts any command block without reading past its pattern.
+// the verb accepts must survive being saved and loaded, counter included, and what the
+// verb lists of it must add the same rule again; and a rule matches and counts any
+// command block without reading past its pattern.
 #include <cstring>
 #include <string>
 #include <vector>
@@ -30,6 +31,24 @@ void require_saved_form_loads(const fault_rule& rule) {
     require(back.kind == rule.kind && back.value == rule.value && back.pattern_len == rule.pattern_len);
     require(std::memcmp(back.mask, rule.mask, sizeof rule.mask) == 0);
     for (uint32_t i = 0; i < rule.pattern_len; ++i) require((back.pattern[i] & back.mask[i]) == (rule.pattern[i] & rule.mask[i]));
+}
+
+// What `fault NAME list` prints of a rule, given back to `fault NAME add`, adds the same
+// rule with a fresh counter.
+void require_listed_form_adds(const fault_rule& rule) {
+    fault_rule again;
+    std::string error;
+    std::vector<std::string> options;
+    const std::string listed = fault_options_text(rule);
+    for (size_t start = 0; start < listed.size();) {
+        const size_t end = listed.find(' ', start);
+        options.push_back(listed.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        start = end == std::string::npos ? listed.size() : end + 1;
+    }
+    require(fault_parse_pattern(fault_pattern_text(rule), &again, &error));
+    require(fault_parse_options(options, false, &again, &error));
+    again.matches = rule.matches;
+    require(fault_encode(again) == fault_encode(rule));
 }
 
 // Matches a block made of the input's own bytes and counts a few matches.
@@ -78,6 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     require_sound(rule);
     require_saved_form_loads(rule);
+    require_listed_form_adds(rule);
     exercise(rule, data, size);
     return 0;
 }
