@@ -1,14 +1,19 @@
 // The lab directory's small files: lab.conf (the lab's settings) and names/NAME (the
-// device a name leads to). Any text must read as sound settings or be refused; settings
-// that read save and read back the same; lab time and lab sleeps stay defined whatever
-// the anchors and factor; and a name file never leads outside the lab's bridges folder.
+// device a name leads to), and the device names and paths that choose those files. Any
+// text must read as sound settings or be refused; settings that read save and read back
+// the same; lab time and lab sleeps stay defined whatever the anchors and factor; a name
+// file never leads outside the lab's bridges folder; and a name or path a user or the
+// tool gives only ever reaches one of the lab's twenty names.
 //
-// Input: the first byte chooses the file (even: lab.conf, odd: a name file).
+// Input: the first byte modulo 3 chooses: 0 lab.conf, 1 a name file, 2 a name or path.
+#include <algorithm>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "fuzz_check.h"
 #include "lab/lab_dir.h"
+#include "lab/names.h"
 
 namespace {
 
@@ -45,15 +50,26 @@ void check_name(const std::string& text) {
     for (const char c : entry.id) require(id_character(c));
 }
 
+void check_device_name(const std::string& text) {
+    std::string name;
+    const std::vector<std::string>& all = lab_all_names();
+    if (lab_normalize_name(text, &name)) require(std::find(all.begin(), all.end(), name) != all.end());
+    if (lab_name_of_path(text, &name)) {
+        require(std::find(all.begin(), all.end(), name) != all.end());
+        std::string again;
+        require(lab_name_of_path(lab_path_of_name(name), &again) && again == name);
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
     const std::string text = input_text(data + 1, size - 1);
-    if ((data[0] & 1) == 0) {
-        check_settings(text);
-    } else {
-        check_name(text);
+    switch (data[0] % 3) {
+        case 0: check_settings(text); break;
+        case 1: check_name(text); break;
+        default: check_device_name(text); break;
     }
     return 0;
 }
