@@ -11,6 +11,17 @@
 #include "device/discovery.h"
 #include "tests/unit/fake_port.h"
 
+// One run of a command: the words after the device path, the device's answers in order,
+// what the command prints and, when given, every block it sends (see sent_blocks). The
+// script pins the number of blocks either way: an answer left over or a block beyond the
+// script fails the case.
+struct command_case {
+    std::vector<std::string> args;
+    std::vector<fake::answer> answers;
+    std::string output;
+    std::vector<std::string> blocks = {};
+};
+
 class bridge_command_test : public fake_port_test {
 protected:
     static constexpr const char* k_path = "\\\\.\\PhysicalDrive1";
@@ -56,6 +67,33 @@ protected:
         return out;
     }
 
+    // Runs each case on a fresh device.
+    void run_cases(command_handler handler, const std::string& command, const std::vector<command_case>& cases) {
+        for (const command_case& c : cases) {
+            std::string words = command;
+            for (const std::string& arg : c.args) words += " '" + arg.substr(0, 40) + "'";
+            SCOPED_TRACE(words);
+            next_case();
+            for (const fake::answer& a : c.answers) fake::script(a);
+            EXPECT_EQ(run(handler, command, c.args), c.output);
+            if (!c.blocks.empty()) {
+                EXPECT_EQ(sent_blocks(), c.blocks);
+            }
+        }
+    }
+
+    // Every block sent, as "<cdb> in <length>" or "<cdb> out <length>", with
+    // " data=<bytes>" for data-out blocks of at most 32 bytes.
+    static std::vector<std::string> sent_blocks() {
+        std::vector<std::string> lines;
+        for (const fake::sent_request& r : fake::requests()) {
+            std::string line = fake::hex(r.cdb) + (r.data_in ? " in " : " out ") + std::to_string(r.length);
+            if (!r.data_in && r.length != 0 && r.length <= 32) line += " data=" + fake::hex(r.data_out.data(), r.data_out.size());
+            lines.push_back(line);
+        }
+        return lines;
+    }
+
     // Checks request `index`: its command block, direction and data length.
     static void expect_block(size_t index, const std::string& cdb, bool data_in, uint32_t length) {
         const auto& sent = fake::requests();
@@ -67,7 +105,9 @@ protected:
 
     static std::vector<uint8_t> data_out(size_t index) { return fake::requests().at(index).data_out; }
 
+    static fake::answer ok(const std::vector<uint8_t>& data = {}) { return fake::answer{.data = data}; }
     static fake::answer check_condition() { return fake::answer{.scsi_status = 2}; }
+    static fake::answer access_denied() { return fake::answer{.os_error = fake::k_access_denied}; }
 
     bridge_dev_ptr device;
 

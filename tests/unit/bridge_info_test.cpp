@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "bridge/bridge_info.h"
 #include "bridge/bridge_info_commands.h"
 #include "common/bytes.h"
 #include "tests/unit/bridge_command_fixture.h"
@@ -16,111 +15,62 @@ using namespace bridge_script;
 
 class BridgeInfo : public bridge_command_test {};
 
-TEST_F(BridgeInfo, UuidFirstTry) {
-    fake::script_ok(le32(0x00ABCDEF));
-    EXPECT_EQ(run(cmd_get_uuid, "get_uuid"), "UUID: 00abcdef\n");
-    ASSERT_EQ(fake::requests().size(), 1u);
-    expect_block(0, "E2 00 00 00 C3 00 00 00 00 00 00 00 04 00 00 00", true, 4);
-}
+const std::string k_uuid_block = "E2 00 00 00 C3 00 00 00 00 00 00 00 04 00 00 00 in 4";
+const std::string k_status_block = "E2 00 00 00 B5 00 00 00 00 00 00 00 80 00 00 00 in 128";
 
-struct uuid_fallback_case {
-    const char* revision;
-    uint32_t chip_id;
-    const char* fallback_block;
-};
-
+// A bridge without the UUID command is identified again and read at its generation's offset.
 TEST_F(BridgeInfo, UuidFallsBackToTheGenerationsOffset) {
-    const uuid_fallback_case cases[] = {
-        {"1.00", 0xA0010001, "E2 00 00 00 96 00 00 00 FC 00 00 00 04 00 00 00"},
-        {"2.00", 0xA0010003, "E2 00 00 00 96 00 00 00 FC 00 00 00 04 00 00 00"},
-        {"1.01", 0xA0020001, "E2 00 00 00 96 00 00 00 FC 07 00 00 04 00 00 00"},
-        {"2.02", 0xA0030001, "E2 00 00 00 96 00 00 00 FC 07 00 00 04 00 00 00"},
+    const auto fallback = [](const char* revision, uint32_t chip_id, const char* base, const char* offset,
+                             const fake::answer& read, const char* output) {
+        return command_case{{}, cat({check_condition()}, identified(revision, chip_id, {read})), output,
+                            cat(cat({k_uuid_block}, identification_blocks(base)),
+                                {std::string("E2 00 00 00 96 00 00 00 ") + offset + " 04 00 00 00 in 4"})};
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.revision);
-        next_case();
-        fake::script(check_condition());
-        script_identify(c.revision, c.chip_id);
-        fake::script_ok(le32(0x89ABCDEF));
-        EXPECT_EQ(run(cmd_get_uuid, "get_uuid"), "UUID: 89abcdef\n");
-        ASSERT_EQ(fake::requests().size(), 5u);
-        expect_block(0, "E2 00 00 00 C3 00 00 00 00 00 00 00 04 00 00 00", true, 4);
-        expect_block(1, "12 00 00 02 00 00 00 00 00 00 00 00 00 00 00 00", true, 512);
-        expect_block(4, c.fallback_block, true, 4);
-    }
+    const fake::answer uuid = ok(le32(0x89ABCDEF));
+    run_cases(cmd_get_uuid, "get_uuid",
+              {
+                  {{}, {ok(le32(0x00ABCDEF))}, "UUID: 00abcdef\n", {k_uuid_block}},
+                  fallback("1.00", 0xA0010001, "50 B3", "FC 00 00 00", uuid, "UUID: 89abcdef\n"),
+                  fallback("2.00", 0xA0010003, "50 B3", "FC 00 00 00", uuid, "UUID: 89abcdef\n"),
+                  fallback("1.01", 0xA0020001, "70 B3", "FC 07 00 00", uuid, "UUID: 89abcdef\n"),
+                  fallback("2.02", 0xA0030001, "70 B3", "FC 07 00 00", uuid, "UUID: 89abcdef\n"),
+                  fallback("1.01", 0xA0020001, "70 B3", "FC 07 00 00", check_condition(), "get uuid fail\n"),
+                  // The generation cannot be told: no fallback read is sent.
+                  {{}, {access_denied(), ok(inquiry("3.00"))}, "get uuid fail\n"},
+              });
 }
 
-TEST_F(BridgeInfo, UuidFailures) {
-    // The fallback read fails.
-    fake::script_os_error(fake::k_access_denied);
-    script_identify("1.01");
-    fake::script(check_condition());
-    EXPECT_EQ(run(cmd_get_uuid, "get_uuid"), "get uuid fail\n");
-    EXPECT_EQ(fake::requests().size(), 5u);
-
-    // The generation cannot be told: no fallback read is sent.
-    next_case();
-    fake::script(check_condition());
-    fake::script_ok(inquiry("3.00"));
-    EXPECT_EQ(run(cmd_get_uuid, "get_uuid"), "get uuid fail\n");
-    EXPECT_EQ(fake::requests().size(), 2u);
-
-    // The operation leaves the caller's value alone on failure.
-    next_case();
-    fake::script(check_condition());
-    fake::script_ok(inquiry("3.00"));
-    uint32_t uuid = 0x55;
-    EXPECT_EQ(get_uuid(device.get(), &uuid), -1);
-    EXPECT_EQ(uuid, 0x55u);
-}
-
-TEST_F(BridgeInfo, CustomerPageWriteHoldsTheTextThenZeros) {
-    fake::script_ok();
-    EXPECT_EQ(run(cmd_set_cust_page, "set_cust_page", {"abc"}), "");
-    ASSERT_EQ(fake::requests().size(), 1u);
-    expect_block(0, "E3 00 00 00 44 00 00 00 00 00 00 00 00 10 00 00", false, 4096);
+TEST_F(BridgeInfo, CustomerPage) {
+    const std::string page_write = "E3 00 00 00 44 00 00 00 00 00 00 00 00 10 00 00 out 4096";
+    std::string full(4096, 'Q');
+    full[4095] = 'Z';
+    run_cases(cmd_set_cust_page, "set_cust_page",
+              {
+                  {{"x"}, {check_condition()}, ""},   // a refused write prints nothing either
+                  {{std::string(4097, 'Q')}, {}, "set_cust_page fail\n"},
+                  {{"abc"}, {ok()}, "", {page_write}},
+              });
     std::vector<uint8_t> expected(4096, 0);
     expected[0] = 0x61;
     expected[1] = 0x62;
     expected[2] = 0x63;
     EXPECT_EQ(data_out(0), expected);
-
-    // A refused write prints nothing either.
     next_case();
-    fake::script(check_condition());
-    EXPECT_EQ(run(cmd_set_cust_page, "set_cust_page", {"x"}), "");
-    EXPECT_EQ(fake::requests().size(), 1u);
-}
-
-TEST_F(BridgeInfo, CustomerPageTextFillsThePageExactly) {
-    std::string text(4096, 'Q');
-    text[4095] = 'Z';
     fake::script_ok();
-    EXPECT_EQ(run(cmd_set_cust_page, "set_cust_page", {text}), "");
-    ASSERT_EQ(fake::requests().size(), 1u);
-    EXPECT_EQ(data_out(0), std::vector<uint8_t>(text.begin(), text.end()));
-}
+    run(cmd_set_cust_page, "set_cust_page", {full});
+    EXPECT_EQ(data_out(0), std::vector<uint8_t>(full.begin(), full.end()));
 
-TEST_F(BridgeInfo, CustomerPageTextTooLongIsRefusedUnsent) {
-    EXPECT_EQ(run(cmd_set_cust_page, "set_cust_page", {std::string(4097, 'Q')}), "set_cust_page fail\n");
-    EXPECT_TRUE(fake::requests().empty());
-}
-
-TEST_F(BridgeInfo, CustomerPageReadPrintsEveryByte) {
     std::vector<uint8_t> page(4096);
     for (size_t i = 0; i < page.size(); ++i) page[i] = static_cast<uint8_t>(i * 7);
+    run_cases(cmd_get_cust_page, "get_cust_page", {{{}, {check_condition()}, "get_cust_page fail\n"}});
+    next_case();
     fake::script_ok(page);
     const std::string out = run(cmd_get_cust_page, "get_cust_page");
-    expect_block(0, "E2 00 00 00 C4 00 00 00 00 00 00 00 00 10 00 00", true, 4096);
+    EXPECT_EQ(sent_blocks(), std::vector<std::string>{"E2 00 00 00 C4 00 00 00 00 00 00 00 00 10 00 00 in 4096"});
     ASSERT_EQ(out.size(), 12288u);
     EXPECT_EQ(out.substr(0, 12), "00 07 0E 15 ");
     EXPECT_EQ(out.substr(12288 - 6), "F2 F9 ");  // bytes 4094 and 4095
     EXPECT_EQ(out.find('\n'), std::string::npos);
-}
-
-TEST_F(BridgeInfo, CustomerPageReadFailureIsReported) {
-    fake::script(check_condition());
-    EXPECT_EQ(run(cmd_get_cust_page, "get_cust_page"), "get_cust_page fail\n");
 }
 
 TEST_F(BridgeInfo, FirmwareVersion) {
@@ -130,129 +80,65 @@ TEST_F(BridgeInfo, FirmwareVersion) {
     put_le32(&answer[8], 159);
     put_le32(&answer[12], 777);  // not shown
     put_le32(&answer[16], 20240131);
-    fake::script_ok(answer);
-    EXPECT_EQ(run(cmd_fw_ver, "fw_ver"), "FW VERSION: 3.14.159 build date: 20240131\r\n");
-    expect_block(0, "E2 00 00 00 A5 00 00 00 00 00 00 00 14 00 00 00", true, 20);
-
-    next_case();
-    fake::script_os_error(fake::k_access_denied);
-    EXPECT_EQ(run(cmd_fw_ver, "fw_ver"), "fw_ver fail\n");
+    run_cases(cmd_fw_ver, "fw_ver",
+              {
+                  {{}, {ok(answer)}, "FW VERSION: 3.14.159 build date: 20240131\r\n",
+                   {"E2 00 00 00 A5 00 00 00 00 00 00 00 14 00 00 00 in 20"}},
+                  {{}, {access_denied()}, "fw_ver fail\n"},
+              });
 }
 
-struct restart_case {
-    const char* argument;
-    const char* block;  // null: nothing is sent
-};
-
+// The type is checked as an unsigned number; the bridge leaves the bus while it restarts,
+// so a lost answer is still reported as ok.
 TEST_F(BridgeInfo, RestartTypeIsCheckedAsUnsigned) {
-    const restart_case cases[] = {
-        {"0", "E3 00 00 00 30 00 00 00 00 00 00 00 04 00 00 00"},
-        {"1", "E3 00 00 00 30 01 00 00 00 00 00 00 04 00 00 00"},
-        {"2", "E3 00 00 00 30 02 00 00 00 00 00 00 04 00 00 00"},
-        {"x", "E3 00 00 00 30 00 00 00 00 00 00 00 04 00 00 00"},
-        {"3", nullptr},
-        {"-1", nullptr},
-        {"258", nullptr},
-        {"4294967298", nullptr},
+    const auto restart = [](const char* type, const char* byte5, const fake::answer& answer) {
+        return command_case{{type}, {answer}, "fw_restart ok\n",
+                            {std::string("E3 00 00 00 30 ") + byte5 +
+                             " 00 00 00 00 00 00 04 00 00 00 out 4 data=00 00 00 00"}};
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.argument);
-        next_case();
-        if (c.block != nullptr) fake::script_ok();
-        const std::string out = run(cmd_fw_restart, "fw_restart", {c.argument});
-        if (c.block == nullptr) {
-            EXPECT_EQ(out, "fw_restart with invalid parameters\n");
-            EXPECT_TRUE(fake::requests().empty());
-            continue;
-        }
-        EXPECT_EQ(out, "fw_restart ok\n");
-        ASSERT_EQ(fake::requests().size(), 1u);
-        expect_block(0, c.block, false, 4);
-        EXPECT_EQ(data_out(0), std::vector<uint8_t>(4, 0));
-    }
+    const std::string invalid = "fw_restart with invalid parameters\n";
+    run_cases(cmd_fw_restart, "fw_restart",
+              {
+                  restart("0", "00", ok()), restart("1", "01", ok()), restart("2", "02", ok()),
+                  restart("x", "00", ok()), restart("1", "01", access_denied()),
+                  {{"3"}, {}, invalid}, {{"-1"}, {}, invalid}, {{"258"}, {}, invalid}, {{"4294967298"}, {}, invalid},
+              });
 }
-
-TEST_F(BridgeInfo, RestartIsReportedWhateverTheBridgeAnswers) {
-    // The bridge leaves the bus while it restarts; a lost answer is expected.
-    fake::script_os_error(fake::k_access_denied);
-    EXPECT_EQ(run(cmd_fw_restart, "fw_restart", {"1"}), "fw_restart ok\n");
-}
-
-struct speed_case {
-    const char* argument;
-    int sent;  // speed in byte 6, or -1 when nothing is sent
-};
 
 TEST_F(BridgeInfo, DiskSpeedKeepsTheLowByteAndStopsAboveThree) {
-    const speed_case cases[] = {
-        {"0", 0}, {"1", 1}, {"3", 3}, {"259", 3}, {"-253", 3}, {"4", -1}, {"255", -1}, {"-1", -1},
+    const auto speed = [](const char* argument, const char* byte6) {
+        return command_case{{argument}, {ok()}, "set_disk_speed ok\n",
+                            {std::string("E3 00 00 00 4D 00 ") + byte6 + " 00 00 00 00 00 00 00 00 00 out 0"}};
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.argument);
-        next_case();
-        if (c.sent >= 0) fake::script_ok();
-        const std::string out = run(cmd_set_disk_speed, "set_disk_speed", {c.argument});
-        if (c.sent < 0) {
-            EXPECT_EQ(out, "set_disk_speed fail\n");
-            EXPECT_TRUE(fake::requests().empty());
-            continue;
-        }
-        EXPECT_EQ(out, "set_disk_speed ok\n");
-        char block[64];
-        std::snprintf(block, sizeof block, "E3 00 00 00 4D 00 %02X 00 00 00 00 00 00 00 00 00", c.sent);
-        expect_block(0, block, false, 0);
-    }
-
-    next_case();
-    fake::script(check_condition());
-    EXPECT_EQ(run(cmd_set_disk_speed, "set_disk_speed", {"2"}), "set_disk_speed fail\n");
+    const std::string fail = "set_disk_speed fail\n";
+    run_cases(cmd_set_disk_speed, "set_disk_speed",
+              {
+                  speed("0", "00"), speed("1", "01"), speed("3", "03"), speed("259", "03"), speed("-253", "03"),
+                  {{"4"}, {}, fail}, {{"255"}, {}, fail}, {{"-1"}, {}, fail}, {{"2"}, {check_condition()}, fail},
+              });
+    run_cases(cmd_get_disk_speed, "get_disk_speed",
+              {
+                  {{}, {ok({2, 0x77})}, "disk speed: 2\n", {"E2 00 00 00 CD 00 00 00 00 00 00 00 02 00 00 00 in 2"}},
+                  {{}, {check_condition()}, "get_disk_speed fail\n"},
+              });
 }
 
-TEST_F(BridgeInfo, DiskSpeedRead) {
-    fake::script_ok({2, 0x77});
-    EXPECT_EQ(run(cmd_get_disk_speed, "get_disk_speed"), "disk speed: 2\n");
-    expect_block(0, "E2 00 00 00 CD 00 00 00 00 00 00 00 02 00 00 00", true, 2);
-
-    next_case();
-    fake::script(check_condition());
-    EXPECT_EQ(run(cmd_get_disk_speed, "get_disk_speed"), "get_disk_speed fail\n");
-}
-
-TEST_F(BridgeInfo, ReadWriteModeIsHexWithoutRangeCheck) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"10", "10"},
-        {"0x2", "02"},
-        {"1ff", "FF"},
-        {"zz", "00"},
+TEST_F(BridgeInfo, ReadWriteMode) {
+    const auto set = [](const char* argument, const char* byte6) {
+        return command_case{{argument}, {ok()}, "set_bridge_rw_md ok\n",
+                            {std::string("E3 00 00 00 4F 00 ") + byte6 + " 00 00 00 00 00 00 00 00 00 out 0"}};
     };
-    for (const auto& [argument, byte6] : cases) {
-        SCOPED_TRACE(argument);
-        next_case();
-        fake::script_ok();
-        EXPECT_EQ(run(cmd_set_bridge_rw_md, "set_bridge_rw_md", {argument}), "set_bridge_rw_md ok\n");
-        expect_block(0, std::string("E3 00 00 00 4F 00 ") + byte6 + " 00 00 00 00 00 00 00 00 00", false, 0);
-    }
-
-    next_case();
-    fake::script(check_condition());
-    EXPECT_EQ(run(cmd_set_bridge_rw_md, "set_bridge_rw_md", {"1"}), "set_bridge_rw_md fail\n");
-}
-
-TEST_F(BridgeInfo, ReadWriteModeNames) {
-    const std::pair<uint8_t, const char*> cases[] = {
-        {0, "normal mode(0)\n"}, {1, "write protection mode(1)\n"}, {2, "format mode(2)\n"},
-        {5, "unknown(5)\n"},     {255, "unknown(255)\n"},
+    // Hex without a range check: the bridge refuses what it does not know.
+    run_cases(cmd_set_bridge_rw_md, "set_bridge_rw_md",
+              {set("10", "10"), set("0x2", "02"), set("1ff", "FF"), set("zz", "00"),
+               {{"1"}, {check_condition()}, "set_bridge_rw_md fail\n"}});
+    const auto get = [](uint8_t mode, const char* line) {
+        return command_case{{}, {ok({mode})}, line, {"E2 00 00 00 CF 00 00 00 00 00 00 00 01 00 00 00 in 1"}};
     };
-    for (const auto& [mode, line] : cases) {
-        next_case();
-        fake::script_ok({mode});
-        EXPECT_EQ(run(cmd_get_bridge_rw_md, "get_bridge_rw_md"), line);
-        expect_block(0, "E2 00 00 00 CF 00 00 00 00 00 00 00 01 00 00 00", true, 1);
-    }
-
-    next_case();
-    fake::script(check_condition());
-    EXPECT_EQ(run(cmd_get_bridge_rw_md, "get_bridge_rw_md"), "get_bridge_rw_md fail\n");
+    run_cases(cmd_get_bridge_rw_md, "get_bridge_rw_md",
+              {get(0, "normal mode(0)\n"), get(1, "write protection mode(1)\n"), get(2, "format mode(2)\n"),
+               get(5, "unknown(5)\n"), get(255, "unknown(255)\n"),
+               {{}, {check_condition()}, "get_bridge_rw_md fail\n"}});
 }
 
 std::vector<uint8_t> status_block(uint32_t usb_speed, uint32_t ips_threshold) {
@@ -262,92 +148,49 @@ std::vector<uint8_t> status_block(uint32_t usb_speed, uint32_t ips_threshold) {
     return block;
 }
 
-TEST_F(BridgeInfo, UsbSpeedCodes) {
-    const std::pair<uint32_t, const char*> cases[] = {
-        {0, "usb speed: unknown speed\n"},      {1, "usb speed: low speed\n"},
-        {2, "usb speed: full speed\n"},         {3, "usb speed: high speed\n"},
-        {4, "usb speed: unknown speed\n"},      {5, "usb speed: super speed 5Gbps\n"},
-        {6, "usb speed: super speed 10Gbps\n"}, {7, "usb speed: super speed 20Gbps\n"},
-        {8, "usb speed: unknown speed\n"},      {0x103, "usb speed: unknown speed\n"},
+TEST_F(BridgeInfo, StatusBlockUsbSpeedAndIpsThreshold) {
+    const auto speed = [](uint32_t code, const char* name) {
+        return command_case{{}, {ok(status_block(code, 3))}, std::string("usb speed: ") + name + "\n", {k_status_block}};
     };
-    for (const auto& [code, line] : cases) {
-        SCOPED_TRACE(code);
-        next_case();
-        fake::script_ok(status_block(code, 3));
-        EXPECT_EQ(run(cmd_get_usb_speed, "get_usb_speed"), line);
-        expect_block(0, "E2 00 00 00 B5 00 00 00 00 00 00 00 80 00 00 00", true, 128);
-    }
+    run_cases(cmd_get_usb_speed, "get_usb_speed",
+              {
+                  speed(0, "unknown speed"), speed(1, "low speed"), speed(2, "full speed"), speed(3, "high speed"),
+                  speed(4, "unknown speed"), speed(5, "super speed 5Gbps"), speed(6, "super speed 10Gbps"),
+                  speed(7, "super speed 20Gbps"), speed(8, "unknown speed"), speed(0x103, "unknown speed"),
+                  // A failure shows the status, without a line end.
+                  {{}, {check_condition()}, "get usb speed fail (2)"},
+                  {{}, {access_denied()}, "get usb speed fail (5)"},
+              });
+    run_cases(cmd_get_ips_threshold, "get_ips_threshold",
+              {
+                  {{}, {ok(status_block(3, 1234))}, "IPS threshold: 1234\n", {k_status_block}},
+                  {{}, {ok(status_block(3, 0xFFFFFFFF))}, "IPS threshold: -1\n"},
+                  {{}, {check_condition()}, "Get IPS threshold fail\n"},
+              });
 }
 
-TEST_F(BridgeInfo, UsbSpeedFailureShowsTheStatusWithoutLineEnd) {
-    fake::script(check_condition());
-    EXPECT_EQ(run(cmd_get_usb_speed, "get_usb_speed"), "get usb speed fail (2)");
-    next_case();
-    fake::script_os_error(fake::k_access_denied);
-    EXPECT_EQ(run(cmd_get_usb_speed, "get_usb_speed"), "get usb speed fail (5)");
-}
-
-TEST_F(BridgeInfo, IpsThreshold) {
-    fake::script_ok(status_block(3, 1234));
-    EXPECT_EQ(run(cmd_get_ips_threshold, "get_ips_threshold"), "IPS threshold: 1234\n");
-    expect_block(0, "E2 00 00 00 B5 00 00 00 00 00 00 00 80 00 00 00", true, 128);
-
-    next_case();
-    fake::script_ok(status_block(3, 0xFFFFFFFF));
-    EXPECT_EQ(run(cmd_get_ips_threshold, "get_ips_threshold"), "IPS threshold: -1\n");
-
-    next_case();
-    fake::script(check_condition());
-    EXPECT_EQ(run(cmd_get_ips_threshold, "get_ips_threshold"), "Get IPS threshold fail\n");
-}
-
-struct hotplug_case {
-    const char* revision;
-    uint32_t chip_id;
-    uint32_t before;
-    uint32_t after;
-    const char* address;  // bytes 8 to 11
-};
-
+// The hot-plug register of the generation is read, and written back with the generation's
+// hot-plug bits cleared.
 TEST_F(BridgeInfo, HotplugClearsTheGenerationsBits) {
-    const hotplug_case cases[] = {
-        {"1.00", 0xA0010001, 0xFFFFFFFF, 0xFFFFFFFC, "94 00 50 B3"},
-        {"2.00", 0xA0010002, 0x00003303, 0x00003300, "94 00 50 B3"},
-        {"1.01", 0xA0020001, 0xFFFFFFFF, 0xFFFFCCFF, "94 00 70 B3"},
-        {"2.02", 0xA0030000, 0x00003303, 0x00000003, "94 00 70 B3"},
+    const auto hotplug = [](const char* revision, uint32_t chip_id, uint32_t before, const char* base,
+                            const char* written) {
+        return command_case{{}, identified(revision, chip_id, {ok(le32(before)), ok()}), "Disable disk hotplug success \n",
+                            cat(identification_blocks(base),
+                                {"E2 00 00 00 A2 00 00 00 94 00 " + std::string(base) + " 04 00 00 00 in 4",
+                                 "E3 00 00 00 23 00 00 00 94 00 " + std::string(base) + " 04 00 00 00 out 4 data=" +
+                                     written})};
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.revision);
-        next_case();
-        script_identify(c.revision, c.chip_id);
-        fake::script_ok(le32(c.before));
-        fake::script_ok();
-        EXPECT_EQ(run(cmd_set_disk_hotplug_dis, "set_disk_hotplug_dis"), "Disable disk hotplug success \n");
-        ASSERT_EQ(fake::requests().size(), 5u);
-        expect_block(3, std::string("E2 00 00 00 A2 00 00 00 ") + c.address + " 04 00 00 00", true, 4);
-        expect_block(4, std::string("E3 00 00 00 23 00 00 00 ") + c.address + " 04 00 00 00", false, 4);
-        EXPECT_EQ(data_out(4), le32(c.after));
-    }
-}
-
-TEST_F(BridgeInfo, HotplugFailures) {
-    // The register read fails: nothing is written.
-    script_identify("1.01");
-    fake::script(check_condition());
-    EXPECT_EQ(run(cmd_set_disk_hotplug_dis, "set_disk_hotplug_dis"), "Disable disk hotplug fail \n");
-    EXPECT_EQ(fake::requests().size(), 4u);
-
-    next_case();
-    script_identify("1.01");
-    fake::script_ok(le32(0));
-    fake::script(check_condition());
-    EXPECT_EQ(run(cmd_set_disk_hotplug_dis, "set_disk_hotplug_dis"), "Disable disk hotplug fail \n");
-
-    // No known generation: no register is touched.
-    next_case();
-    fake::script_ok(inquiry("9.99"));
-    EXPECT_EQ(run(cmd_set_disk_hotplug_dis, "set_disk_hotplug_dis"), "Disable disk hotplug fail \n");
-    EXPECT_EQ(fake::requests().size(), 1u);
+    const std::string fail = "Disable disk hotplug fail \n";
+    run_cases(cmd_set_disk_hotplug_dis, "set_disk_hotplug_dis",
+              {
+                  hotplug("1.00", 0xA0010001, 0xFFFFFFFF, "50 B3", "FC FF FF FF"),
+                  hotplug("2.00", 0xA0010002, 0x00003303, "50 B3", "00 33 00 00"),
+                  hotplug("1.01", 0xA0020001, 0xFFFFFFFF, "70 B3", "FF CC FF FF"),
+                  hotplug("2.02", 0xA0030000, 0x00003303, "70 B3", "03 00 00 00"),
+                  {{}, identified("1.01", 0xA0020001, {check_condition()}), fail},   // read fails: nothing written
+                  {{}, identified("1.01", 0xA0020001, {ok(le32(0)), check_condition()}), fail},
+                  {{}, {ok(inquiry("9.99"))}, fail},   // no known generation: no register touched
+              });
 }
 
 }  // namespace

@@ -54,12 +54,28 @@ inline std::vector<uint8_t> status_data(uint32_t type, uint32_t state, uint32_t 
     return data;
 }
 
-// Answers to identify_bridge: INQUIRY, chip identity, chip version.
-inline void script_identify(const std::string& revision = "1.01", uint32_t chip_id = 0xA0020001,
-                            uint32_t chip_version = 0x00010000) {
-    fake::script_ok(inquiry(revision));
-    fake::script_ok(le32(chip_id));
-    fake::script_ok(le32(chip_version));
+template <typename T>
+std::vector<T> cat(std::vector<T> first, const std::vector<T>& second) {
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
+
+// Answers to identify_bridge (INQUIRY, chip identity, chip version), then `after`.
+inline std::vector<fake::answer> identified(const std::string& revision = "1.01", uint32_t chip_id = 0xA0020001,
+                                            const std::vector<fake::answer>& after = {}) {
+    return cat<fake::answer>({{.data = inquiry(revision)}, {.data = le32(chip_id)}, {.data = le32(0x00010000)}}, after);
+}
+
+// The blocks identify_bridge sends to a generation whose registers sit at `base`
+// ("50 B3" or "70 B3"), as bridge_command_test::sent_blocks shows them.
+inline std::vector<std::string> identification_blocks(const std::string& base) {
+    return {"12 00 00 02 00 00 00 00 00 00 00 00 00 00 00 00 in 512",
+            "E2 00 00 00 92 00 00 00 C8 00 " + base + " 04 00 00 00 in 4",
+            "E2 00 00 00 92 00 00 00 C4 00 " + base + " 04 00 00 00 in 4"};
+}
+
+inline void script_identify(const std::string& revision = "1.01", uint32_t chip_id = 0xA0020001) {
+    for (const fake::answer& a : identified(revision, chip_id)) fake::script(a);
 }
 
 // Answers to the preparation of a device-class command: identification, the unlock read
