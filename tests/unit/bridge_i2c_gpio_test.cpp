@@ -13,139 +13,90 @@ namespace {
 class BridgeI2c : public bridge_command_test {};
 class BridgeGpio : public bridge_command_test {};
 
-const std::vector<uint8_t> k_zero_byte = {0};
+// `count` bytes counting up from `first`, and the line a read prints of them.
+std::vector<uint8_t> counting(size_t count, uint8_t first) {
+    std::vector<uint8_t> bytes(count);
+    for (size_t i = 0; i < count; ++i) bytes[i] = static_cast<uint8_t>(first + i);
+    return bytes;
+}
 
+std::string read_line(const std::vector<uint8_t>& bytes) {
+    std::string line = "read data:";
+    for (const uint8_t b : bytes) {
+        char cell[4];
+        std::snprintf(cell, sizeof cell, "%02x ", b);
+        line += cell;
+    }
+    return line + "\n";
+}
+
+// Each number keeps the low bits of its field; the slave address is hex.
 TEST_F(BridgeI2c, InitTakesTheSlaveAddressAsHex) {
-    fake::script_ok();
-    EXPECT_EQ(run(cmd_i2c_init, "i2c_init", {"3", "67", "10", "11"}), "i2c_init ok\n");
-    ASSERT_EQ(fake::requests().size(), 1u);
-    expect_block(0, "E3 00 0A 0B 3F 00 00 00 67 00 03 00 01 00 00 00", false, 1);
-    EXPECT_EQ(data_out(0), k_zero_byte);
-
-    // Each number keeps the low bits of its field.
-    next_case();
-    fake::script_ok();
-    EXPECT_EQ(run(cmd_i2c_init, "i2c_init", {"257", "0x1A2B3", "266", "511"}), "i2c_init ok\n");
-    expect_block(0, "E3 00 0A FF 3F 00 00 00 B3 A2 01 00 01 00 00 00", false, 1);
-
-    next_case();
-    fake::script(check_condition());
-    EXPECT_EQ(run(cmd_i2c_init, "i2c_init", {"0", "50", "1", "2"}), "i2c_init fail\n");
+    run_cases(cmd_i2c_init, "i2c_init",
+              {
+                  {{"3", "67", "10", "11"}, {ok()}, "i2c_init ok\n",
+                   {"E3 00 0A 0B 3F 00 00 00 67 00 03 00 01 00 00 00 out 1 data=00"}},
+                  {{"257", "0x1A2B3", "266", "511"}, {ok()}, "i2c_init ok\n",
+                   {"E3 00 0A FF 3F 00 00 00 B3 A2 01 00 01 00 00 00 out 1 data=00"}},
+                  {{"0", "50", "1", "2"}, {check_condition()}, "i2c_init fail\n"},
+              });
 }
 
+// The bytes are printed before they are sent, even when the bridge then refuses them;
+// runs of spaces separate them and at most twenty are sent.
 TEST_F(BridgeI2c, WritePrintsTheBytesBeforeSending) {
-    fake::script_ok();
-    EXPECT_EQ(run(cmd_i2c_write, "i2c_write", {"1", "a0", "01 2 ff 1234 0x7e"}),
-              "write data:01 02 ff 34 7e \ni2c_write ok\n");
-    ASSERT_EQ(fake::requests().size(), 1u);
-    expect_block(0, "E3 00 00 00 3D 01 00 00 A0 00 01 00 05 00 00 00", false, 5);
-    EXPECT_EQ(data_out(0), (std::vector<uint8_t>{0x01, 0x02, 0xFF, 0x34, 0x7E}));
-
-    // The bytes are shown even when the bridge then refuses the write.
-    next_case();
-    fake::script(check_condition());
-    EXPECT_EQ(run(cmd_i2c_write, "i2c_write", {"1", "a0", "5"}), "write data:05 \ni2c_write fail\n");
-}
-
-TEST_F(BridgeI2c, WriteSplitsAtRunsOfSpaces) {
-    fake::script_ok();
-    EXPECT_EQ(run(cmd_i2c_write, "i2c_write", {"0", "50", "  a   b  "}), "write data:0a 0b \ni2c_write ok\n");
-    EXPECT_EQ(data_out(0), (std::vector<uint8_t>{0x0A, 0x0B}));
-}
-
-TEST_F(BridgeI2c, WriteSendsAtMostTwentyBytes) {
-    std::string tokens;
-    std::string printed = "write data:";
-    std::vector<uint8_t> expected;
-    for (int i = 1; i <= 21; ++i) {
-        char token[8];
-        std::snprintf(token, sizeof token, "%x", i);
-        tokens += (i == 1 ? "" : " ") + std::string(token);
-        if (i <= 20) {
-            std::snprintf(token, sizeof token, "%02x ", i);
-            printed += token;
-            expected.push_back(static_cast<uint8_t>(i));
-        }
+    std::string tokens = "1";
+    for (int i = 2; i <= 21; ++i) tokens += " " + std::to_string(i);   // hex 1 to 21: 0x01 to 0x21
+    std::string twenty_printed;
+    std::string twenty_sent;
+    for (const char* b : {"01", "02", "03", "04", "05", "06", "07", "08", "09", "10", "11", "12", "13", "14", "15", "16",
+                          "17", "18", "19", "20"}) {
+        twenty_printed += std::string(b) + " ";
+        twenty_sent += (twenty_sent.empty() ? "" : " ") + std::string(b);
     }
-    fake::script_ok();
-    EXPECT_EQ(run(cmd_i2c_write, "i2c_write", {"0", "50", tokens}), printed + "\ni2c_write ok\n");
-    expect_block(0, "E3 00 00 00 3D 01 00 00 50 00 00 00 14 00 00 00", false, 20);
-    EXPECT_EQ(data_out(0), expected);
-}
-
-TEST_F(BridgeI2c, WriteOfNothingIsAZeroLengthWrite) {
-    for (const char* data : {"", "   "}) {
-        next_case();
-        fake::script_ok();
-        EXPECT_EQ(run(cmd_i2c_write, "i2c_write", {"0", "50", data}), "write data:\ni2c_write ok\n");
-        expect_block(0, "E3 00 00 00 3D 01 00 00 50 00 00 00 00 00 00 00", false, 0);
-        EXPECT_TRUE(data_out(0).empty());
-    }
+    const std::string empty_write = "E3 00 00 00 3D 01 00 00 50 00 00 00 00 00 00 00 out 0";
+    run_cases(cmd_i2c_write, "i2c_write",
+              {
+                  {{"1", "a0", "01 2 ff 1234 0x7e"}, {ok()}, "write data:01 02 ff 34 7e \ni2c_write ok\n",
+                   {"E3 00 00 00 3D 01 00 00 A0 00 01 00 05 00 00 00 out 5 data=01 02 FF 34 7E"}},
+                  {{"1", "a0", "5"}, {check_condition()}, "write data:05 \ni2c_write fail\n"},
+                  {{"0", "50", "  a   b  "}, {ok()}, "write data:0a 0b \ni2c_write ok\n",
+                   {"E3 00 00 00 3D 01 00 00 50 00 00 00 02 00 00 00 out 2 data=0A 0B"}},
+                  {{"0", "50", tokens}, {ok()}, "write data:" + twenty_printed + "\ni2c_write ok\n",
+                   {"E3 00 00 00 3D 01 00 00 50 00 00 00 14 00 00 00 out 20 data=" + twenty_sent}},
+                  {{"0", "50", ""}, {ok()}, "write data:\ni2c_write ok\n", {empty_write}},
+                  {{"0", "50", "   "}, {ok()}, "write data:\ni2c_write ok\n", {empty_write}},
+              });
 }
 
 TEST_F(BridgeI2c, Read) {
-    fake::script_ok({0xDE, 0xAD, 0xBE, 0xEF});
-    EXPECT_EQ(run(cmd_i2c_read, "i2c_read", {"2", "a0", "4"}), "read data:de ad be ef \n");
-    ASSERT_EQ(fake::requests().size(), 1u);
-    expect_block(0, "E2 00 00 00 BC 01 00 00 A0 00 02 00 04 00 00 00", true, 4);
-
-    // The length keeps its low 8 bits.
-    next_case();
-    fake::script_ok({0x11, 0x22, 0x33, 0x44});
-    EXPECT_EQ(run(cmd_i2c_read, "i2c_read", {"2", "a0", "260"}), "read data:11 22 33 44 \n");
-    expect_block(0, "E2 00 00 00 BC 01 00 00 A0 00 02 00 04 00 00 00", true, 4);
-
-    next_case();
-    fake::script(check_condition());
-    EXPECT_EQ(run(cmd_i2c_read, "i2c_read", {"2", "a0", "4"}), "i2c_read fail\n");
+    const std::vector<uint8_t> four = {0xDE, 0xAD, 0xBE, 0xEF};
+    const std::string read4 = "E2 00 00 00 BC 01 00 00 A0 00 02 00 04 00 00 00 in 4";
+    run_cases(cmd_i2c_read, "i2c_read",
+              {
+                  {{"2", "a0", "4"}, {ok(four)}, "read data:de ad be ef \n", {read4}},
+                  {{"2", "a0", "260"}, {ok(four)}, "read data:de ad be ef \n", {read4}},   // the low 8 bits
+                  {{"0", "50", "255"}, {ok(counting(255, 0))}, read_line(counting(255, 0)),
+                   {"E2 00 00 00 BC 01 00 00 50 00 00 00 FF 00 00 00 in 255"}},
+                  {{"2", "a0", "4"}, {check_condition()}, "i2c_read fail\n"},
+              });
 }
 
-TEST_F(BridgeI2c, ReadOfTheLongestLength) {
-    std::vector<uint8_t> answer(255);
-    for (size_t i = 0; i < answer.size(); ++i) answer[i] = static_cast<uint8_t>(i);
-    fake::script_ok(answer);
-    const std::string out = run(cmd_i2c_read, "i2c_read", {"0", "50", "255"});
-    expect_block(0, "E2 00 00 00 BC 01 00 00 50 00 00 00 FF 00 00 00", true, 255);
-    ASSERT_EQ(out.size(), std::string("read data:").size() + 255 * 3 + 1);
-    EXPECT_EQ(out.substr(out.size() - 7), "fd fe \n");
-}
-
-struct read_wf_case {
-    const char* length;
-    const char* write_byte;
-    uint8_t count;
-    const char* block;
-};
-
+// Reads longer than two bytes take one byte more; the count stays 8 bits wide.
 TEST_F(BridgeI2c, ReadAfterWriteTakesOneMoreByteAboveTwo) {
-    const read_wf_case cases[] = {
-        {"1", "10", 1, "E2 00 00 00 BC 00 01 10 50 00 07 00 01 00 00 00"},
-        {"2", "10", 2, "E2 00 00 00 BC 00 01 10 50 00 07 00 02 00 00 00"},
-        {"3", "10", 4, "E2 00 00 00 BC 00 01 10 50 00 07 00 04 00 00 00"},
-        {"254", "1ff", 255, "E2 00 00 00 BC 00 01 FF 50 00 07 00 FF 00 00 00"},
-        {"255", "0", 0, "E2 00 00 00 BC 00 01 00 50 00 07 00 00 00 00 00"},
-        {"0", "0", 0, "E2 00 00 00 BC 00 01 00 50 00 07 00 00 00 00 00"},
+    const auto read_wf = [](const char* length, const char* write_byte, uint8_t count, const char* byte7) {
+        char block[80];
+        std::snprintf(block, sizeof block, "E2 00 00 00 BC 00 01 %s 50 00 07 00 %02X 00 00 00 in %u", byte7, count,
+                      count);
+        return command_case{{"7", "50", length, write_byte}, {ok(counting(count, 0xA0))},
+                            read_line(counting(count, 0xA0)), {block}};
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.length);
-        next_case();
-        std::vector<uint8_t> answer(c.count);
-        std::string expected = "read data:";
-        for (size_t i = 0; i < answer.size(); ++i) {
-            answer[i] = static_cast<uint8_t>(0xA0 + i);
-            char cell[8];
-            std::snprintf(cell, sizeof cell, "%02x ", answer[i]);
-            expected += cell;
-        }
-        fake::script_ok(answer);
-        EXPECT_EQ(run(cmd_i2c_read_wf, "i2c_read_wf", {"7", "50", c.length, c.write_byte}), expected + "\n");
-        ASSERT_EQ(fake::requests().size(), 1u);
-        expect_block(0, c.block, true, c.count);
-    }
-
-    next_case();
-    fake::script(check_condition());
-    EXPECT_EQ(run(cmd_i2c_read_wf, "i2c_read_wf", {"7", "50", "3", "10"}), "i2c_read_wf fail\n");
+    run_cases(cmd_i2c_read_wf, "i2c_read_wf",
+              {
+                  read_wf("1", "10", 1, "10"), read_wf("2", "10", 2, "10"), read_wf("3", "10", 4, "10"),
+                  read_wf("254", "1ff", 255, "FF"), read_wf("255", "0", 0, "00"), read_wf("0", "0", 0, "00"),
+                  {{"7", "50", "3", "10"}, {check_condition()}, "i2c_read_wf fail\n"},
+              });
 }
 
 TEST_F(BridgeI2c, OperationsRefuseImpossibleLengths) {
@@ -157,92 +108,41 @@ TEST_F(BridgeI2c, OperationsRefuseImpossibleLengths) {
     EXPECT_TRUE(fake::requests().empty());
 }
 
-struct gpio_init_case {
-    const char* gpio;
-    const char* dir;
-    const char* mux_block;
-    const char* dir_block;
-};
-
+// The pin's mux is set to GPIO, then its direction; each number keeps its low 8 bits.
 TEST_F(BridgeGpio, InitSetsTheMuxThenTheDirection) {
-    const gpio_init_case cases[] = {
-        {"9", "1", "E3 00 00 00 41 09 02 00 00 00 00 00 01 00 00 00",
-         "E3 00 00 00 46 09 01 00 00 00 00 00 01 00 00 00"},
-        {"9", "0", "E3 00 00 00 41 09 02 00 00 00 00 00 01 00 00 00",
-         "E3 00 00 00 46 09 00 00 00 00 00 00 01 00 00 00"},
-        {"9", "257", "E3 00 00 00 41 09 02 00 00 00 00 00 01 00 00 00",
-         "E3 00 00 00 46 09 01 00 00 00 00 00 01 00 00 00"},
-        {"265", "-255", "E3 00 00 00 41 09 02 00 00 00 00 00 01 00 00 00",
-         "E3 00 00 00 46 09 01 00 00 00 00 00 01 00 00 00"},
+    const std::string mux9 = "E3 00 00 00 41 09 02 00 00 00 00 00 01 00 00 00 out 1 data=00";
+    const auto init = [&mux9](const char* gpio, const char* dir, const char* byte6) {
+        return command_case{{gpio, dir}, {ok(), ok()}, "",
+                            {mux9, std::string("E3 00 00 00 46 09 ") + byte6 + " 00 00 00 00 00 01 00 00 00 out 1 data=00"}};
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.gpio) + " " + c.dir);
-        next_case();
-        fake::script_ok();
-        fake::script_ok();
-        EXPECT_EQ(run(cmd_gpio_init, "gpio_init", {c.gpio, c.dir}), "");
-        ASSERT_EQ(fake::requests().size(), 2u);
-        expect_block(0, c.mux_block, false, 1);
-        expect_block(1, c.dir_block, false, 1);
-        EXPECT_EQ(data_out(0), k_zero_byte);
-        EXPECT_EQ(data_out(1), k_zero_byte);
-    }
+    run_cases(cmd_gpio_init, "gpio_init",
+              {
+                  init("9", "1", "01"), init("9", "0", "00"), init("9", "257", "01"), init("265", "-255", "01"),
+                  {{"9", "2"}, {}, "wrong gpio dir(2), should be 0(in) or 1(out)\n"},
+                  {{"9", "258"}, {}, "wrong gpio dir(2), should be 0(in) or 1(out)\n"},
+                  {{"9", "-1"}, {}, "wrong gpio dir(255), should be 0(in) or 1(out)\n"},
+                  {{"265", "1"}, {check_condition()}, "set gpio9 mux fail\n"},   // no direction after a failed mux
+                  {{"4", "0"}, {ok(), access_denied()}, "set gpio4 dir fail\n"},
+              });
 }
 
-TEST_F(BridgeGpio, InitRefusesADirectionAboveOne) {
-    EXPECT_EQ(run(cmd_gpio_init, "gpio_init", {"9", "2"}), "wrong gpio dir(2), should be 0(in) or 1(out)\n");
-    EXPECT_EQ(run(cmd_gpio_init, "gpio_init", {"9", "258"}), "wrong gpio dir(2), should be 0(in) or 1(out)\n");
-    EXPECT_EQ(run(cmd_gpio_init, "gpio_init", {"9", "-1"}), "wrong gpio dir(255), should be 0(in) or 1(out)\n");
-    EXPECT_TRUE(fake::requests().empty());
-}
-
-TEST_F(BridgeGpio, InitFailures) {
-    // A failed mux stops before the direction.
-    fake::script(check_condition());
-    EXPECT_EQ(run(cmd_gpio_init, "gpio_init", {"265", "1"}), "set gpio9 mux fail\n");
-    EXPECT_EQ(fake::requests().size(), 1u);
-
-    next_case();
-    fake::script_ok();
-    fake::script_os_error(fake::k_access_denied);
-    EXPECT_EQ(run(cmd_gpio_init, "gpio_init", {"4", "0"}), "set gpio4 dir fail\n");
-    EXPECT_EQ(fake::requests().size(), 2u);
-}
-
-TEST_F(BridgeGpio, Set) {
-    fake::script_ok();
-    EXPECT_EQ(run(cmd_gpio_set, "gpio_set", {"9", "1"}), "set gpio9 value = 1 ok\n");
-    expect_block(0, "E3 00 00 00 45 09 01 00 00 00 00 00 01 00 00 00", false, 1);
-    EXPECT_EQ(data_out(0), k_zero_byte);
-
-    next_case();
-    fake::script_ok();
-    EXPECT_EQ(run(cmd_gpio_set, "gpio_set", {"258", "512"}), "set gpio2 value = 0 ok\n");
-    expect_block(0, "E3 00 00 00 45 02 00 00 00 00 00 00 01 00 00 00", false, 1);
-
-    next_case();
-    EXPECT_EQ(run(cmd_gpio_set, "gpio_set", {"9", "2"}), "wrong gpio value(2), should be 0(low) or 1(high)\n");
-    EXPECT_EQ(run(cmd_gpio_set, "gpio_set", {"9", "511"}), "wrong gpio value(255), should be 0(low) or 1(high)\n");
-    EXPECT_TRUE(fake::requests().empty());
-
-    next_case();
-    fake::script(check_condition());
-    EXPECT_EQ(run(cmd_gpio_set, "gpio_set", {"9", "0"}), "gpio_set fail\n");
-}
-
-TEST_F(BridgeGpio, Get) {
-    fake::script_ok({1});
-    EXPECT_EQ(run(cmd_gpio_get, "gpio_get", {"9"}), "gpio9 value = 1\n");
-    expect_block(0, "E2 00 00 00 C5 09 00 00 00 00 00 00 01 00 00 00", true, 1);
-
-    next_case();
-    fake::script_ok({0});
-    EXPECT_EQ(run(cmd_gpio_get, "gpio_get", {"264"}), "gpio8 value = 0\n");
-    expect_block(0, "E2 00 00 00 C5 08 00 00 00 00 00 00 01 00 00 00", true, 1);
-
-    next_case();
-    fake::script(check_condition());
-    EXPECT_EQ(run(cmd_gpio_get, "gpio_get", {"9"}), "gpio_get fail\n");
+TEST_F(BridgeGpio, SetAndGet) {
+    run_cases(cmd_gpio_set, "gpio_set",
+              {
+                  {{"9", "1"}, {ok()}, "set gpio9 value = 1 ok\n",
+                   {"E3 00 00 00 45 09 01 00 00 00 00 00 01 00 00 00 out 1 data=00"}},
+                  {{"258", "512"}, {ok()}, "set gpio2 value = 0 ok\n",
+                   {"E3 00 00 00 45 02 00 00 00 00 00 00 01 00 00 00 out 1 data=00"}},
+                  {{"9", "2"}, {}, "wrong gpio value(2), should be 0(low) or 1(high)\n"},
+                  {{"9", "511"}, {}, "wrong gpio value(255), should be 0(low) or 1(high)\n"},
+                  {{"9", "0"}, {check_condition()}, "gpio_set fail\n"},
+              });
+    run_cases(cmd_gpio_get, "gpio_get",
+              {
+                  {{"9"}, {ok({1})}, "gpio9 value = 1\n", {"E2 00 00 00 C5 09 00 00 00 00 00 00 01 00 00 00 in 1"}},
+                  {{"264"}, {ok({0})}, "gpio8 value = 0\n", {"E2 00 00 00 C5 08 00 00 00 00 00 00 01 00 00 00 in 1"}},
+                  {{"9"}, {check_condition()}, "gpio_get fail\n"},
+              });
 }
 
 }  // namespace
