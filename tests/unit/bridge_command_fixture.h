@@ -94,15 +94,6 @@ protected:
         return lines;
     }
 
-    // Checks request `index`: its command block, direction and data length.
-    static void expect_block(size_t index, const std::string& cdb, bool data_in, uint32_t length) {
-        const auto& sent = fake::requests();
-        ASSERT_LT(index, sent.size()) << "request " << index << " was not sent";
-        EXPECT_EQ(fake::hex(sent[index].cdb), cdb) << "request " << index;
-        EXPECT_EQ(sent[index].data_in, data_in) << "request " << index;
-        EXPECT_EQ(sent[index].length, length) << "request " << index;
-    }
-
     static std::vector<uint8_t> data_out(size_t index) { return fake::requests().at(index).data_out; }
 
     static fake::answer ok(const std::vector<uint8_t>& data = {}) { return fake::answer{.data = data}; }
