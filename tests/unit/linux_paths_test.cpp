@@ -36,29 +36,26 @@ TEST(linux_paths, sysfs_path_is_usb) {
         {"/", false},
         {"usb", false},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(sysfs_path_is_usb(c.text), c.expected) << c.text;
-    }
+    for (const auto& c : cases) EXPECT_EQ(sysfs_path_is_usb(c.text), c.expected) << c.text;
 }
 
-TEST(linux_paths, whole_disk_names) {
-    const text_case cases[] = {
-        {"sda", true},   {"sdz", true},  {"sdaa", true},  {"sdzzz", true}, {"sd", false},
-        {"sda1", false}, {"sdA", false}, {"sd1", false},  {"sg0", false},  {"sr0", false},
-        {"xsda", false}, {"", false},    {"sda ", false}, {"nvme0n1", false},
+// Whole disks are "sd" and letters; optical nodes "sr" and digits.
+TEST(linux_paths, disk_and_optical_names) {
+    struct name_case {
+        const char* name;
+        bool whole_disk;
+        bool optical;
+    };
+    const name_case cases[] = {
+        {"sda", true, false},   {"sdz", true, false},   {"sdaa", true, false}, {"sdzzz", true, false},
+        {"sd", false, false},   {"sda1", false, false}, {"sdA", false, false}, {"sd1", false, false},
+        {"sg0", false, false},  {"xsda", false, false}, {"", false, false},    {"sda ", false, false},
+        {"nvme0n1", false, false}, {"sr0", false, true}, {"sr10", false, true}, {"sr", false, false},
+        {"sra", false, false},  {"sr0a", false, false}, {"scd0", false, false}, {"sr-1", false, false},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(is_whole_disk_name(c.text), c.expected) << '"' << c.text << '"';
-    }
-}
-
-TEST(linux_paths, optical_names) {
-    const text_case cases[] = {
-        {"sr0", true},  {"sr10", true}, {"sr", false},  {"sra", false}, {"sr0a", false},
-        {"scd0", false}, {"sd0", false}, {"", false},    {"sr-1", false},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(is_optical_name(c.text), c.expected) << '"' << c.text << '"';
+        EXPECT_EQ(is_whole_disk_name(c.name), c.whole_disk) << '"' << c.name << '"';
+        EXPECT_EQ(is_optical_name(c.name), c.optical) << '"' << c.name << '"';
     }
 }
 
@@ -84,21 +81,10 @@ TEST(linux_paths, kernel_order_sorts_as_the_kernel_names) {
 }
 
 TEST(linux_paths, node_name) {
-    struct name_case {
-        const char* path;
-        const char* name;
+    const std::pair<const char*, const char*> cases[] = {
+        {"/dev/sdb", "sdb"}, {"sr0", "sr0"}, {"/dev/disk/by-id/usb-disk-0:0", "usb-disk-0:0"}, {"/dev/", ""}, {"", ""},
     };
-    const name_case cases[] = {
-        {"/dev/sdb", "sdb"},
-        {"/dev/sg2", "sg2"},
-        {"sr0", "sr0"},
-        {"/dev/disk/by-id/usb-disk-0:0", "usb-disk-0:0"},
-        {"/dev/", ""},
-        {"", ""},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(node_name(c.path), c.name) << c.path;
-    }
+    for (const auto& [path, name] : cases) EXPECT_EQ(node_name(path), name) << path;
 }
 
 }  // namespace
