@@ -35,7 +35,6 @@ struct sent_request {
 struct device_entry {
     std::string path;
     bool usb = true;
-    bool query_fails = false;
 };
 
 void reset();
@@ -58,7 +57,6 @@ constexpr int k_access_denied = 5;
 
 std::string hex(const uint8_t* bytes, size_t count);
 std::string hex(const cdb16& cdb);
-cdb16 cdb_from_hex(const std::string& text);
 
 }  // namespace fake
 
