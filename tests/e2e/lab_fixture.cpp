@@ -105,6 +105,23 @@ std::string lab_test::run(const std::vector<std::string>& args) {
     return lab_ok(words);
 }
 
+void lab_test::expect_lab_error(const std::vector<std::string>& args, const std::string& message, int status) {
+    const process_result result = lab(args);
+    std::string joined;
+    for (const std::string& arg : args) joined += " " + arg.substr(0, 40);
+    EXPECT_EQ(result.status, status) << "mvbridge-lab DIR" << joined;
+    EXPECT_EQ(result.out, "") << "mvbridge-lab DIR" << joined;
+    EXPECT_EQ(result.err, message) << "mvbridge-lab DIR" << joined;
+}
+
+std::string lab_test::shown(const std::string& name, const std::string& section, const std::string& key) {
+    const std::string text = lab_ok({"show", name, section});
+    const std::string start = "  " + key + " ";
+    const size_t at = text.find(start);
+    if (at == std::string::npos) return "";
+    return text.substr(at + start.size(), text.find('\n', at) - at - start.size());
+}
+
 std::vector<std::string> lab_test::trace_lines(const std::string& prefix) {
     std::istringstream in(read_lab_file("trace.log"));
     std::vector<std::string> lines;

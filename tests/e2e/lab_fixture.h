@@ -34,6 +34,11 @@ protected:
     std::string lab_ok(const std::vector<std::string>& args);
     // mvbridge-lab DIR run ARGS...: the tool's standard output.
     std::string run(const std::vector<std::string>& args);
+    // mvbridge-lab DIR ARGS... that must fail with `status` and exactly `message` on
+    // standard error, printing nothing.
+    void expect_lab_error(const std::vector<std::string>& args, const std::string& message, int status = 1);
+    // What `show NAME SECTION` prints after "  KEY ", or "" when the key is not shown.
+    std::string shown(const std::string& name, const std::string& section, const std::string& key);
 
     // Lines of trace.log; only the lines starting with `prefix` when it is given.
     std::vector<std::string> trace_lines(const std::string& prefix = "");
