@@ -15,24 +15,20 @@ protected:
         lab_ok({"create", "c", "--cdrom-of", "PhysicalDrive1"});
         lab_ok({"trace", "on"});
     }
-    std::string query_output(const std::string& path) {
-        return path + " " + k_nvme_bridge_name + "\n" + k_nvme_disk_line + "\n";
-    }
+    std::string query(const std::string& path) { return run({"query", path}); }
+    std::string query_output(const std::string& path) { return path + " " + k_nvme_bridge_name + "\n" + k_nvme_disk_line + "\n"; }
 };
 
+// Its CD-ROM volume stays with it; volatile settings are back at power-on values.
 TEST_F(restart_e2e, restart_comes_back_under_a_new_name) {
     lab_ok({"set", "PhysicalDrive1", "restart_delay_ms", "0"});
     lab_ok({"set", "PhysicalDrive1", "restart_name", "PhysicalDrive4"});
     lab_ok({"set", "PhysicalDrive1", "xfer_flag", "0"});
     lab_ok({"restart", "PhysicalDrive1"});
-    EXPECT_EQ(trace_lines("# "), std::vector<std::string>{
-                                     "# PhysicalDrive1 restarts (boot 1), comes back as PhysicalDrive4, answers again after 0 ms"});
-    EXPECT_EQ(run({"query", drive_path(1)}), "invalid dev path\n");
-    EXPECT_EQ(run({"query", drive_path(4)}), query_output(drive_path(4)));
-    // Its CD-ROM volume stays with it; volatile settings are back at power-on values.
-    EXPECT_TRUE(run({"query", volume_path('c')}).starts_with(volume_path('c') + " Morvelt USB CD-ROM "));
-    const std::string settings = lab_ok({"show", "PhysicalDrive4", "settings"});
-    EXPECT_NE(settings.find("  xfer_flag 1\n"), std::string::npos);
+    EXPECT_EQ(query(drive_path(1)), "invalid dev path\n");
+    EXPECT_EQ(query(drive_path(4)), query_output(drive_path(4)));
+    EXPECT_TRUE(query(volume_path('c')).starts_with(volume_path('c') + " Morvelt USB CD-ROM "));
+    EXPECT_EQ(shown("PhysicalDrive4", "settings", "xfer_flag"), "1");
     EXPECT_EQ(lab({"show", "PhysicalDrive1"}).status, 1);
 }
 
@@ -44,29 +40,29 @@ TEST_F(restart_e2e, a_taken_name_is_refused_and_the_bridge_keeps_its_own) {
     EXPECT_EQ(trace_lines("# "),
               std::vector<std::string>{"# PhysicalDrive1 restarts (boot 1), PhysicalDrive2 is taken: keeps its name, "
                                        "answers again after 0 ms"});
-    EXPECT_EQ(run({"query", drive_path(1)}), query_output(drive_path(1)));
+    EXPECT_EQ(query(drive_path(1)), query_output(drive_path(1)));
 }
 
 TEST_F(restart_e2e, restart_never_keeps_it_away_until_set_back) {
     lab_ok({"set", "PhysicalDrive1", "restart_never", "1"});
     lab_ok({"restart", "PhysicalDrive1"});
-    EXPECT_EQ(run({"query", drive_path(1)}), "invalid dev path\n");
+    EXPECT_EQ(query(drive_path(1)), "invalid dev path\n");
     EXPECT_EQ(run({"dev_scan"}), "");
     EXPECT_TRUE(lab_ok({"show", "PhysicalDrive1"}).starts_with("PhysicalDrive1: bridge, offline for good\n"));
     lab_ok({"set", "PhysicalDrive1", "offline_until_ms", "0"});
-    EXPECT_EQ(run({"query", drive_path(1)}), query_output(drive_path(1)));
+    EXPECT_EQ(query(drive_path(1)), query_output(drive_path(1)));
 }
 
+// 1000 s of lab time at a factor of 1000 pass in about one real second.
 TEST_F(restart_e2e, lab_time_runs_faster_by_the_time_factor) {
-    // 1000 s of lab time at a factor of 1000 pass in about one real second.
     lab_ok({"set", "lab", "time_factor", "1000"});
     lab_ok({"set", "PhysicalDrive1", "restart_delay_ms", "1000000"});
     const auto start = std::chrono::steady_clock::now();
     lab_ok({"restart", "PhysicalDrive1"});
-    EXPECT_EQ(run({"query", drive_path(1)}), "invalid dev path\n");
+    EXPECT_EQ(query(drive_path(1)), "invalid dev path\n");
     std::string out;
     while (std::chrono::steady_clock::now() - start < std::chrono::seconds(20)) {
-        out = run({"query", drive_path(1)});
+        out = query(drive_path(1));
         if (out != "invalid dev path\n") break;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
