@@ -5,29 +5,29 @@ namespace {
 
 class verbs_e2e : public lab_test {
 protected:
-    void expect_refused(const std::vector<std::string>& args, const std::string& message, int status = 1) {
-        const process_result result = lab(args);
-        EXPECT_EQ(result.status, status) << args[0];
-        EXPECT_EQ(result.out, "") << args[0];
-        EXPECT_EQ(result.err, message) << args[0];
+    // Each verb's words are refused with "mvbridge-lab: " and the message.
+    void expect_refusals(const std::vector<std::pair<std::vector<std::string>, std::string>>& cases) {
+        for (const auto& [args, message] : cases) expect_lab_error(args, "mvbridge-lab: " + message + "\n");
     }
 };
 
 TEST_F(verbs_e2e, create_refuses_bad_names_duplicates_and_options) {
     lab_ok({"create", "PhysicalDrive1"});
-    expect_refused({"create", "PhysicalDrive1"}, "mvbridge-lab: PhysicalDrive1 already exists\n");
-    expect_refused({"create", "PhysicalDrive12"},
-                   "mvbridge-lab: 'PhysicalDrive12' is no device name (PhysicalDrive0..PhysicalDrive9 or c..l)\n");
-    expect_refused({"create", "m"}, "mvbridge-lab: 'm' is no device name (PhysicalDrive0..PhysicalDrive9 or c..l)\n");
-    expect_refused({"create", "PhysicalDrive2", "--colour", "red"}, "mvbridge-lab: unknown option --colour\n");
-    expect_refused({"create", "PhysicalDrive2", "--gen", "2"}, "mvbridge-lab: --gen is 0 or 1\n");
-    expect_refused({"create", "PhysicalDrive2", "--revision", "1.0"}, "mvbridge-lab: revision is exactly 4 characters\n");
-    expect_refused({"create", "PhysicalDrive2", "--model"}, "mvbridge-lab: --model needs a value\n");
-    expect_refused({"create", "c", "--cdrom-of", "PhysicalDrive5"}, "mvbridge-lab: no device PhysicalDrive5 for the CD-ROM volume\n");
-    expect_refused({"create", "PhysicalDrive3", "--cdrom-of", "PhysicalDrive1"},
-                   "mvbridge-lab: a CD-ROM volume is a volume letter c..l, not PhysicalDrive3\n");
     lab_ok({"create", "c", "--cdrom-of", "PhysicalDrive1"});
-    expect_refused({"create", "d", "--cdrom-of", "c"}, "mvbridge-lab: c is itself a CD-ROM volume\n");
+    const std::string no_name = "' is no device name (PhysicalDrive0..PhysicalDrive9 or c..l)";
+    expect_refusals({
+        {{"create", "PhysicalDrive1"}, "PhysicalDrive1 already exists"},
+        {{"create", "PhysicalDrive12"}, "'PhysicalDrive12" + no_name},
+        {{"create", "m"}, "'m" + no_name},
+        {{"create", "PhysicalDrive2", "--colour", "red"}, "unknown option --colour"},
+        {{"create", "PhysicalDrive2", "--gen", "2"}, "--gen is 0 or 1"},
+        {{"create", "PhysicalDrive2", "--revision", "1.0"}, "revision is exactly 4 characters"},
+        {{"create", "PhysicalDrive2", "--model"}, "--model needs a value"},
+        {{"create", "d", "--cdrom-of", "PhysicalDrive5"}, "no device PhysicalDrive5 for the CD-ROM volume"},
+        {{"create", "PhysicalDrive3", "--cdrom-of", "PhysicalDrive1"},
+         "a CD-ROM volume is a volume letter c..l, not PhysicalDrive3"},
+        {{"create", "d", "--cdrom-of", "c"}, "c is itself a CD-ROM volume"},
+    });
     // Nothing of the refused devices was made.
     EXPECT_EQ(lab_ok({"show"}), "lab " + dir_ + "\ntrace off\ntime_factor 1\n"
                                 "PhysicalDrive1 bridge, disk nvme in state 1, usb, online\n"
@@ -36,22 +36,22 @@ TEST_F(verbs_e2e, create_refuses_bad_names_duplicates_and_options) {
 
 TEST_F(verbs_e2e, set_validates_keys_and_values) {
     lab_ok({"create", "PhysicalDrive1"});
-    expect_refused({"set", "PhysicalDrive1", "colour", "red"},
-                   "mvbridge-lab: unknown key 'colour' (see mvbridge-lab DIR show NAME for the keys)\n");
-    expect_refused({"set", "PhysicalDrive1", "boot_count", "3"},
-                   "mvbridge-lab: unknown key 'boot_count' (see mvbridge-lab DIR show NAME for the keys)\n");
-    expect_refused({"set", "PhysicalDrive1", "disk", "floppy"}, "mvbridge-lab: disk is one of nvme|sata|none\n");
-    expect_refused({"set", "PhysicalDrive1", "bus", "pci"}, "mvbridge-lab: bus is one of usb|other\n");
-    expect_refused({"set", "PhysicalDrive1", "chip_id", "12abc"}, "mvbridge-lab: chip_id needs a number, not '12abc'\n");
-    expect_refused({"set", "PhysicalDrive1", "xfer_flag", "256"}, "mvbridge-lab: xfer_flag is at most 255\n");
-    expect_refused({"set", "PhysicalDrive1", "model", std::string(41, 'M')}, "mvbridge-lab: model is at most 40 characters\n");
-    expect_refused({"set", "PhysicalDrive1", "restart_name", "PhysicalDrive11"},
-                   "mvbridge-lab: restart_name cannot be 'PhysicalDrive11'\n");
-    expect_refused({"set", "PhysicalDrive7", "disk", "sata"}, "mvbridge-lab: no device PhysicalDrive7 in " + dir_ + "\n");
-    expect_refused({"set", "lab", "time_factor", "0"}, "mvbridge-lab: time_factor is from 1 to 1000000\n");
-    expect_refused({"set", "lab", "colour", "red"}, "mvbridge-lab: unknown lab setting 'colour' (time_factor, trace)\n");
-    expect_refused({"set", "PhysicalDrive1", "disk"},
-                   "usage: mvbridge-lab DIR set NAME KEY VALUE | set lab time_factor N | set lab trace on|off\n", 2);
+    const std::string unknown = "' (see mvbridge-lab DIR show NAME for the keys)";
+    expect_refusals({
+        {{"set", "PhysicalDrive1", "colour", "red"}, "unknown key 'colour" + unknown},
+        {{"set", "PhysicalDrive1", "boot_count", "3"}, "unknown key 'boot_count" + unknown},
+        {{"set", "PhysicalDrive1", "disk", "floppy"}, "disk is one of nvme|sata|none"},
+        {{"set", "PhysicalDrive1", "bus", "pci"}, "bus is one of usb|other"},
+        {{"set", "PhysicalDrive1", "chip_id", "12abc"}, "chip_id needs a number, not '12abc'"},
+        {{"set", "PhysicalDrive1", "xfer_flag", "256"}, "xfer_flag is at most 255"},
+        {{"set", "PhysicalDrive1", "model", std::string(41, 'M')}, "model is at most 40 characters"},
+        {{"set", "PhysicalDrive1", "restart_name", "PhysicalDrive11"}, "restart_name cannot be 'PhysicalDrive11'"},
+        {{"set", "PhysicalDrive7", "disk", "sata"}, "no device PhysicalDrive7 in " + dir_},
+        {{"set", "lab", "time_factor", "0"}, "time_factor is from 1 to 1000000"},
+        {{"set", "lab", "colour", "red"}, "unknown lab setting 'colour' (time_factor, trace)"},
+    });
+    expect_lab_error({"set", "PhysicalDrive1", "disk"},
+                     "usage: mvbridge-lab DIR set NAME KEY VALUE | set lab time_factor N | set lab trace on|off\n", 2);
 
     lab_ok({"set", "PhysicalDrive1", "gen", "0"});
     lab_ok({"set", "PhysicalDrive1", "chip-version", "0x002F0001"});
@@ -64,35 +64,36 @@ TEST_F(verbs_e2e, set_validates_keys_and_values) {
 
 TEST_F(verbs_e2e, fault_rules_are_validated_listed_and_removed) {
     lab_ok({"create", "PhysicalDrive1"});
-    expect_refused({"fault", "PhysicalDrive1", "add", "E2 XX", "--status", "2"},
-                   "mvbridge-lab: pattern byte 'XX' is neither two hex digits nor ..\n");
-    expect_refused({"fault", "PhysicalDrive1", "add", "E2 .. .. .. BB"},
-                   "usage: mvbridge-lab DIR fault NAME add PATTERN (--status S [--sense K/ASC/ASCQ] | --os-error E | "
-                   "--short N | --corrupt | --corrupt-write | --tear N) [--first N] [--after M] | fault NAME list | "
-                   "fault NAME remove N | fault NAME clear\n",
-                   2);
-    expect_refused({"fault", "PhysicalDrive1", "add", "E2", "--first", "2"},
-                   "mvbridge-lab: a rule needs one of --status, --os-error, --short, --corrupt, --corrupt-write, --tear\n");
-    expect_refused({"fault", "PhysicalDrive1", "add", "E2", "--status", "0"},
-                   "mvbridge-lab: --status needs a SCSI status from 1 to 255\n");
-    expect_refused({"fault", "PhysicalDrive1", "add", "E2", "--os-error", "5", "--sense", "05/20/00"},
-                   "mvbridge-lab: --sense goes with --status\n");
-    expect_refused({"fault", "PhysicalDrive1", "add", "E2", "--status", "2", "--sense", "5/20/0"},
-                   "mvbridge-lab: --sense needs KEY/ASC/ASCQ as hex pairs, e.g. 05/24/00\n");
-    expect_refused({"fault", "PhysicalDrive1", "add", "E2", "--short", "4", "--corrupt"},
-                   "mvbridge-lab: a rule has one of --status, --os-error, --short, --corrupt, --corrupt-write, --tear\n");
-    expect_refused({"fault", "PhysicalDrive1", "add", "00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10", "--corrupt"},
-                   "mvbridge-lab: pattern longer than 16 bytes\n");
+    const std::vector<std::string> add = {"fault", "PhysicalDrive1", "add"};
+    const auto rule = [&add](std::vector<std::string> words) {
+        words.insert(words.begin(), add.begin(), add.end());
+        return words;
+    };
+    const std::string kinds = "one of --status, --os-error, --short, --corrupt, --corrupt-write, --tear";
+    expect_refusals({
+        {rule({"E2 XX", "--status", "2"}), "pattern byte 'XX' is neither two hex digits nor .."},
+        {rule({"E2", "--first", "2"}), "a rule needs " + kinds},
+        {rule({"E2", "--status", "0"}), "--status needs a SCSI status from 1 to 255"},
+        {rule({"E2", "--os-error", "5", "--sense", "05/20/00"}), "--sense goes with --status"},
+        {rule({"E2", "--status", "2", "--sense", "5/20/0"}), "--sense needs KEY/ASC/ASCQ as hex pairs, e.g. 05/24/00"},
+        {rule({"E2", "--short", "4", "--corrupt"}), "a rule has " + kinds},
+        {rule({"00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10", "--corrupt"}), "pattern longer than 16 bytes"},
+    });
+    expect_lab_error(rule({"E2 .. .. .. BB"}),
+                     "usage: mvbridge-lab DIR fault NAME add PATTERN (--status S [--sense K/ASC/ASCQ] | --os-error E | "
+                     "--short N | --corrupt | --corrupt-write | --tear N) [--first N] [--after M] | fault NAME list | "
+                     "fault NAME remove N | fault NAME clear\n",
+                     2);
 
-    lab_ok({"fault", "PhysicalDrive1", "add", "e2 .. .. .. bb", "--status", "2", "--sense", "05/24/00", "--after", "3"});
-    lab_ok({"fault", "PhysicalDrive1", "add", "12", "--short", "8", "--first", "1"});
-    lab_ok({"fault", "PhysicalDrive1", "add", "E3 .. .. .. 10", "--tear", "100"});
+    lab_ok(rule({"e2 .. .. .. bb", "--status", "2", "--sense", "05/24/00", "--after", "3"}));
+    lab_ok(rule({"12", "--short", "8", "--first", "1"}));
+    lab_ok(rule({"E3 .. .. .. 10", "--tear", "100"}));
     EXPECT_EQ(lab_ok({"fault", "PhysicalDrive1", "list"}),
               "1: E2 .. .. .. BB --status 2 --sense 05/24/00 --after 3 (matched 0)\n"
               "2: 12 --short 8 --first 1 (matched 0)\n"
               "3: E3 .. .. .. 10 --tear 100 (matched 0)\n");
     lab_ok({"fault", "PhysicalDrive1", "remove", "2"});
-    expect_refused({"fault", "PhysicalDrive1", "remove", "3"}, "mvbridge-lab: no fault rule 3\n");
+    expect_refusals({{{"fault", "PhysicalDrive1", "remove", "3"}, "no fault rule 3"}});
     EXPECT_EQ(lab_ok({"show", "PhysicalDrive1", "faults"}),
               "faults:\n  1: E2 .. .. .. BB --status 2 --sense 05/24/00 --after 3 (matched 0)\n"
               "  2: E3 .. .. .. 10 --tear 100 (matched 0)\n");
@@ -135,10 +136,9 @@ TEST_F(verbs_e2e, show_lists_names_sections_blocks_and_flash) {
     EXPECT_EQ(flash.substr(0, 54), "0000: FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF\n");
     EXPECT_EQ(std::count(flash.begin(), flash.end(), '\n'), 256);
 
-    const process_result bad = lab({"show", "PhysicalDrive1", "colours"});
-    EXPECT_EQ(bad.status, 1);
-    EXPECT_EQ(bad.err, "mvbridge-lab: unknown section 'colours' (identity, disk, settings, state, registers, memory, "
-                       "pins, faults, blocks, flash_pg, cust_page)\n");
+    expect_refusals({{{"show", "PhysicalDrive1", "colours"},
+                      "unknown section 'colours' (identity, disk, settings, state, registers, memory, pins, faults, "
+                      "blocks, flash_pg, cust_page)"}});
 }
 
 TEST_F(verbs_e2e, foreign_disk_handles_inquiry_only) {
@@ -147,15 +147,13 @@ TEST_F(verbs_e2e, foreign_disk_handles_inquiry_only) {
 }
 
 TEST_F(verbs_e2e, unknown_verbs_and_missing_words_are_usage_errors) {
-    const process_result unknown = lab({"explode"});
-    EXPECT_EQ(unknown.status, 2);
-    EXPECT_EQ(unknown.err,
-              "mvbridge-lab: unknown verb 'explode' (init, create, show, set, fault, restart, trace, run)\n");
+    expect_lab_error({"explode"}, "mvbridge-lab: unknown verb 'explode' (init, create, show, set, fault, restart, trace, run)\n",
+                     2);
     EXPECT_EQ(run_process(MVBRIDGE_LAB_PATH, {}).status, 2);
     EXPECT_EQ(run_process(MVBRIDGE_LAB_PATH, {"--help"}).status, 0);
-    expect_refused({"trace", "sideways"}, "mvbridge-lab: " + dir_ + ": not a lab directory (no lab.conf)\n");
+    expect_lab_error({"trace", "sideways"}, "mvbridge-lab: " + dir_ + ": not a lab directory (no lab.conf)\n");
     lab_ok({"init"});
-    expect_refused({"trace", "sideways"}, "usage: mvbridge-lab DIR trace on|off|show|clear\n", 2);
+    expect_lab_error({"trace", "sideways"}, "usage: mvbridge-lab DIR trace on|off|show|clear\n", 2);
 }
 
 TEST_F(verbs_e2e, trace_records_only_while_on_and_clears) {
