@@ -50,3 +50,13 @@ served serve_out(bridge_record& record, const std::string& cdb_hex, const std::v
     serve_request(record, request, result.answer);
     return result;
 }
+
+served serve_block(bridge_record& record, const block_case& c) {
+    return c.data_in ? serve_in(record, c.cdb, c.length) : serve_out(record, c.cdb, std::vector<uint8_t>(c.length, 0));
+}
+
+void expect_senses(bridge_record& record, const std::vector<block_case>& cases) {
+    for (const block_case& c : cases) {
+        EXPECT_EQ(serve_block(record, c).sense(), c.sense) << c.cdb << (c.data_in ? " in " : " out ") << c.length;
+    }
+}

@@ -24,3 +24,17 @@ std::array<uint8_t, 16> cdb_of(const std::string& hex);
 
 served serve_in(bridge_record& record, const std::string& cdb_hex, uint32_t length, bool cdrom_view = false);
 served serve_out(bridge_record& record, const std::string& cdb_hex, const std::vector<uint8_t>& data);
+
+// A block with a data phase of `length` bytes (zeros when it carries data out), and the
+// sense it is answered with ("" for a good status).
+struct block_case {
+    const char* cdb;
+    bool data_in;
+    uint32_t length;
+    const char* sense;
+};
+
+served serve_block(bridge_record& record, const block_case& c);
+
+// Serves each block on `record` in turn and checks the sense of its answer.
+void expect_senses(bridge_record& record, const std::vector<block_case>& cases);
