@@ -2,7 +2,6 @@
 #include <numeric>
 
 #include "common/bytes.h"
-#include "lab/model/block_table.h"
 #include "lab/model/restart.h"
 #include "model_fixture.h"
 
@@ -23,37 +22,60 @@ std::string ata_text(const std::vector<uint8_t>& data, int word, int words) {
     return text;
 }
 
+uint32_t read_register(bridge_record& bridge, const char* cdb) {
+    const served read = serve_in(bridge, cdb, 4);
+    EXPECT_EQ(read.sense(), "") << cdb;
+    return read.answer.data.size() == 4 ? get_le32(read.answer.data.data()) : 0xDEADDEAD;
+}
+
 TEST(device_model, inquiry_pads_identity_and_presents_the_cdrom_on_its_volume) {
     bridge_record bridge = make_bridge();
     const served disk = serve_in(bridge, "12 00 00 02 00", 512);
     ASSERT_EQ(disk.answer.data.size(), 36u);
     EXPECT_EQ(disk.answer.data[0], 0x00);
     EXPECT_EQ(text_at(disk.answer.data, 8, 28), "Morvelt USB3 NVMe Bridge1.01");
-
     const served cdrom = serve_in(bridge, "12 00 00 02 00", 512, true);
     EXPECT_EQ(cdrom.answer.data[0], 0x05);
     EXPECT_EQ(text_at(cdrom.answer.data, 8, 28), "Morvelt USB CD-ROM      1.01");
-
     // The allocation length bounds the answer.
     EXPECT_EQ(serve_in(bridge, "12 00 00 00 05", 5).answer.data.size(), 5u);
-    // Vital product data pages are not offered.
-    EXPECT_EQ(serve_in(bridge, "12 01 80 00 FF", 255).sense(), "05/24/00");
 }
 
-TEST(device_model, unknown_blocks_get_invalid_operation_code) {
+// Blocks it does not handle get invalid operation code; blocks it handles are refused
+// outside the address map, with lengths that do not match the data phase, or beyond the
+// transfer limit.
+TEST(device_model, unknown_or_malformed_blocks_are_refused) {
     bridge_record bridge = make_bridge();
-    for (const char* cdb : {"00", "28 00 00 00 00 00 00 00 01", "E2 00 00 00 99", "E3 00 00 00 99",
-                            "E2 00 00 00 A8 12 00 00 00 00 00 00 48", "A1 08 0E 00 01 00 00 00 00 B0"}) {
-        EXPECT_EQ(serve_in(bridge, cdb, 4).sense(), "05/20/00") << cdb;
-    }
-}
-
-TEST(device_model, foreign_disk_answers_only_inquiry) {
-    bridge_record disk = make_bridge();
-    apply_foreign_defaults(disk);
-    EXPECT_EQ(text_at(serve_in(disk, "12 00 00 02 00", 512).answer.data, 8, 28), "Generic Flash Disk      1.00");
-    EXPECT_EQ(serve_in(disk, "E2 00 00 00 92 00 00 00 C8 00 50 B3 04", 4).sense(), "05/20/00");
-    EXPECT_EQ(serve_in(disk, "E2 00 00 00 BB 00 00 00 00 00 00 00 10", 16).sense(), "05/20/00");
+    expect_senses(bridge, {
+                              {"00", true, 4, "05/20/00"},
+                              {"28 00 00 00 00 00 00 00 01", true, 4, "05/20/00"},
+                              {"E2 00 00 00 99", true, 4, "05/20/00"},
+                              {"E3 00 00 00 99", true, 4, "05/20/00"},
+                              {"E2 00 00 00 A8 12 00 00 00 00 00 00 48", true, 4, "05/20/00"},
+                              {"A1 08 0E 00 01 00 00 00 00 B0", true, 4, "05/20/00"},
+                              {"12 01 80 00 FF", true, 255, "05/24/00"},   // no vital product data pages
+                              // The other generation's block, past the block, past the window.
+                              {"E2 00 00 00 92 00 00 00 C8 00 50 B3 04", true, 4, "05/24/00"},
+                              {"E2 00 00 00 92 00 00 00 FE 0F 70 B3 04", true, 4, "05/24/00"},
+                              {"E2 00 00 00 92 00 00 00 01 40 00 AC 00 10", true, 4096, "05/24/00"},
+                              // The length field must match; a register read is 4 aligned bytes.
+                              {"E2 00 00 00 92 00 00 00 00 40 00 AC 60", true, 64, "05/24/00"},
+                              {"E2 00 00 00 A2 00 00 00 C6 00 70 B3 04", true, 4, "05/24/00"},
+                              {"E2 00 00 00 A2 00 00 00 C4 00 70 B3 08", true, 8, "05/24/00"},
+                              {"E2 00 00 00 CA 00 00 00 01 00 00 00 04", true, 4, "05/24/00"},
+                              // Register writes carry their data out, with selector 0.
+                              {"E3 00 00 00 23 01 00 00 94 00 70 B3 04", false, 4, "05/24/00"},
+                              {"E3 00 00 00 23 00 00 00 94 00 70 B3 04", true, 4, "05/24/00"},
+                              // IDENTIFY in another protocol or length.
+                              {"A1 08 0E 00 02 00 00 00 00 EC", true, 1024, "05/24/00"},
+                              {"A1 0A 0E 00 01 00 00 00 00 EC", true, 512, "05/24/00"},
+                          });
+    // An unaligned memory read of registers takes their little-endian bytes.
+    EXPECT_EQ(serve_in(bridge, "E2 00 00 00 92 00 00 00 C6 00 70 B3 04", 4).answer.data,
+              (std::vector<uint8_t>{0x12, 0x00, 0x01, 0x00}));
+    // A data phase beyond the limit is refused before any handler sees it.
+    bridge.params.max_xfer = 64;
+    EXPECT_EQ(serve_in(bridge, "E2 00 00 00 92 00 00 00 00 40 00 AC 60", 96).sense(), "05/24/00");
 }
 
 struct register_case {
@@ -66,10 +88,7 @@ class register_read : public ::testing::TestWithParam<register_case> {};
 
 TEST_P(register_read, identity_registers_sit_in_the_generation_block) {
     bridge_record bridge = make_bridge(k_disk_nvme, GetParam().generation);
-    const served read = serve_in(bridge, GetParam().cdb, 4);
-    ASSERT_EQ(read.sense(), "");
-    ASSERT_EQ(read.answer.data.size(), 4u);
-    EXPECT_EQ(get_le32(read.answer.data.data()), GetParam().value);
+    EXPECT_EQ(read_register(bridge, GetParam().cdb), GetParam().value);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -81,77 +100,39 @@ INSTANTIATE_TEST_SUITE_P(
                       register_case{1, "E2 00 00 00 A2 00 00 00 C4 00 70 B3 04 00 00 00", 0x00120003},
                       register_case{1, "E2 00 00 00 A2 00 00 00 94 00 70 B3 04 00 00 00", 0x00003300}));
 
-TEST(device_model, reads_outside_the_address_map_or_with_bad_lengths_are_refused) {
-    bridge_record bridge = make_bridge();
-    // The other generation's block, a read running past the block, past the window.
-    EXPECT_EQ(serve_in(bridge, "E2 00 00 00 92 00 00 00 C8 00 50 B3 04", 4).sense(), "05/24/00");
-    EXPECT_EQ(serve_in(bridge, "E2 00 00 00 92 00 00 00 FE 0F 70 B3 04", 4).sense(), "05/24/00");
-    EXPECT_EQ(serve_in(bridge, "E2 00 00 00 92 00 00 00 01 40 00 AC 00 10", 4096).sense(), "05/24/00");
-    // The length field must match the data phase; a register read is 4 bytes, aligned.
-    EXPECT_EQ(serve_in(bridge, "E2 00 00 00 92 00 00 00 00 40 00 AC 60", 64).sense(), "05/24/00");
-    EXPECT_EQ(serve_in(bridge, "E2 00 00 00 A2 00 00 00 C6 00 70 B3 04", 4).sense(), "05/24/00");
-    EXPECT_EQ(serve_in(bridge, "E2 00 00 00 A2 00 00 00 C4 00 70 B3 08", 8).sense(), "05/24/00");
-    // An unaligned memory read of registers takes their little-endian bytes.
-    const served bytes = serve_in(bridge, "E2 00 00 00 92 00 00 00 C6 00 70 B3 04", 4);
-    EXPECT_EQ(bytes.answer.data, (std::vector<uint8_t>{0x12, 0x00, 0x01, 0x00}));
-}
-
-TEST(device_model, configuration_window_reads_the_flash_sector) {
+// The configuration window reads the flash sector; register writes stick until a restart,
+// the identity registers are read only; the transfer flag is kept, the limit reported.
+TEST(device_model, memory_registers_and_transfer_settings) {
     bridge_record bridge = make_bridge();
     std::iota(bridge.state.flash_pg.begin(), bridge.state.flash_pg.end(), uint8_t{0});
     const served unlock = serve_in(bridge, "E2 00 00 00 92 00 00 00 00 40 00 AC 60 00 00 00", 96);
     ASSERT_EQ(unlock.answer.data.size(), 96u);
     EXPECT_EQ(unlock.answer.data[95], 95);
-    const served tail = serve_in(bridge, "E2 00 00 00 92 00 00 00 F0 4F 00 AC 10 00 00 00", 16);
-    EXPECT_EQ(tail.answer.data[0], static_cast<uint8_t>(0xFF0 & 0xFF));
+    EXPECT_EQ(serve_in(bridge, "E2 00 00 00 92 00 00 00 F0 4F 00 AC 10 00 00 00", 16).answer.data[0], 0xF0);
     EXPECT_FALSE(bridge.dirty);
-}
 
-TEST(device_model, register_writes_stick_until_restart_and_identity_is_read_only) {
-    bridge_record bridge = make_bridge();
     EXPECT_EQ(serve_out(bridge, "E3 00 00 00 23 00 00 00 94 00 70 B3 04", {0x78, 0x56, 0x34, 0x12}).sense(), "");
     EXPECT_TRUE(bridge.dirty);
-    EXPECT_EQ(get_le32(serve_in(bridge, "E2 00 00 00 A2 00 00 00 94 00 70 B3 04", 4).answer.data.data()), 0x12345678u);
+    EXPECT_EQ(read_register(bridge, "E2 00 00 00 A2 00 00 00 94 00 70 B3 04"), 0x12345678u);
     EXPECT_EQ(serve_out(bridge, "E3 00 00 00 23 00 00 00 C8 00 70 B3 04", {0, 0, 0, 0}).sense(), "");
-    EXPECT_EQ(get_le32(serve_in(bridge, "E2 00 00 00 A2 00 00 00 C8 00 70 B3 04", 4).answer.data.data()), 0xA0020001u);
-    // Every caller writes with selector 0; another one is refused.
-    EXPECT_EQ(serve_out(bridge, "E3 00 00 00 23 01 00 00 94 00 70 B3 04", {1, 2, 3, 4}).sense(), "05/24/00");
-    // The register write carries its data out; a read-direction block is refused.
-    EXPECT_EQ(serve_in(bridge, "E3 00 00 00 23 00 00 00 94 00 70 B3 04", 4).sense(), "05/24/00");
-
+    EXPECT_EQ(read_register(bridge, "E2 00 00 00 A2 00 00 00 C8 00 70 B3 04"), 0xA0020001u);
     bridge_restart(bridge, 1000);
-    EXPECT_EQ(get_le32(serve_in(bridge, "E2 00 00 00 A2 00 00 00 94 00 70 B3 04", 4).answer.data.data()), 0x3300u);
-    EXPECT_EQ(bridge.state.boot_count, 1u);
+    EXPECT_EQ(read_register(bridge, "E2 00 00 00 A2 00 00 00 94 00 70 B3 04"), 0x3300u);
     EXPECT_FALSE(bridge_online(bridge, 1000 + 1999));
     EXPECT_TRUE(bridge_online(bridge, 1000 + 2000));
-}
 
-TEST(device_model, transfer_flag_and_limit) {
-    bridge_record bridge = make_bridge();
     EXPECT_EQ(serve_in(bridge, "E2 00 00 00 CB 00 00 00 00 00 00 00 01", 1).answer.data, std::vector<uint8_t>{1});
     EXPECT_EQ(serve_out(bridge, "E3 00 00 00 4B 00 00 00 00 00 00 00 01", {0}).sense(), "");
     EXPECT_EQ(bridge.state.xfer_flag, 0u);
-    const served limit = serve_in(bridge, "E2 00 00 00 CA 00 00 00 02 00 00 00 04", 4);
-    EXPECT_EQ(get_le32(limit.answer.data.data()), 0x40000u);
-    EXPECT_EQ(serve_in(bridge, "E2 00 00 00 CA 00 00 00 01 00 00 00 04", 4).sense(), "05/24/00");
-    // A data phase beyond the limit is refused before any handler sees it.
-    bridge.params.max_xfer = 64;
-    EXPECT_EQ(serve_in(bridge, "E2 00 00 00 92 00 00 00 00 40 00 AC 60", 96).sense(), "05/24/00");
+    EXPECT_EQ(read_register(bridge, "E2 00 00 00 CA 00 00 00 02 00 00 00 04"), 0x40000u);
 }
 
-TEST(device_model, disk_status_reports_type_state_and_link) {
-    bridge_record nvme = make_bridge(k_disk_nvme);
+TEST(device_model, disk_status_identify_and_information_block) {
     bridge_record sata = make_bridge(k_disk_sata);
     sata.state.disk_state = 3;
-    const served a = serve_in(nvme, "E2 00 00 00 BB 00 00 00 00 00 00 00 10", 16);
-    const served b = serve_in(sata, "E2 00 00 00 BB 00 00 00 00 00 00 00 10", 16);
-    EXPECT_EQ(a.answer.data, (std::vector<uint8_t>{0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(b.answer.data, (std::vector<uint8_t>{1, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
-}
-
-TEST(device_model, identify_carries_ata_strings_security_words_and_checksum) {
-    bridge_record sata = make_bridge(k_disk_sata);
     sata.params.serial = "S1234567890123456789";
+    EXPECT_EQ(serve_in(sata, "E2 00 00 00 BB 00 00 00 00 00 00 00 10", 16).answer.data,
+              (std::vector<uint8_t>{1, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
     const served id = serve_in(sata, "A1 08 0E 00 01 00 00 00 00 EC", 512);
     ASSERT_EQ(id.answer.data.size(), 512u);
     const std::vector<uint8_t>& d = id.answer.data;
@@ -166,32 +147,18 @@ TEST(device_model, identify_carries_ata_strings_security_words_and_checksum) {
     EXPECT_EQ(std::accumulate(d.begin(), d.end(), 0u) % 256u, 0u);
 
     bridge_record nvme = make_bridge(k_disk_nvme);
-    const served nid = serve_in(nvme, "A1 08 0E 00 01 00 00 00 00 EC", 512);
-    EXPECT_EQ(ata_text(nid.answer.data, 27, 20), "LNV-3000 NVMe SSD 1TB                   ");
-    EXPECT_EQ(get_le16(&nid.answer.data[2 * 128]), 0);
-
-    bridge_record none = make_bridge(k_disk_none);
-    EXPECT_EQ(serve_in(none, "A1 08 0E 00 01 00 00 00 00 EC", 512).sense(), "02/3A/00");
-    EXPECT_EQ(serve_in(none, "E2 00 00 00 A8 13 00 00 00 00 00 00 48", 72).sense(), "02/3A/00");
-    // Other protocols or lengths for IDENTIFY are refused.
-    EXPECT_EQ(serve_in(nvme, "A1 08 0E 00 02 00 00 00 00 EC", 1024).sense(), "05/24/00");
-    EXPECT_EQ(serve_in(nvme, "A1 0A 0E 00 01 00 00 00 00 EC", 512).sense(), "05/24/00");
-}
-
-TEST(device_model, info_block_holds_state_serial_and_model) {
-    bridge_record nvme = make_bridge();
+    EXPECT_EQ(serve_in(nvme, "E2 00 00 00 BB 00 00 00 00 00 00 00 10", 16).answer.data,
+              (std::vector<uint8_t>{0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(get_le16(&serve_in(nvme, "A1 08 0E 00 01 00 00 00 00 EC", 512).answer.data[2 * 128]), 0);
     const served info = serve_in(nvme, "E2 00 00 00 A8 13 00 00 00 00 00 00 48 00 00 00", 72);
     ASSERT_EQ(info.answer.data.size(), 72u);
     EXPECT_EQ(get_le32(&info.answer.data[4]), 1u);
     EXPECT_EQ(text_at(info.answer.data, 12, 20), "LAB2304NV0001       ");
     EXPECT_EQ(text_at(info.answer.data, 32, 21), "LNV-3000 NVMe SSD 1TB");
-}
 
-TEST(device_model, every_table_row_names_a_handler) {
-    for (const handled_block& row : handled_blocks()) {
-        EXPECT_NE(row.handler, nullptr) << row.name;
-        EXPECT_NE(row.name, nullptr);
-    }
+    bridge_record none = make_bridge(k_disk_none);
+    EXPECT_EQ(serve_in(none, "A1 08 0E 00 01 00 00 00 00 EC", 512).sense(), "02/3A/00");
+    EXPECT_EQ(serve_in(none, "E2 00 00 00 A8 13 00 00 00 00 00 00 48", 72).sense(), "02/3A/00");
 }
 
 }  // namespace
