@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "lab/fault.h"
+#include "lab/state.h"
 #include "lab/text.h"
 
 std::string served::sense() const {
@@ -17,6 +19,39 @@ bridge_record make_bridge(uint32_t disk, int generation) {
     record.state.name = "PhysicalDrive1";
     apply_generation_defaults(record.params, generation);
     apply_disk_defaults(record, disk);
+    return record;
+}
+
+bridge_record busy_record() {
+    bridge_record record = make_bridge(k_disk_sata);
+    record.params.model = "Model with  spaces, 100% and %20";
+    record.params.restart_name = "PhysicalDrive7";
+    record.params.capacity_sectors = 0xFFFFFFFFFFFFll;
+    record.state.registers[0x94] = 0x12345678;
+    record.state.registers[0x10] = 0;
+    for (size_t i = 0; i < record.state.flash_pg.size(); ++i) record.state.flash_pg[i] = static_cast<uint8_t>(i * 7);
+    record.state.flash_pg[100] = '\n';
+    fault_rule rule;
+    std::string error;
+    fault_parse_pattern("E2 .. .. .. BB", &rule, &error);
+    fault_parse_options({"--os-error", "31", "--first", "4"}, false, &rule, &error);
+    rule.matches = 2;
+    record.state.faults.push_back(rule);
+
+    EXPECT_TRUE(field_set_text(record, *find_field("i2c_slaves"), "0:50:eeprom,1:A0:eeprom", &error)) << error;
+    bridge_pins& pins = record.state.pins;
+    pins.gpio[0] = {2, 1, 1};
+    pins.gpio[31] = {5, 0, 1};
+    pins.gpio_input_high = 0x80000001;
+    pins.i2c_buses[1] = {true, 30, 31, 0xA0};
+    pins.i2c_slaves[1].pointer = 0x7F;
+    pins.i2c_slaves[1].memory[0] = '\n';
+    pins.uart_ready = true;
+    pins.uart_rx_pin = 7;
+    pins.uart_baud = 57600;
+    uart_log_transmission(pins, {-1, 9600, "line 1\r\n100% \"quoted\""});
+    uart_log_transmission(pins, {4, 115200, std::string(1, '\0') + "x"});
+    pins.uart_received = {0x00, 0x0A, 0xFF};
     return record;
 }
 

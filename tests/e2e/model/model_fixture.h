@@ -19,6 +19,10 @@ struct served {
 // A default bridge as `create NAME` makes it.
 bridge_record make_bridge(uint32_t disk = k_disk_nvme, int generation = 1);
 
+// A record with every part in use: texts that need escapes, registers, flash bytes, a fault
+// rule with its counter, and busy pins.
+bridge_record busy_record();
+
 // CDB from hex pairs, zero-padded to 16 bytes.
 std::array<uint8_t, 16> cdb_of(const std::string& hex);
 

@@ -1,7 +1,6 @@
 // The bridge's GPIO, I2C and UART behaviour, block by block, and how its pin state is
 // kept: the rules the end-to-end cases do not reach.
 #include "lab/model/restart.h"
-#include "lab/state.h"
 #include "model_fixture.h"
 
 namespace {
@@ -16,21 +15,12 @@ bridge_record bridge_with_bus0() {
     return record;
 }
 
-struct block_case {
-    const char* cdb;
-    bool data_in;
-    uint32_t length;
-    const char* sense;
-};
-
 class pins_block : public ::testing::TestWithParam<block_case> {};
 
 TEST_P(pins_block, is_answered_with_its_sense) {
     bridge_record record = bridge_with_bus0();
     record.state.pins.uart_received = {1, 2, 3};
-    const block_case& c = GetParam();
-    const served answer = c.data_in ? serve_in(record, c.cdb, c.length) : serve_out(record, c.cdb, bytes(c.length, 0));
-    EXPECT_EQ(answer.sense(), c.sense) << c.cdb;
+    EXPECT_EQ(serve_block(record, GetParam()).sense(), GetParam().sense) << GetParam().cdb;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -182,110 +172,6 @@ TEST(pins_model, restart_forgets_what_the_firmware_holds) {
     EXPECT_EQ(pins.i2c_slaves[0].memory[0x10], 0xAB);
     EXPECT_EQ(pins.uart_sent.size(), 1u);
     EXPECT_EQ(serve_in(record, "E2 00 00 00 BC 01 00 00 50 00 00 00 01", 1).sense(), "05/2C/00");
-}
-
-bridge_record busy_pins_record() {
-    bridge_record record = make_bridge();
-    std::string error;
-    EXPECT_TRUE(field_set_text(record, *find_field("i2c_slaves"), "0:50:eeprom,1:A0:eeprom", &error)) << error;
-    bridge_pins& pins = record.state.pins;
-    pins.gpio[0] = {2, 1, 1};
-    pins.gpio[31] = {5, 0, 1};
-    pins.gpio_input_high = 0x80000001;
-    pins.i2c_buses[1] = {true, 30, 31, 0xA0};
-    pins.i2c_slaves[1].pointer = 0x7F;
-    pins.i2c_slaves[1].memory[0] = '\n';
-    pins.uart_ready = true;
-    pins.uart_rx_pin = 7;
-    pins.uart_baud = 57600;
-    uart_log_transmission(pins, {-1, 9600, "line 1\r\n100% \"quoted\""});
-    uart_log_transmission(pins, {4, 115200, std::string(1, '\0') + "x"});
-    pins.uart_received = {0x00, 0x0A, 0xFF};
-    return record;
-}
-
-TEST(pins_codec, encode_decode_encode_is_byte_identical) {
-    bridge_record record = busy_pins_record();
-    const std::string first = encode_bridge(record);
-    bridge_record back;
-    std::string error;
-    ASSERT_TRUE(decode_bridge(first, &back, &error)) << error;
-    const bridge_pins& pins = back.state.pins;
-    EXPECT_EQ(pins.gpio[31].function, 5);
-    EXPECT_EQ(pins.gpio_input_high, 0x80000001u);
-    EXPECT_TRUE(pins.i2c_buses[1].ready);
-    EXPECT_FALSE(pins.i2c_buses[0].ready);
-    ASSERT_EQ(pins.i2c_slaves.size(), 2u);
-    EXPECT_EQ(pins.i2c_slaves[1].memory, record.state.pins.i2c_slaves[1].memory);
-    EXPECT_EQ(pins.i2c_slaves[1].pointer, 0x7F);
-    ASSERT_EQ(pins.uart_sent.size(), 2u);
-    EXPECT_EQ(pins.uart_sent[0].text, "line 1\r\n100% \"quoted\"");
-    EXPECT_EQ(pins.uart_sent[1].text, std::string(1, '\0') + "x");
-    EXPECT_EQ(pins.uart_received, record.state.pins.uart_received);
-    EXPECT_EQ(encode_bridge(back), first);
-}
-
-TEST(pins_codec, show_summarises_each_part) {
-    bridge_record record = busy_pins_record();
-    const auto show = [&](const char* key) { return field_show_text(record, *find_field(key)); };
-    EXPECT_EQ(show("gpio_pins"), "0 gpio out latch 1, 31 function 5 in latch 1");
-    EXPECT_EQ(show("gpio_in"), "0=1,31=1");
-    EXPECT_EQ(show("i2c_buses"), "1 scl 30 sda 31 slave 0x00A0");
-    EXPECT_EQ(show("i2c_slaves"), "0:0050:eeprom,1:00A0:eeprom");
-    EXPECT_EQ(show("i2c_eeprom"), "1:00A0 pointer 0x7F, 1 of 256 bytes not erased");
-    EXPECT_EQ(show("uart_receiver"), "pin 7 at 57600 baud");
-    EXPECT_EQ(show("uart_tx"),
-              "own pin at 9600 baud \"line 1\\x0D\\x0A100% \\\"quoted\\\"\"; pin 4 at 115200 baud \"\\x00x\"");
-    EXPECT_EQ(show("uart_rx"), "3 bytes waiting: 00 0A FF");
-}
-
-TEST(pins_codec, a_file_without_pin_lines_has_the_board_eeprom_and_no_setup) {
-    bridge_record back;
-    std::string error;
-    ASSERT_TRUE(decode_bridge("mvbridge-lab bridge 1\nname PhysicalDrive3\ndata\n", &back, &error)) << error;
-    ASSERT_EQ(back.state.pins.i2c_slaves.size(), 1u);
-    EXPECT_EQ(back.state.pins.i2c_slaves[0].address, 0x50);
-    EXPECT_FALSE(back.state.pins.i2c_buses[0].ready);
-    // A list emptied by the user stays empty.
-    back.state.pins.i2c_slaves.clear();
-    bridge_record again;
-    ASSERT_TRUE(decode_bridge(encode_bridge(back), &again, &error)) << error;
-    EXPECT_TRUE(again.state.pins.i2c_slaves.empty());
-}
-
-TEST(pins_codec, damaged_pin_lines_make_the_file_corrupt) {
-    const std::string head = "mvbridge-lab bridge 1\nname PhysicalDrive1\n";
-    const std::string memory(512, 'F');
-    for (const std::string& line : std::vector<std::string>{"gpio_pins 32 2 1 1", "gpio_pins 9 8 1 1", "gpio_pins 9 2 1", "gpio_in 9=3", "i2c_buses 2 3 4 0x50",
-          "i2c_buses 0 3 4 0x10000", "i2c_slaves 0:50", "i2c_eeprom 0:0051 0x00 " + memory,
-          "i2c_eeprom 0:0050 0x00 " + memory.substr(2), "i2c_eeprom 0:0050 0x100 " + memory,
-          "uart_receiver 5", "uart_tx 3 9600", "uart_tx 32 9600 x", "uart_tx 3 9600 %4", "uart_rx 0A 0",
-          "uart_rx " + std::string(2 * 4097, '0')}) {
-        bridge_record back;
-        std::string error;
-        EXPECT_FALSE(decode_bridge(head + line + "\ndata\n", &back, &error)) << line.substr(0, 40);
-        EXPECT_FALSE(error.empty());
-    }
-}
-
-TEST(pins_codec, a_transmit_log_holds_at_most_its_limit_of_text) {
-    const std::string head = "mvbridge-lab bridge 1\nname PhysicalDrive1\n";
-    const std::string half(k_uart_tx_log_limit / 2, 'a');
-    bridge_record back;
-    std::string error;
-    ASSERT_TRUE(decode_bridge(head + "uart_tx - 9600 " + half + "\nuart_tx 3 9600 " + half + "\ndata\n", &back, &error))
-        << error;
-    EXPECT_EQ(back.state.pins.uart_sent.size(), 2u);
-
-    EXPECT_FALSE(decode_bridge(head + "uart_tx - 9600 " + half + "\nuart_tx 3 9600 " + half + "b\ndata\n", &back, &error));
-    EXPECT_EQ(error, "line 4: uart_tx lines hold more than 4096 bytes of text");
-
-    // A header full of one-byte transmissions is refused as soon as the log is full, not
-    // replayed line by line through the log's trimming.
-    std::string many = head;
-    for (int i = 0; i < 70000; ++i) many += "uart_tx - 1 a\n";
-    EXPECT_FALSE(decode_bridge(many + "data\n", &back, &error));
-    EXPECT_EQ(error, "line 4099: uart_tx lines hold more than 4096 bytes of text");
 }
 
 }  // namespace
