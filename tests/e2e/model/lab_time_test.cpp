@@ -31,35 +31,33 @@ TEST(lab_time, clock_runs_faster_and_a_new_factor_keeps_it_continuous) {
     EXPECT_EQ(settings.time_factor, 1u);
 }
 
-struct clock_case {
-    const char* what;
-    int64_t anchor_real_ms;
-    int64_t anchor_lab_ms;
-    uint32_t factor;
-    int64_t real_now_ms;
-    int64_t lab_ms;
-};
-
-class lab_clock : public ::testing::TestWithParam<clock_case> {};
-
-TEST_P(lab_clock, holds_at_its_limits_instead_of_overflowing) {
-    const clock_case& c = GetParam();
-    lab_settings settings;
-    settings.anchor_real_ms = c.anchor_real_ms;
-    settings.anchor_lab_ms = c.anchor_lab_ms;
-    settings.time_factor = c.factor;
-    EXPECT_EQ(lab_time_at_ms(settings, c.real_now_ms), c.lab_ms) << c.what;
+// Damaged anchors or a huge factor hold lab time at its limits instead of overflowing.
+TEST(lab_time, clock_holds_at_its_limits_instead_of_overflowing) {
+    struct clock_case {
+        const char* what;
+        int64_t anchor_real_ms;
+        int64_t anchor_lab_ms;
+        uint32_t factor;
+        int64_t real_now_ms;
+        int64_t lab_ms;
+    };
+    const clock_case cases[] = {
+        {"ordinary", 1000, 5000, 100, 1010, 6000},
+        {"real clock behind the anchor", 2000, 5000, 1, 1500, 4500},
+        {"scaled time beyond the largest", 0, 0, 1000000, INT64_MAX / 2, INT64_MAX},
+        {"anchor far in the future", 4737113357392880903, 0, 500, 1796613285761, 0},
+        {"anchor far in the past", -INT64_MAX, 0, 1, 1, INT64_MAX},
+        {"lab anchor at the top", 0, INT64_MAX - 5, 1, 10, INT64_MAX},
+        {"lab anchor below zero", 0, -INT64_MAX, 1, 10, 0},
+    };
+    for (const clock_case& c : cases) {
+        lab_settings settings;
+        settings.anchor_real_ms = c.anchor_real_ms;
+        settings.anchor_lab_ms = c.anchor_lab_ms;
+        settings.time_factor = c.factor;
+        EXPECT_EQ(lab_time_at_ms(settings, c.real_now_ms), c.lab_ms) << c.what;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    anchors, lab_clock,
-    ::testing::Values(clock_case{"ordinary", 1000, 5000, 100, 1010, 6000},
-                      clock_case{"real clock behind the anchor", 2000, 5000, 1, 1500, 4500},
-                      clock_case{"scaled time beyond the largest", 0, 0, 1000000, INT64_MAX / 2, INT64_MAX},
-                      clock_case{"anchor far in the future", 4737113357392880903, 0, 500, 1796613285761, 0},
-                      clock_case{"anchor far in the past", -INT64_MAX, 0, 1, 1, INT64_MAX},
-                      clock_case{"lab anchor at the top", 0, INT64_MAX - 5, 1, 10, INT64_MAX},
-                      clock_case{"lab anchor below zero", 0, -INT64_MAX, 1, 10, 0}));
 
 TEST(lab_settings_text, damaged_anchors_read_and_give_a_clock_that_stays_at_zero) {
     lab_settings settings;
@@ -73,36 +71,24 @@ TEST(lab_settings_text, damaged_anchors_read_and_give_a_clock_that_stays_at_zero
     EXPECT_GE(settings.anchor_lab_ms, 0);
 }
 
-struct settings_case {
-    const char* content;
-    const char* why;   // null: it reads
-};
-
-class lab_settings_parse : public ::testing::TestWithParam<settings_case> {};
-
-TEST_P(lab_settings_parse, reads_its_own_lines_or_says_what_is_wrong) {
-    lab_settings settings;
-    std::string why;
-    const bool read = lab_parse_settings(GetParam().content, &settings, &why);
-    EXPECT_EQ(read, GetParam().why == nullptr) << GetParam().content;
-    if (!read) {
-        EXPECT_EQ(why, GetParam().why);
+// lab.conf reads its own lines or says what is wrong; what is written reads back.
+TEST(lab_settings_text, reads_its_own_lines_or_says_what_is_wrong) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"mvbridge-lab lab 1\ntime_factor 7\n", nullptr},
+        {"", "empty"},
+        {"mvbridge-lab lab 1", "unterminated line"},
+        {"mvbridge-lab lab 2\n", "not a lab settings file"},
+        {"mvbridge-lab lab 1\ntime_factor 0\n", "'time_factor 0'"},
+        {"mvbridge-lab lab 1\ntrace maybe\n", "'trace maybe'"},
+        {"mvbridge-lab lab 1\nanchor_lab_ms 9223372036854775808\n", "'anchor_lab_ms 9223372036854775808'"},
+        {"mvbridge-lab lab 1\ncolour blue\n", "'colour blue'"},
+    };
+    for (const auto& [content, why] : cases) {
+        lab_settings settings;
+        std::string error;
+        EXPECT_EQ(lab_parse_settings(content, &settings, &error), why == nullptr) << content;
+        EXPECT_EQ(error, why == nullptr ? "" : why) << content;
     }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    texts, lab_settings_parse,
-    ::testing::Values(settings_case{"mvbridge-lab lab 1\ntime_factor 7\n", nullptr},
-                      settings_case{"", "empty"},
-                      settings_case{"mvbridge-lab lab 1", "unterminated line"},
-                      settings_case{"mvbridge-lab lab 2\n", "not a lab settings file"},
-                      settings_case{"mvbridge-lab lab 1\ntime_factor 0\n", "'time_factor 0'"},
-                      settings_case{"mvbridge-lab lab 1\ntrace maybe\n", "'trace maybe'"},
-                      settings_case{"mvbridge-lab lab 1\nanchor_lab_ms 9223372036854775808\n",
-                                    "'anchor_lab_ms 9223372036854775808'"},
-                      settings_case{"mvbridge-lab lab 1\ncolour blue\n", "'colour blue'"}));
-
-TEST(lab_settings_text, what_is_written_reads_back) {
     lab_settings settings;
     settings.trace = true;
     settings.time_factor = 250;
