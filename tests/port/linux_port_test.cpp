@@ -12,13 +12,12 @@
 
 namespace {
 
-TEST(linux_port, missing_path_does_not_open) {
+// A missing path does not open; a request to a node without SCSI fails with its own error,
+// which is not worth a retry, and leaves the buffer as it was.
+TEST(linux_port, request_to_a_node_without_scsi_fails_with_its_own_error) {
     EXPECT_EQ(port_open("/dev/no-such-node-here"), nullptr);
     EXPECT_EQ(port_open(nullptr), nullptr);
     port_close(nullptr);
-}
-
-TEST(linux_port, request_to_a_node_without_scsi_fails_with_its_own_error) {
     port_handle* handle = port_open("/dev/null");
     ASSERT_NE(handle, nullptr);
     uint8_t data[8] = {1, 2, 3, 4, 5, 6, 7, 8};
@@ -30,7 +29,7 @@ TEST(linux_port, request_to_a_node_without_scsi_fails_with_its_own_error) {
     request.scsi_status = 0xFF;
     const int error = port_pass_through(handle, &request);
     EXPECT_NE(error, 0);
-    EXPECT_FALSE(port_is_general_failure(error)) << "a node that is no SCSI device is not worth a retry";
+    EXPECT_FALSE(port_is_general_failure(error));
     EXPECT_EQ(request.scsi_status, 0);
     EXPECT_EQ(data[0], 1);
     port_close(handle);
@@ -78,16 +77,13 @@ TEST(linux_port, candidates_are_disks_then_optical_nodes) {
     }
 }
 
-TEST(linux_port, sleep_waits_and_time_runs) {
+void count_up(void* argument) { ++*static_cast<int*>(argument); }
+
+TEST(linux_port, sleep_time_and_threads) {
     const auto before = std::chrono::steady_clock::now();
     port_sleep_ms(30);
     EXPECT_GE(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(30));
     EXPECT_GT(port_time_s(), 1600000000);
-}
-
-void count_up(void* argument) { ++*static_cast<int*>(argument); }
-
-TEST(linux_port, thread_runs_its_body_before_the_join_returns) {
     int runs = 0;
     port_thread* thread = port_thread_start(count_up, &runs);
     ASSERT_NE(thread, nullptr);
