@@ -6,14 +6,11 @@
 #include <memory>
 
 #include "device/discovery.h"
+#include "fuzz_check.h"
 
 namespace {
 
 constexpr size_t k_identify_len = 512;
-
-void require(bool condition) {
-    if (!condition) __builtin_trap();
-}
 
 bool terminated_within(const char* text, size_t size) { return std::memchr(text, '\0', size) != nullptr; }
 

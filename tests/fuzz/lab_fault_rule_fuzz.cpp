@@ -9,6 +9,7 @@
 
 #include "fuzz_check.h"
 #include "lab/fault.h"
+#include "lab/text.h"
 
 namespace {
 
@@ -38,15 +39,8 @@ void require_saved_form_loads(const fault_rule& rule) {
 void require_listed_form_adds(const fault_rule& rule) {
     fault_rule again;
     std::string error;
-    std::vector<std::string> options;
-    const std::string listed = fault_options_text(rule);
-    for (size_t start = 0; start < listed.size();) {
-        const size_t end = listed.find(' ', start);
-        options.push_back(listed.substr(start, end == std::string::npos ? std::string::npos : end - start));
-        start = end == std::string::npos ? listed.size() : end + 1;
-    }
     require(fault_parse_pattern(fault_pattern_text(rule), &again, &error));
-    require(fault_parse_options(options, false, &again, &error));
+    require(fault_parse_options(split_words(fault_options_text(rule)), false, &again, &error));
     again.matches = rule.matches;
     require(fault_encode(again) == fault_encode(rule));
 }
