@@ -86,21 +86,28 @@ TEST_F(bridge_info_e2e, firmware_version) {
 }
 
 // Types outside 0 to 2 send nothing; a restart takes the bridge away, here to come back at
-// once under another name, where scan finds it.
+// once under another name, where scan finds it, with its CD-ROM volume and its volatile
+// settings back at their power-on values.
 TEST_F(bridge_info_e2e, restart) {
     for (const char* type : {"3", "-1", "256", "4294967296"}) {
         EXPECT_EQ(run1("fw_restart", {type}), "fw_restart with invalid parameters\n") << type;
     }
     EXPECT_EQ(cmds("E3 00 00 00 30"), lines{});
+    lab_ok({"create", "c", "--cdrom-of", "PhysicalDrive1"});
     lab_ok({"set", "PhysicalDrive1", "restart_delay_ms", "0"});
     lab_ok({"set", "PhysicalDrive1", "restart_name", "PhysicalDrive5"});
+    lab_ok({"set", "PhysicalDrive1", "xfer_flag", "0"});
     EXPECT_EQ(run1("fw_restart", {"2"}), "fw_restart ok\n");
     EXPECT_EQ(cmds("E3 00 00 00 30"), lines{"CMD PhysicalDrive1 E3 00 00 00 30 02 00 00 00 00 00 00 04 00 00 00 out 4 "
                                             "status=0 err=0 data=00 00 00 00"});
     EXPECT_EQ(trace_lines("# "), lines{"# PhysicalDrive1 restarts (boot 1), comes back as PhysicalDrive5, answers "
                                        "again after 0 ms"});
     EXPECT_EQ(run1("fw_ver"), "invalid dev path\n");
-    EXPECT_EQ(run({"scan"}), drive_path(5) + "\nbridge: " + k_nvme_bridge_name + "\ndisk info: " + k_nvme_disk_line + "\n");
+    EXPECT_EQ(lab({"show", "PhysicalDrive1"}).status, 1);
+    EXPECT_EQ(shown("PhysicalDrive5", "settings", "xfer_flag"), "1");
+    EXPECT_EQ(run({"scan"}), drive_path(5) + "\nbridge: " + k_nvme_bridge_name + "\ndisk info: " + k_nvme_disk_line +
+                                 "\n\n" + volume_path('c') + "\nbridge: Morvelt USB CD-ROM      \ndisk info: " +
+                                 k_nvme_disk_line + "\n");
 }
 
 // Speeds above 3 are refused unsent; the low 8 bits are sent; 0 lets the link train as fast

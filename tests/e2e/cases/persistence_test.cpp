@@ -80,21 +80,6 @@ TEST_F(persistence_e2e, damaged_lab_files_give_no_device) {
     EXPECT_EQ(run({"query", drive_path(1)}), "invalid dev path\n");
 }
 
-TEST_F(persistence_e2e, device_state_survives_between_processes) {
-    lab_ok({"create", "PhysicalDrive1"});
-    lab_ok({"set", "PhysicalDrive1", "xfer_flag", "0"});
-    lab_ok({"set", "PhysicalDrive1", "model", "Model 100% with spaces"});
-    EXPECT_TRUE(lab_ok({"show", "PhysicalDrive1", "settings"})
-                    .starts_with("settings:\n  max_xfer 262144\n  xfer_flag 0\n  restart_delay_ms 2000\n"
-                                 "  restart_name \"\"\n  restart_never 0\n"));
-    EXPECT_EQ(run({"query", drive_path(1)}),
-              drive_path(1) + " " + k_nvme_bridge_name + "\n" + padded("Model 100% with spaces", 40) + " 3B2QLAB1\n");
-    // A rule limited to its first match is spent for good once it fired.
-    lab_ok({"fault", "PhysicalDrive1", "add", "E2 .. .. .. BB", "--status", "2", "--first", "1"});
-    EXPECT_TRUE(run({"query", drive_path(1)}).starts_with("fail to get disk status\n"));
-    EXPECT_TRUE(run({"query", drive_path(1)}).starts_with(drive_path(1) + " Morvelt USB3"));
-}
-
 TEST_F(persistence_e2e, concurrent_processes_are_serialised_per_request) {
     lab_ok({"create", "PhysicalDrive1"});
     // A rule that never fires but counts every disk status request.
