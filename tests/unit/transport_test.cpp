@@ -8,35 +8,34 @@
 
 namespace {
 
-class Transport : public bridge_command_test {};
+class Transport : public bridge_command_test {
+protected:
+    cmd_status send(const cdb16& cdb, void* buffer, int32_t length, uint8_t data_in, uint8_t* sense = nullptr) {
+        return scsi_send(device.get(), cdb, buffer, length, data_in, k_timeout_s, sense);
+    }
+};
 
 // A zero-length command carries no buffer; an unaligned buffer goes through an aligned
 // copy, in which exactly the request's bytes travel; an aligned one is used directly.
 TEST_F(Transport, BuffersOnTheWire) {
     uint8_t unused[4] = {};
     fake::script_ok();
-    EXPECT_EQ(scsi_send(device.get(), vendor_cdb({.opcode = 0xE3, .sub = 0x3A}), unused, 0, 0, k_timeout_s, nullptr), 0);
+    EXPECT_EQ(send(vendor_cdb({.opcode = 0xE3, .sub = 0x3A}), unused, 0, 0), 0);
     EXPECT_TRUE(fake::requests().at(0).buffer_null);
 
     alignas(4) uint8_t storage[16];
     std::memset(storage, 0xEE, sizeof storage);
     fake::script_ok({1, 2, 3, 4, 5, 6, 7, 8});
-    EXPECT_EQ(scsi_send(device.get(), vendor_cdb({.opcode = 0xE2, .sub = 0x92, .length = 5}), storage + 1, 5, 1,
-                        k_timeout_s, nullptr),
-              0);
+    EXPECT_EQ(send(vendor_cdb({.opcode = 0xE2, .sub = 0x92, .length = 5}), storage + 1, 5, 1), 0);
     const uint8_t expected[16] = {0xEE, 1, 2, 3, 4, 5, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
     EXPECT_EQ(0, std::memcmp(storage, expected, sizeof storage));
 
     fake::script_ok();
-    EXPECT_EQ(scsi_send(device.get(), vendor_cdb({.opcode = 0xE3, .sub = 0x3D, .length = 3}), storage + 1, 3, 0,
-                        k_timeout_s, nullptr),
-              0);
+    EXPECT_EQ(send(vendor_cdb({.opcode = 0xE3, .sub = 0x3D, .length = 3}), storage + 1, 3, 0), 0);
 
     alignas(4) uint8_t aligned[4] = {};
     fake::script_ok({9});
-    EXPECT_EQ(scsi_send(device.get(), vendor_cdb({.opcode = 0xE2, .sub = 0xCB, .length = 1}), aligned, 1, 1,
-                        k_timeout_s, nullptr),
-              0);
+    EXPECT_EQ(send(vendor_cdb({.opcode = 0xE2, .sub = 0xCB, .length = 1}), aligned, 1, 1), 0);
     EXPECT_EQ(aligned[0], 9);
 
     const auto& sent = fake::requests();
@@ -72,7 +71,7 @@ TEST_F(Transport, GeneralFailureIsRetriedUpToFiveCalls) {
         next_case();
         fake::script_os_error(fake::k_general_failure, c.failures);
         if (c.final_os_error >= 0) fake::script({.os_error = c.final_os_error});
-        EXPECT_EQ(scsi_send(device.get(), cdb, nullptr, 0, 0, k_timeout_s, nullptr), c.status);
+        EXPECT_EQ(send(cdb, nullptr, 0, 0), c.status);
         EXPECT_EQ(fake::requests().size(), c.calls);
         for (const auto& r : fake::requests()) EXPECT_EQ(fake::hex(r.cdb), fake::hex(cdb));
     }
@@ -85,21 +84,18 @@ TEST_F(Transport, StatusSenseAndRefusedLengths) {
     uint8_t sense[18];
     std::memset(sense, 0xCC, sizeof sense);
     alignas(4) uint8_t data[4] = {7, 7, 7, 7};
-    EXPECT_EQ(scsi_send(device.get(), vendor_cdb({.opcode = 0xE2, .sub = 0xFF, .length = 4}), data, 4, 1, k_timeout_s,
-                        sense),
-              2);
+    EXPECT_EQ(send(vendor_cdb({.opcode = 0xE2, .sub = 0xFF, .length = 4}), data, 4, 1, sense), 2);
     EXPECT_EQ(sense[2], 0x05);
     EXPECT_EQ(sense[12], 0x20);
     EXPECT_EQ(sense[17], 0x00);
     EXPECT_EQ(data[0], 7);
 
     fake::script({.os_error = fake::k_access_denied, .scsi_status = 2});
-    EXPECT_EQ(scsi_send(device.get(), vendor_cdb({.opcode = 0xE2}), nullptr, 0, 1, k_timeout_s, nullptr), 2);
+    EXPECT_EQ(send(vendor_cdb({.opcode = 0xE2}), nullptr, 0, 1), 2);
     fake::script({.os_error = fake::k_access_denied, .sense = {0x70, 0, 0x04}});
-    EXPECT_EQ(scsi_send(device.get(), vendor_cdb({.opcode = 0xE2}), nullptr, 0, 1, k_timeout_s, sense),
-              fake::k_access_denied);
+    EXPECT_EQ(send(vendor_cdb({.opcode = 0xE2}), nullptr, 0, 1, sense), fake::k_access_denied);
     EXPECT_EQ(sense[2], 0x04);
-    EXPECT_EQ(scsi_send(device.get(), vendor_cdb({.opcode = 0xE2}), data, -1, 1, k_timeout_s, nullptr), -1);
+    EXPECT_EQ(send(vendor_cdb({.opcode = 0xE2}), data, -1, 1), -1);
     EXPECT_EQ(fake::requests().size(), 3u);
 }
 
