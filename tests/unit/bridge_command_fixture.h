@@ -88,7 +88,9 @@ protected:
         std::vector<std::string> lines;
         for (const fake::sent_request& r : fake::requests()) {
             std::string line = fake::hex(r.cdb) + (r.data_in ? " in " : " out ") + std::to_string(r.length);
-            if (!r.data_in && r.length != 0 && r.length <= 32) line += " data=" + fake::hex(r.data_out.data(), r.data_out.size());
+            if (!r.data_in && r.length != 0 && r.length <= 32) {
+                line += " data=" + fake::hex(r.data_out.data(), r.data_out.size());
+            }
             lines.push_back(line);
         }
         return lines;

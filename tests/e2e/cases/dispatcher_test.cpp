@@ -42,7 +42,8 @@ TEST_F(dispatcher_e2e, failed_preparation_steps) {
     const std::pair<lines, std::string> cases[] = {
         {{"E2 .. .. .. 92 .. .. .. 00 40 00 AC", "--status", "2", "--sense", "05/24/00"}, "unlock fw write fail\n"},
         {{"12", "--os-error", "5", "--after", "1", "--first", "1"}, ""},
-        {{"E2 .. .. .. BB", "--status", "2", "--sense", "05/20/00"}, "fail to get disk status\n" + query_output(drive_path(1))},
+        {{"E2 .. .. .. BB", "--status", "2", "--sense", "05/20/00"},
+         "fail to get disk status\n" + query_output(drive_path(1))},
     };
     for (const auto& [rule, output] : cases) {
         lab_ok({"fault", "PhysicalDrive1", "clear"});
@@ -88,7 +89,8 @@ TEST_F(dispatcher_e2e, rows_refuse_the_wrong_disk) {
 TEST_F(dispatcher_e2e, messages_come_in_the_order_of_the_preparation) {
     lab_ok({"create", "PhysicalDrive1"});
     // Every step fails at first; each round takes the first failure away.
-    for (const char* pattern : {"E2 .. .. .. 92 .. .. .. C8", "E2 .. .. .. 92 .. .. .. 00 40 00 AC", "A1", "E2 .. .. .. BB"}) {
+    for (const char* pattern :
+         {"E2 .. .. .. 92 .. .. .. C8", "E2 .. .. .. 92 .. .. .. 00 40 00 AC", "A1", "E2 .. .. .. BB"}) {
         lab_ok({"fault", "PhysicalDrive1", "add", pattern, "--status", "2", "--sense", "05/24/00"});
     }
     const lines expected = {

@@ -18,7 +18,8 @@ TEST_F(persistence_e2e, missing_or_foreign_directory_is_no_lab) {
     EXPECT_EQ(run_process(MVBRIDGE_LAB_PATH, {missing, "run", "query", drive_path(1)}).out, "invalid dev path\n");
     EXPECT_EQ(run_process(MVBRIDGE_LAB_PATH, {missing, "run", "scan"}).out, "");
     write_lab_file("notes.txt", "mine\n");
-    expect_lab_error({"create", "PhysicalDrive1"}, "mvbridge-lab: " + dir_ + ": not a lab directory (no lab.conf) and not empty\n");
+    expect_lab_error({"create", "PhysicalDrive1"},
+                     "mvbridge-lab: " + dir_ + ": not a lab directory (no lab.conf) and not empty\n");
     EXPECT_FALSE(std::filesystem::exists(dir_ + "/lab.conf"));
 }
 

@@ -66,7 +66,8 @@ TEST_F(raid_e2e, single_disk_bridge_refuses_the_raid_commands) {
     lab_ok({"create", "PhysicalDrive2"});
     EXPECT_EQ(run({"raid_get_mode", drive_path(2)}), "raid_get_mode fail\n");
     EXPECT_EQ(run({"raid_set_mode", drive_path(2), "RAID1"}), "get RAID mode fail\n");
-    EXPECT_EQ(trace_lines("CMD PhysicalDrive2 E2 00 00 00 D2"), lines(2, "CMD PhysicalDrive2 " + k_get_cdb + " in 1 status=2 err=0"));
+    EXPECT_EQ(trace_lines("CMD PhysicalDrive2 E2 00 00 00 D2"),
+              lines(2, "CMD PhysicalDrive2 " + k_get_cdb + " in 1 status=2 err=0"));
     EXPECT_EQ(trace_lines("CMD PhysicalDrive2 E3"), lines{});
 }
 

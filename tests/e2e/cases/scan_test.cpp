@@ -45,7 +45,8 @@ TEST_F(scan_e2e, cdrom_volume_is_listed_and_foreign_or_plain_volumes_are_not) {
     lab_ok({"create", "d", "--foreign"});
     lab_ok({"create", "e"});
     lab_ok({"trace", "on"});
-    EXPECT_EQ(run({"scan"}), nvme_listing(1) + "\n" + listing(volume_path('c'), "Morvelt USB CD-ROM      ", k_nvme_disk_line));
+    EXPECT_EQ(run({"scan"}),
+              nvme_listing(1) + "\n" + listing(volume_path('c'), "Morvelt USB CD-ROM      ", k_nvme_disk_line));
     const lines opened = trace_lines("OPEN ");
     ASSERT_EQ(opened.size(), 20u + 4u);
     EXPECT_EQ(opened[0], "OPEN " + drive_path(0) + " fail");
@@ -95,7 +96,8 @@ TEST_F(scan_e2e, bridge_check_follows_revision_chip_identity_and_version) {
             EXPECT_EQ(run({"query", drive_path(drive)}), "Not Morvelt USB bridge\n");
             continue;
         }
-        EXPECT_EQ(run({"query", drive_path(drive)}), drive_path(drive) + " " + k_nvme_bridge_name + "\n" + k_nvme_disk_line + "\n");
+        EXPECT_EQ(run({"query", drive_path(drive)}),
+                  drive_path(drive) + " " + k_nvme_bridge_name + "\n" + k_nvme_disk_line + "\n");
         const lines cmds = trace_lines("CMD ");
         ASSERT_GE(cmds.size(), 3u);
         const std::string cmd = "CMD PhysicalDrive" + std::to_string(drive) + " E2 00 00 00 92 00 00 00 ";

@@ -127,7 +127,8 @@ TEST(state_codec, fields_check_show_and_are_unique) {
     EXPECT_EQ(show("i2c_slaves"), "0:0050:eeprom,1:00A0:eeprom");
     EXPECT_EQ(show("i2c_eeprom"), "1:00A0 pointer 0x7F, 1 of 256 bytes not erased");
     EXPECT_EQ(show("uart_receiver"), "pin 7 at 57600 baud");
-    EXPECT_EQ(show("uart_tx"), "own pin at 9600 baud \"line 1\\x0D\\x0A100% \\\"quoted\\\"\"; pin 4 at 115200 baud \"\\x00x\"");
+    EXPECT_EQ(show("uart_tx"),
+              "own pin at 9600 baud \"line 1\\x0D\\x0A100% \\\"quoted\\\"\"; pin 4 at 115200 baud \"\\x00x\"");
     EXPECT_EQ(show("uart_rx"), "3 bytes waiting: 00 0A FF");
 
     const auto& fields = persisted_fields();
