@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "common/bytes.h"
@@ -141,20 +140,4 @@ bool port_query_bus_is_usb(port_handle*, bool* is_usb) {
 
 std::vector<port_candidate_path> port_candidate_paths() {
     return {{"\\\\.\\PhysicalDrive0", false}, {"\\\\.\\PhysicalDrive1", false}, {"\\\\.\\c:", true}};
-}
-
-void port_sleep_ms(uint32_t) {}
-
-int64_t port_time_s() { return 0; }
-
-struct port_thread {
-    std::thread thread;
-};
-
-port_thread* port_thread_start(void (*body)(void*), void* argument) { return new port_thread{std::thread(body, argument)}; }
-
-void port_thread_join(port_thread* thread) {
-    if (thread == nullptr) return;
-    thread->thread.join();
-    delete thread;
 }

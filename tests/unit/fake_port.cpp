@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
-#include <thread>
 
 struct port_handle {
     std::string path;
@@ -121,19 +120,3 @@ bool port_query_bus_is_usb(port_handle* handle, bool* is_usb) {
 }
 
 std::vector<port_candidate_path> port_candidate_paths() { return fake::the().candidates; }
-
-void port_sleep_ms(uint32_t) {}
-
-int64_t port_time_s() { return 0; }
-
-struct port_thread {
-    std::thread thread;
-};
-
-port_thread* port_thread_start(void (*body)(void*), void* argument) { return new port_thread{std::thread(body, argument)}; }
-
-void port_thread_join(port_thread* thread) {
-    if (thread == nullptr) return;
-    thread->thread.join();
-    delete thread;
-}
