@@ -5,6 +5,8 @@
 #include "common/bytes.h"
 #include "device/discovery.h"
 
+namespace zelko {
+
 namespace {
 
 cdb16 read_cdb(uint8_t sub, int32_t length) {
@@ -159,3 +161,5 @@ cmd_status disable_disk_hotplug(bridge_dev* dev) {
     if (status != 0) return status;
     return reg_write32(dev, reg, 0, value & k_hotplug_keep_mask[gen]);
 }
+
+}  // namespace zelko

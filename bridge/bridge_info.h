@@ -7,6 +7,8 @@
 
 #include "device/transport.h"
 
+namespace zelko {
+
 // Sub-commands (byte 4 of the vendor command block).
 constexpr uint8_t k_sub_uuid = 0xC3;              // E2: the UUID
 constexpr uint8_t k_sub_uuid_by_offset = 0x96;    // E2: the UUID read at a flash offset
@@ -90,3 +92,5 @@ cmd_status set_bridge_rw_mode(bridge_dev* dev, uint8_t mode);
 cmd_status get_bridge_rw_mode(bridge_dev* dev, uint8_t* mode);
 cmd_status get_status_block(bridge_dev* dev, uint8_t* block);  // k_status_block_len bytes
 cmd_status disable_disk_hotplug(bridge_dev* dev);
+
+}  // namespace zelko

@@ -8,6 +8,8 @@
 #include "common/bytes.h"
 #include "common/numbers.h"
 
+namespace zelko {
+
 namespace {
 
 // Restart types the bridge knows: 0, 1 and 2.
@@ -129,3 +131,5 @@ void cmd_set_disk_hotplug_dis(command_context& ctx) {
     const cmd_status status = disable_disk_hotplug(ctx.dev());
     std::printf("Disable disk hotplug %s \n", status == 0 ? "success" : "fail");
 }
+
+}  // namespace zelko

@@ -5,6 +5,8 @@
 
 #include "cli/command.h"
 
+namespace zelko {
+
 void cmd_get_api_ver(command_context& ctx);
 void cmd_get_uuid(command_context& ctx);
 void cmd_set_cust_page(command_context& ctx);
@@ -18,3 +20,5 @@ void cmd_get_bridge_rw_md(command_context& ctx);
 void cmd_get_usb_speed(command_context& ctx);
 void cmd_get_ips_threshold(command_context& ctx);
 void cmd_set_disk_hotplug_dis(command_context& ctx);
+
+}  // namespace zelko

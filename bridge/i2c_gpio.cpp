@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace zelko {
+
 namespace {
 
 cdb16 pin_setting_cdb(uint8_t sub, uint8_t gpio, uint8_t setting) {
@@ -100,3 +102,5 @@ cmd_status gpio_get(bridge_dev* dev, uint8_t gpio, uint8_t* value) {
     if (status == 0) *value = raw;
     return status;
 }
+
+}  // namespace zelko

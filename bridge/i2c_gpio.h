@@ -6,6 +6,8 @@
 
 #include "device/transport.h"
 
+namespace zelko {
+
 // Sub-commands (byte 4 of the vendor command block).
 constexpr uint8_t k_sub_i2c_init = 0x3F;   // E3
 constexpr uint8_t k_sub_i2c_write = 0x3D;  // E3
@@ -59,3 +61,5 @@ cmd_status gpio_mux(bridge_dev* dev, uint8_t gpio, uint8_t function);
 cmd_status gpio_dir(bridge_dev* dev, uint8_t gpio, uint8_t dir);
 cmd_status gpio_set(bridge_dev* dev, uint8_t gpio, uint8_t value);
 cmd_status gpio_get(bridge_dev* dev, uint8_t gpio, uint8_t* value);
+
+}  // namespace zelko

@@ -7,6 +7,8 @@
 #include "bridge/i2c_gpio.h"
 #include "common/numbers.h"
 
+namespace zelko {
+
 namespace {
 
 const char* ok_or_fail(cmd_status status) { return status == 0 ? "ok" : "fail"; }
@@ -123,3 +125,5 @@ void cmd_gpio_get(command_context& ctx) {
     }
     std::printf("gpio%d value = %d\n", gpio, value);
 }
+
+}  // namespace zelko

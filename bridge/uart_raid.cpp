@@ -6,6 +6,8 @@
 
 #include "common/bytes.h"
 
+namespace zelko {
+
 const char* raid_mode_name(uint8_t mode) {
     switch (mode) {
         case k_raid_jbod: return "JBOD";
@@ -92,3 +94,5 @@ cmd_status set_raid_mode(bridge_dev* dev, uint8_t mode) {
     if (mode > k_raid_max_mode) return -1;
     return scsi_send(dev, raid_set_cdb(mode), nullptr, 0, 0, k_timeout_s, nullptr);
 }
+
+}  // namespace zelko

@@ -6,6 +6,8 @@
 
 #include "device/transport.h"
 
+namespace zelko {
+
 // Sub-commands (byte 4 of the vendor command block).
 constexpr uint8_t k_sub_uart_init = 0x4E;      // E3
 constexpr uint8_t k_sub_uart_transmit = 0x38;  // E3
@@ -54,3 +56,5 @@ cmd_status uart_receive(bridge_dev* dev, uint8_t* buffer, int32_t count);
 cmd_status uart_clear(bridge_dev* dev);
 cmd_status get_raid_mode(bridge_dev* dev, uint8_t* mode);
 cmd_status set_raid_mode(bridge_dev* dev, uint8_t mode);  // -1 above RAID1, nothing sent
+
+}  // namespace zelko

@@ -10,6 +10,8 @@
 #include "bridge/uart_raid.h"
 #include "common/numbers.h"
 
+namespace zelko {
+
 namespace {
 
 const char* ok_or_fail(cmd_status status) { return status == 0 ? "ok" : "fail"; }
@@ -114,3 +116,5 @@ void cmd_raid_get_mode(command_context& ctx) {
     }
     std::printf("RAID current mode is %s\n", raid_mode_name(mode));
 }
+
+}  // namespace zelko

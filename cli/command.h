@@ -4,6 +4,8 @@
 #include "device/discovery.h"
 #include "device/transport.h"
 
+namespace zelko {
+
 struct led_mem_dev;
 
 struct command_context {
@@ -22,3 +24,5 @@ struct command_context {
 };
 
 using command_handler = void (*)(command_context& ctx);
+
+}  // namespace zelko

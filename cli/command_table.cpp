@@ -7,6 +7,8 @@
 #include "bridge/uart_raid_commands.h"
 #include "device/discovery_commands.h"
 
+namespace zelko {
+
 // clang-format off
 const command_row command_table[k_command_count] = {
     {"help", 2, precheck::help, nullptr},  // 0
@@ -114,3 +116,5 @@ int find_command(const char* word) {
     }
     return -1;
 }
+
+}  // namespace zelko

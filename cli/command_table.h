@@ -5,6 +5,8 @@
 
 #include "cli/command.h"
 
+namespace zelko {
+
 // What the dispatcher prepares before a row's handler runs.
 enum class precheck : uint8_t {
     help,     // the manual; no device
@@ -30,3 +32,5 @@ extern const command_row command_table[k_command_count];
 
 // Index of the row whose name equals `word` exactly, or -1.
 int find_command(const char* word);
+
+}  // namespace zelko

@@ -9,6 +9,8 @@
 #include "common/print_level.h"
 #include "device/discovery.h"
 
+namespace zelko {
+
 namespace {
 
 // Results of the lookup and word count, and their messages (indexed by the negated code).
@@ -186,3 +188,5 @@ void run_command_line(int argc, char** argv) {
     }
     prepare_and_run(entry, count.words, argv);
 }
+
+}  // namespace zelko

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace zelko {
+
 // Runs one command line (argv[0] the program, argv[1] the command word). The caller
 // exits with 0 whatever happened.
 void run_command_line(int argc, char** argv);
@@ -13,3 +15,5 @@ const char* program_name_of(const char* argv0);
 // 0 when `word` is a report-level option "-d<n>", -1 otherwise; always stores a level
 // (0 when the word is not an option).
 int parse_level_option(const char* word, int32_t* level);
+
+}  // namespace zelko

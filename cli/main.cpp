@@ -1,6 +1,6 @@
 #include "cli/dispatcher.h"
 
 int main(int argc, char** argv) {
-    run_command_line(argc, argv);
+    zelko::run_command_line(argc, argv);
     return 0;
 }

@@ -8,6 +8,8 @@
 #include "cli/command_table.h"
 #include "led/led_names.h"
 
+namespace zelko {
+
 // The manual is data: nine sections, each a heading and a list of entries, each entry a list of
 // printf lines with the arguments they take. Both the whole manual and a single entry are
 // printed by walking these tables.
@@ -668,3 +670,5 @@ void print_manual(const char* program, const char* command, bool whole) {
     std::printf("Manual:\n\n");
     if (const manual_entry* entry = find_entry(row)) print_entry(*entry, program);
 }
+
+}  // namespace zelko

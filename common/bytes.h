@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace zelko {
+
 inline uint16_t get_le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
 inline uint32_t get_le32(const uint8_t* p) {
@@ -35,3 +37,5 @@ inline void put_be16(uint8_t* p, uint16_t v) {
     p[0] = static_cast<uint8_t>(v >> 8);
     p[1] = static_cast<uint8_t>(v);
 }
+
+}  // namespace zelko

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+namespace zelko {
+
 namespace {
 
 struct scanned_number {
@@ -62,3 +64,5 @@ uint32_t parse_strtoul(const char* text, int base) {
     const uint32_t value = static_cast<uint32_t>(n.magnitude);
     return n.negative ? static_cast<uint32_t>(0u - value) : value;
 }
+
+}  // namespace zelko

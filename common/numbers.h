@@ -11,6 +11,10 @@
 
 #include <cstdint>
 
+namespace zelko {
+
 int32_t parse_atol(const char* text);
 uint32_t parse_strtoul(const char* text, int base);
 int32_t parse_strtol(const char* text, int base);
+
+}  // namespace zelko

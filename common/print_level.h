@@ -4,8 +4,12 @@
 
 #include <cstdint>
 
+namespace zelko {
+
 extern int32_t print_level;
 
 void set_print_level(int32_t level);
 
 inline bool reports_enabled() { return print_level >= 0; }
+
+}  // namespace zelko

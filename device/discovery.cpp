@@ -6,6 +6,8 @@
 
 #include "common/bytes.h"
 
+namespace zelko {
+
 namespace {
 
 // INQUIRY data offsets.
@@ -236,3 +238,5 @@ std::vector<std::unique_ptr<bridge_node>> scan_bridges(bool keep_diskless) {
     }
     return found;
 }
+
+}  // namespace zelko

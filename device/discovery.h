@@ -9,6 +9,8 @@
 
 #include "device/transport.h"
 
+namespace zelko {
+
 // Generation of a bridge, chosen by its INQUIRY product revision: 0 or 1; -1 no bridge.
 using bridge_gen = int;
 
@@ -76,3 +78,5 @@ uint16_t ata_erase_minutes(uint16_t word);
 
 std::vector<dev_candidate> list_candidates();
 std::vector<std::unique_ptr<bridge_node>> scan_bridges(bool keep_diskless);
+
+}  // namespace zelko

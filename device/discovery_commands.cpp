@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace zelko {
+
 namespace {
 
 void print_scan(bool keep_diskless) {
@@ -29,3 +31,5 @@ void cmd_query(command_context& ctx) {
     std::printf("%s %s\n", ctx.path(), ctx.bridge_name);
     if (ctx.ident_ok && ctx.ident->model[0] != '\0') std::printf("%s %s\n", ctx.ident->model, ctx.ident->firmware);
 }
+
+}  // namespace zelko

@@ -3,6 +3,10 @@
 
 #include "cli/command.h"
 
+namespace zelko {
+
 void cmd_scan(command_context& ctx);
 void cmd_dev_scan(command_context& ctx);
 void cmd_query(command_context& ctx);
+
+}  // namespace zelko

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace zelko {
+
 // An open device path. Each port defines the structure for itself.
 struct port_handle;
 
@@ -58,3 +60,5 @@ int64_t port_time_s();
 struct port_thread;
 port_thread* port_thread_start(void (*body)(void*), void* argument);
 void port_thread_join(port_thread* thread);
+
+}  // namespace zelko

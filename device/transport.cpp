@@ -5,6 +5,8 @@
 
 #include "common/bytes.h"
 
+namespace zelko {
+
 cdb16 vendor_cdb(const vendor_fields& f) {
     cdb16 cdb{};
     cdb[0] = f.opcode;
@@ -110,3 +112,5 @@ cmd_status max_xfer_get(bridge_dev* dev, uint32_t* length) {
     if (status == 0) *length = get_le32(raw);
     return status;
 }
+
+}  // namespace zelko

@@ -8,6 +8,8 @@
 
 #include "device/port.h"
 
+namespace zelko {
+
 // The integer result of every device operation: 0 success; a nonzero SCSI status byte
 // or operating-system error code from the transport; -1 (or another negative value)
 // for a failure the tool finds itself.
@@ -71,3 +73,5 @@ cmd_status reg_write32(bridge_dev* dev, uint32_t address, uint8_t selector, uint
 cmd_status xfer_flag_get(bridge_dev* dev, uint8_t* flag);
 cmd_status xfer_flag_set(bridge_dev* dev, uint8_t flag);
 cmd_status max_xfer_get(bridge_dev* dev, uint32_t* length);
+
+}  // namespace zelko

@@ -17,12 +17,16 @@
 #include "lab/serve.h"
 #include "lab/text.h"
 
+namespace zelko {
 struct port_handle {
     std::string name;       // the lab name the path reached
     name_entry entry;       // the device it leads to
     uint32_t boot = 0;      // the device's boot when opened
     lab_lock_file* lock = nullptr;
 };
+}  // namespace zelko
+
+using namespace zelko;
 
 namespace {
 
@@ -124,6 +128,8 @@ void lab_port_attach(const std::string& dir) {
     lab.ok = lab_load_settings(dir, &lab.settings, nullptr);
 }
 
+namespace zelko {
+
 port_handle* port_open(const char* path) {
     if (path == nullptr) return nullptr;
     auto* handle = new port_handle;
@@ -217,3 +223,5 @@ void port_thread_join(port_thread* thread) {
     if (thread->thread.joinable()) thread->thread.join();
     delete thread;
 }
+
+}  // namespace zelko

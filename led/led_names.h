@@ -2,6 +2,8 @@
 // commands.
 #pragma once
 
+namespace zelko {
+
 constexpr int k_led_state_count = 5;  // LED states 0 to 4
 constexpr int k_led_mode_count = 6;   // LED modes 0 to 5 (the mode byte of an LED entry)
 
@@ -11,3 +13,5 @@ extern const char* const k_led_state_names[k_led_state_count];
 // Indexed by the mode byte: 0 "None", 1 "Color_Always", 2 "Color_Cycle", 3 "Color_Blink",
 // 4 "Color_Breathe", 5 "force_shutdown".
 extern const char* const k_led_mode_names[k_led_mode_count];
+
+}  // namespace zelko

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace zelko {
+
 namespace {
 
 bool all_in(std::string::const_iterator first, std::string::const_iterator last, char low, char high) {
@@ -40,3 +42,5 @@ bool is_optical_name(const std::string& name) { return prefix_then_only(name, "s
 bool kernel_order(const std::string& a, const std::string& b) {
     return a.size() != b.size() ? a.size() < b.size() : a < b;
 }
+
+}  // namespace zelko

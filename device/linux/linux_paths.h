@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace zelko {
+
 // The node's name below its directory ("/dev/sdb" gives "sdb"); the text itself when it
 // has no slash.
 std::string node_name(const std::string& path);
@@ -21,3 +23,5 @@ bool is_optical_name(const std::string& name);
 // The kernel's naming order: shorter names first, then by text, so that "sdz" comes
 // before "sdaa" and "sr2" before "sr10".
 bool kernel_order(const std::string& a, const std::string& b);
+
+}  // namespace zelko

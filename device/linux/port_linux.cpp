@@ -29,6 +29,8 @@
 #include "device/linux/linux_paths.h"
 #include "device/port.h"
 
+namespace zelko {
+
 struct port_handle {
     int fd = -1;
     std::string path;
@@ -169,3 +171,5 @@ void port_thread_join(port_thread* thread) {
     ::pthread_join(thread->id, nullptr);
     delete thread;
 }
+
+}  // namespace zelko

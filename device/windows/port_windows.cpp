@@ -18,6 +18,8 @@
 
 #include "device/port.h"
 
+namespace zelko {
+
 struct port_handle {
     HANDLE handle = INVALID_HANDLE_VALUE;
 };
@@ -167,3 +169,5 @@ void port_thread_join(port_thread* thread) {
     CloseHandle(thread->handle);
     delete thread;
 }
+
+}  // namespace zelko

@@ -2,6 +2,8 @@
 
 #include "common/bytes.h"
 
+using namespace zelko;
+
 void answer_check(block_answer& answer, uint8_t key, uint8_t asc, uint8_t ascq) {
     answer.data.clear();
     answer.status = 2;

@@ -13,6 +13,8 @@
 #include "lab/model/identity.h"
 #include "lab/model/restart.h"
 
+using namespace zelko;
+
 namespace {
 
 constexpr uint32_t k_uuid_len = 4;

@@ -8,6 +8,8 @@
 #include "common/bytes.h"
 #include "lab/model/handlers.h"
 
+using namespace zelko;
+
 namespace {
 
 constexpr uint32_t k_status_len = 16;

@@ -21,6 +21,8 @@
 #include "common/bytes.h"
 #include "lab/model/handlers.h"
 
+using namespace zelko;
+
 namespace {
 
 constexpr int k_scl_byte = 2;

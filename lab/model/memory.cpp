@@ -10,6 +10,8 @@
 #include "lab/model/handlers.h"
 #include "lab/model/identity.h"
 
+using namespace zelko;
+
 namespace {
 
 struct register_default {

@@ -5,6 +5,8 @@
 #include "common/bytes.h"
 #include "lab/model/handlers.h"
 
+using namespace zelko;
+
 namespace {
 
 constexpr uint32_t k_raid_mode_len = 1;

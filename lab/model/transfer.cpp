@@ -2,6 +2,8 @@
 #include "common/bytes.h"
 #include "lab/model/handlers.h"
 
+using namespace zelko;
+
 namespace {
 
 // The limit read names its value with parameter 2 in bytes 8 to 11.

@@ -13,6 +13,8 @@
 #include "common/bytes.h"
 #include "lab/model/handlers.h"
 
+using namespace zelko;
+
 namespace {
 
 constexpr int k_pin_byte = 5;

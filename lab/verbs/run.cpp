@@ -6,6 +6,8 @@
 #include "lab/lab_port.h"
 #include "lab/verbs/verbs.h"
 
+using namespace zelko;
+
 int verb_run(const std::string& dir, const verb_args& args) {
     std::string program = "mvbridge";
     size_t first = 0;

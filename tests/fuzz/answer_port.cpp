@@ -8,6 +8,8 @@
 #include "device/port.h"
 #include "fuzz_check.h"
 
+namespace zelko {
+
 struct port_handle {
     std::string path;
 };
@@ -141,3 +143,5 @@ bool port_query_bus_is_usb(port_handle*, bool* is_usb) {
 std::vector<port_candidate_path> port_candidate_paths() {
     return {{"\\\\.\\PhysicalDrive0", false}, {"\\\\.\\PhysicalDrive1", false}, {"\\\\.\\c:", true}};
 }
+
+}  // namespace zelko

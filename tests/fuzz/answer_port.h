@@ -24,5 +24,9 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace zelko {
+
 // The answers of the next command: the input bytes stay the caller's until it is done.
 void answer_port_load(const uint8_t* data, size_t size, bool genuine_identity);
+
+}  // namespace zelko

@@ -14,6 +14,8 @@
 #include "answer_port.h"
 #include "cli/dispatcher.h"
 
+using namespace zelko;
+
 namespace {
 
 const char* const k_command_lines[] = {

@@ -8,6 +8,8 @@
 #include "device/discovery.h"
 #include "fuzz_check.h"
 
+using namespace zelko;
+
 namespace {
 
 constexpr size_t k_identify_len = 512;

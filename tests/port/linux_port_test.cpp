@@ -10,6 +10,8 @@
 
 #include "device/port.h"
 
+using namespace zelko;
+
 namespace {
 
 // A missing path does not open; a request to a node without SCSI fails with its own error,

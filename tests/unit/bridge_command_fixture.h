@@ -11,6 +11,8 @@
 #include "device/discovery.h"
 #include "tests/unit/fake_port.h"
 
+namespace zelko {
+
 // One run of a command: the words after the device path, the device's answers in order,
 // what the command prints and, when given, every block it sends (see sent_blocks). The
 // script pins the number of blocks either way: an answer left over or a block beyond the
@@ -111,3 +113,5 @@ private:
         ASSERT_TRUE(device);
     }
 };
+
+}  // namespace zelko

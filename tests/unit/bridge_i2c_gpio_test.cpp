@@ -8,6 +8,8 @@
 #include "bridge/i2c_gpio_commands.h"
 #include "tests/unit/bridge_command_fixture.h"
 
+using namespace zelko;
+
 namespace {
 
 class BridgeI2c : public bridge_command_test {};

@@ -10,6 +10,8 @@
 #include "common/bytes.h"
 #include "tests/unit/fake_port.h"
 
+namespace zelko {
+
 namespace bridge_script {
 
 inline std::vector<uint8_t> inquiry(const std::string& revision = "1.01", const std::string& vendor = "Morvelt ",
@@ -87,3 +89,5 @@ inline void script_device_prep(const std::string& revision = "1.01") {
 }
 
 }  // namespace bridge_script
+
+}  // namespace zelko

@@ -9,6 +9,8 @@
 #include "tests/unit/bridge_command_fixture.h"
 #include "tests/unit/bridge_script.h"
 
+using namespace zelko;
+
 namespace {
 
 using namespace bridge_script;

@@ -11,6 +11,8 @@
 #include "tests/unit/fake_port.h"
 #include "tests/unit/run_tool.h"
 
+using namespace zelko;
+
 namespace {
 
 using namespace bridge_script;

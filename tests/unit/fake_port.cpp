@@ -5,6 +5,8 @@
 #include <cstring>
 #include <deque>
 
+namespace zelko {
+
 struct port_handle {
     std::string path;
 };
@@ -120,3 +122,5 @@ bool port_query_bus_is_usb(port_handle* handle, bool* is_usb) {
 }
 
 std::vector<port_candidate_path> port_candidate_paths() { return fake::the().candidates; }
+
+}  // namespace zelko

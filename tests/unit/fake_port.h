@@ -12,6 +12,8 @@
 #include "device/port.h"
 #include "device/transport.h"
 
+namespace zelko {
+
 namespace fake {
 
 struct answer {
@@ -71,3 +73,5 @@ protected:
         EXPECT_EQ(fake::open_handles(), 0) << "handles left open";
     }
 };
+
+}  // namespace zelko

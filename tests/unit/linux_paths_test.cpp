@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+using namespace zelko;
+
 namespace {
 
 struct text_case {

@@ -14,6 +14,8 @@
 #include "common/print_level.h"
 #include "tests/unit/run_tool.h"
 
+using namespace zelko;
+
 namespace {
 
 std::string manual_output(const char* program, const char* command, bool whole) {

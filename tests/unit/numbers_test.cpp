@@ -3,6 +3,8 @@
 
 #include "common/numbers.h"
 
+using namespace zelko;
+
 namespace {
 
 TEST(Numbers, AtolSaturatesAtThe32BitRange) {

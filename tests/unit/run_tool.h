@@ -8,6 +8,8 @@
 
 #include "cli/dispatcher.h"
 
+namespace zelko {
+
 inline std::string run_tool(std::vector<std::string> words) {
     std::vector<char*> argv;
     for (auto& word : words) argv.push_back(word.data());
@@ -16,3 +18,5 @@ inline std::string run_tool(std::vector<std::string> words) {
     run_command_line(static_cast<int>(words.size()), argv.data());
     return testing::internal::GetCapturedStdout();
 }
+
+}  // namespace zelko

@@ -4,6 +4,8 @@
 
 #include "device/port.h"
 
+namespace zelko {
+
 void port_sleep_ms(uint32_t) {}
 
 int64_t port_time_s() { return 0; }
@@ -19,3 +21,5 @@ void port_thread_join(port_thread* thread) {
     thread->thread.join();
     delete thread;
 }
+
+}  // namespace zelko

@@ -6,6 +6,8 @@
 #include "device/transport.h"
 #include "tests/unit/bridge_command_fixture.h"
 
+using namespace zelko;
+
 namespace {
 
 class Transport : public bridge_command_test {

@@ -3,6 +3,8 @@
 #include "common/bytes.h"
 #include "model_fixture.h"
 
+using namespace zelko;
+
 namespace {
 
 uint32_t word_at(const served& result, size_t offset) { return get_le32(result.answer.data.data() + offset); }

@@ -5,6 +5,8 @@
 #include "lab/model/restart.h"
 #include "model_fixture.h"
 
+using namespace zelko;
+
 namespace {
 
 std::string text_at(const std::vector<uint8_t>& data, size_t offset, size_t count) {

@@ -3,6 +3,8 @@
 #include "lab/fault.h"
 #include "model_fixture.h"
 
+using namespace zelko;
+
 namespace {
 
 fault_rule rule_of(const std::string& pattern, const std::vector<std::string>& options) {
