@@ -13,12 +13,13 @@ cdb16 read_cdb(uint8_t sub, int32_t length) {
     return vendor_cdb({.opcode = k_op_vendor_read, .sub = sub, .length = static_cast<uint32_t>(length)});
 }
 
+// Every read of this family decodes its answer at fixed offsets.
 cmd_status read_in(bridge_dev* dev, const cdb16& cdb, void* buffer, int32_t length) {
-    return scsi_send(dev, cdb, buffer, length, 1, k_timeout_s, nullptr);
+    return read_fixed(dev, cdb, buffer, length);
 }
 
 cmd_status write_out(bridge_dev* dev, const cdb16& cdb, void* buffer, int32_t length) {
-    return scsi_send(dev, cdb, buffer, length, 0, k_timeout_s, nullptr);
+    return scsi_send(dev, cdb, buffer, length, data_direction::to_device, k_timeout_s);
 }
 
 }  // namespace
