@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/bytes.h"
+#include "common/cursor.h"
 #include "device/discovery.h"
 
 namespace zelko {
@@ -112,11 +113,12 @@ cmd_status get_fw_version(bridge_dev* dev, fw_version* version) {
     alignas(4) uint8_t raw[k_fw_version_len] = {};
     const cmd_status status = read_in(dev, fw_version_cdb(), raw, k_fw_version_len);
     if (status == 0) {
-        version->major = get_le32(raw);
-        version->minor = get_le32(raw + 4);
-        version->patch = get_le32(raw + 8);
-        version->reserved = get_le32(raw + 12);
-        version->build_date = get_le32(raw + 16);
+        read_cursor in(raw, sizeof raw);
+        version->major = in.le32();
+        version->minor = in.le32();
+        version->patch = in.le32();
+        version->reserved = in.le32();
+        version->build_date = in.le32();
     }
     return status;
 }

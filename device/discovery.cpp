@@ -5,6 +5,7 @@
 #include <new>
 
 #include "common/bytes.h"
+#include "common/cursor.h"
 
 namespace zelko {
 
@@ -71,15 +72,15 @@ cmd_status identify_device(bridge_dev* dev, uint8_t* buffer) {
 }
 
 // Copies `words` IDENTIFY words starting at `first` as ATA text: high byte first.
-void copy_ata_string(const uint8_t* identify, int first, int words, char* out) {
+void copy_ata_string(read_cursor& identify, int first, int words, char* out) {
     for (int i = 0; i < words; ++i) {
-        const uint8_t* w = identify + 2 * (first + i);
-        out[2 * i] = static_cast<char>(w[1]);
-        out[2 * i + 1] = static_cast<char>(w[0]);
+        const uint16_t w = identify.le16_at(2 * static_cast<size_t>(first + i));
+        out[2 * i] = static_cast<char>(w >> 8);
+        out[2 * i + 1] = static_cast<char>(w & 0xFF);
     }
 }
 
-uint16_t identify_word(const uint8_t* identify, int word) { return get_le16(identify + 2 * word); }
+uint16_t identify_word(read_cursor& identify, int word) { return identify.le16_at(2 * static_cast<size_t>(word)); }
 
 }  // namespace
 
@@ -149,15 +150,17 @@ cmd_status get_disk_status(bridge_dev* dev, disk_status* status) {
     const cdb16 cdb = vendor_cdb({.opcode = k_op_vendor_read, .sub = 0xBB, .length = 16});
     const cmd_status result = read_fixed(dev, cdb, raw, 16);
     if (result == 0) {
-        status->disk_type = get_le32(raw);
-        status->disk_state = get_le32(raw + 4);
-        status->pcie_link = get_le32(raw + 8);
-        status->reserved = get_le32(raw + 12);
+        read_cursor in(raw, sizeof raw);
+        status->disk_type = in.le32();
+        status->disk_state = in.le32();
+        status->pcie_link = in.le32();
+        status->reserved = in.le32();
     }
     return result;
 }
 
-void decode_disk_ident(const uint8_t* identify, disk_ident* ident) {
+void decode_disk_ident(const uint8_t* data, disk_ident* ident) {
+    read_cursor identify(data, k_identify_len);
     copy_ata_string(identify, k_id_serial, 10, ident->serial);
     copy_ata_string(identify, k_id_firmware, 4, ident->firmware);
     copy_ata_string(identify, k_id_model, 20, ident->model);
@@ -171,7 +174,8 @@ uint16_t ata_erase_minutes(uint16_t word) {
     return static_cast<uint16_t>(units * 2);
 }
 
-void decode_ata_security(const uint8_t* identify, ata_security* summary) {
+void decode_ata_security(const uint8_t* data, ata_security* summary) {
+    read_cursor identify(data, k_identify_len);
     summary->security_status = identify_word(identify, k_id_security_status);
     summary->master_password_id = identify_word(identify, k_id_master_password);
     summary->erase_minutes = ata_erase_minutes(identify_word(identify, k_id_erase_time));
