@@ -30,6 +30,9 @@ struct command_row {
 constexpr int k_command_count = 95;
 extern const command_row command_table[k_command_count];
 
+// Whether a row's command takes a device path as its second word.
+constexpr bool takes_device(precheck cls) { return cls != precheck::help && cls != precheck::none; }
+
 // Index of the row whose name equals `word` exactly, or -1.
 int find_command(const char* word);
 

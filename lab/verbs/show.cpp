@@ -132,6 +132,15 @@ int show_lab(const std::string& dir) {
 
 }  // namespace
 
+std::vector<std::string> show_section_names() {
+    std::vector<std::string> names(std::begin(k_sections), std::end(k_sections));
+    names.push_back("blocks");
+    for (const persisted_field& field : persisted_fields()) {
+        if (std::holds_alternative<blob_field>(field.type)) names.push_back(field.key);
+    }
+    return names;
+}
+
 int verb_show(const std::string& dir, const verb_args& args) {
     if (args.empty()) return show_lab(dir);
     if (args.size() > 2) return verb_usage(k_usage);
@@ -162,8 +171,9 @@ int verb_show(const std::string& dir, const verb_args& args) {
                 return 0;
             }
         }
-        return verb_fail("unknown section '" + section + "' (identity, disk, settings, state, registers, memory, "
-                         "pins, faults, blocks, flash_pg, cust_page)");
+        std::string known;
+        for (const std::string& name : show_section_names()) known += (known.empty() ? "" : ", ") + name;
+        return verb_fail("unknown section '" + section + "' (" + known + ")");
     }
 
     std::printf("%s: %s, %s\n", ref.name.c_str(), kind_text(record).c_str(),
