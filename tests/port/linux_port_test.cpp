@@ -72,7 +72,7 @@ TEST(linux_port, nodes_without_scsi_open_but_have_no_bus_and_refuse_requests) {
         request.cdb[0] = 0x12;
         request.buffer = data;
         request.length = sizeof data;
-        request.data_in = true;
+        request.direction = data_direction::from_device;
         request.scsi_status = 0xFF;
         const int error = port_pass_through(handle, &request);
         EXPECT_NE(error, 0);
