@@ -18,7 +18,7 @@ constexpr size_t k_max_state_file = 64u << 20;
 std::string names_dir(const std::string& dir) { return dir + "/names"; }
 std::string bridges_dir(const std::string& dir) { return dir + "/bridges"; }
 std::string name_path(const std::string& dir, const std::string& name) { return names_dir(dir) + "/" + name; }
-std::string bridge_path(const std::string& dir, const std::string& id) { return bridges_dir(dir) + "/" + id + ".state"; }
+std::string bridge_path(const std::string& dir, const std::string& id) { return lab_bridge_file_path(dir, id, "state"); }
 
 bool fail(std::string* error, const std::string& message) {
     if (error != nullptr) *error = message;
@@ -73,7 +73,10 @@ std::string lab_settings_path(const std::string& dir) { return dir + "/lab.conf"
 std::string lab_lock_path(const std::string& dir) { return dir + "/lab.lock"; }
 std::string lab_trace_path(const std::string& dir) { return dir + "/trace.log"; }
 std::string lab_bridge_lock_path(const std::string& dir, const std::string& id) {
-    return bridges_dir(dir) + "/" + id + ".lock";
+    return lab_bridge_file_path(dir, id, "lock");
+}
+std::string lab_bridge_file_path(const std::string& dir, const std::string& id, const std::string& suffix) {
+    return bridges_dir(dir) + "/" + id + "." + suffix;
 }
 
 bool lab_exists(const std::string& dir) {
@@ -230,8 +233,12 @@ bool lab_load_bridge(const std::string& dir, const std::string& id, bridge_recor
     std::string content;
     if (!read_file(path, &content, k_max_state_file)) return fail(error, path + ": cannot read the device state");
     record->id = id;
+    record->memories.dir = dir;
     std::string why;
     if (!decode_bridge(content, record, &why)) return fail(error, path + ": corrupt device state (" + why + ")");
+    // A file of the older form had its flash areas moved into the flash file: save it in
+    // the present form. A process killed before this save moves the same bytes again.
+    if (record->dirty) return lab_save_bridge(dir, *record, error);
     return true;
 }
 

@@ -5,8 +5,12 @@
 //   DIR/names/NAME            "bridge ID" or "cdrom ID": the device a name reaches
 //   DIR/bridges/ID.state      one device record (state.h)
 //   DIR/bridges/ID.lock       lock taken for each request and each change of that record
+//   DIR/bridges/ID.flash      the bridge's memories, read and written in place
+//   DIR/bridges/ID.led        (lab/storage.h); missing until first written
+//   DIR/bridges/ID.media
 //   DIR/trace.log             the trace, when tracing is on
-// Files are replaced atomically (written to a temporary file, then renamed over).
+// Settings and name files are replaced atomically (written to a temporary file, then
+// renamed over).
 #pragma once
 
 #include <cstdint>
@@ -31,6 +35,8 @@ std::string lab_settings_path(const std::string& dir);
 std::string lab_lock_path(const std::string& dir);
 std::string lab_trace_path(const std::string& dir);
 std::string lab_bridge_lock_path(const std::string& dir, const std::string& id);
+// DIR/bridges/ID.SUFFIX: the files of one device.
+std::string lab_bridge_file_path(const std::string& dir, const std::string& id, const std::string& suffix);
 
 bool lab_exists(const std::string& dir);
 // Makes a new lab in a missing or empty directory.
@@ -62,7 +68,8 @@ void lab_remove_name(const std::string& dir, const std::string& name);
 std::vector<std::pair<std::string, name_entry>> lab_list_names(const std::string& dir);
 
 bool lab_bridge_exists(const std::string& dir, const std::string& id);
-// Load and save one record; the caller holds the record's lock.
+// Load and save one record; the caller holds the record's lock. A loaded record reaches
+// its memory files in `dir`; a file of the older form is saved in the present form.
 bool lab_load_bridge(const std::string& dir, const std::string& id, bridge_record* record, std::string* error);
 bool lab_save_bridge(const std::string& dir, bridge_record& record, std::string* error);
 
