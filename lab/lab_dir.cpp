@@ -1,6 +1,7 @@
 #include "lab/lab_dir.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -69,6 +70,13 @@ bool write_file_atomically(const std::string& path, const std::string& content) 
 
 }  // namespace
 
+const char* const k_crash_points[] = {"name_written", "record_saved", nullptr};
+
+void lab_crash_point(const std::string& dir, const char* point) {
+    lab_settings settings;
+    if (lab_load_settings(dir, &settings, nullptr) && settings.crash_point == point) std::_Exit(137);
+}
+
 std::string lab_settings_path(const std::string& dir) { return dir + "/lab.conf"; }
 std::string lab_lock_path(const std::string& dir) { return dir + "/lab.lock"; }
 std::string lab_trace_path(const std::string& dir) { return dir + "/trace.log"; }
@@ -111,6 +119,7 @@ std::string lab_settings_text(const lab_settings& settings) {
     content += "time_factor " + std::to_string(settings.time_factor) + "\n";
     content += "anchor_real_ms " + std::to_string(settings.anchor_real_ms) + "\n";
     content += "anchor_lab_ms " + std::to_string(settings.anchor_lab_ms) + "\n";
+    if (!settings.crash_point.empty()) content += "crash_point " + settings.crash_point + "\n";
     return content;
 }
 
@@ -139,6 +148,10 @@ bool lab_parse_settings(const std::string& content, lab_settings* settings, std:
             ok = parse_i64(words[1], &settings->anchor_real_ms);
         } else if (ok && words[0] == "anchor_lab_ms") {
             ok = parse_i64(words[1], &settings->anchor_lab_ms);
+        } else if (ok && words[0] == "crash_point") {
+            uint32_t point = 0;
+            ok = choice_value(k_crash_points, words[1], &point);
+            settings->crash_point = words[1];
         } else {
             ok = false;
         }

@@ -24,7 +24,16 @@ struct lab_settings {
     uint32_t time_factor = 1;       // lab time runs this many times faster than real time
     int64_t anchor_real_ms = 0;     // lab time = anchor_lab_ms + (real now - anchor_real_ms) x factor
     int64_t anchor_lab_ms = 0;
+    // A test hook: the lab's process ends at once, as if killed, when it reaches this step
+    // of moving a bridge's name (k_crash_points); empty: never.
+    std::string crash_point;
 };
+
+// The steps a bridge's move to another name can be killed at: its new name written, its
+// record saved under the new name.
+extern const char* const k_crash_points[];
+// Ends the process at once when the lab's crash point is `point`.
+void lab_crash_point(const std::string& dir, const char* point);
 
 struct name_entry {
     std::string id;
