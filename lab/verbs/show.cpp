@@ -148,13 +148,6 @@ bool print_memory_dump(bridge_record& record, lab_memory which, uint64_t offset,
     return true;
 }
 
-bool parse_u64(const std::string& text, uint64_t* value) {
-    int64_t number = 0;
-    if (!parse_i64(text, &number) || number < 0) return false;
-    *value = static_cast<uint64_t>(number);
-    return true;
-}
-
 // `show NAME MEMORY [OFFSET [LENGTH]]` and `show NAME AREA`; -1 when the section names
 // neither.
 int show_memory(bridge_record& record, const verb_args& args) {
