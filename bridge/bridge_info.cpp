@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/bytes.h"
+#include "common/cursor.h"
 #include "device/discovery.h"
 
 namespace zelko {
@@ -13,12 +14,13 @@ cdb16 read_cdb(uint8_t sub, int32_t length) {
     return vendor_cdb({.opcode = k_op_vendor_read, .sub = sub, .length = static_cast<uint32_t>(length)});
 }
 
+// Every read of this family decodes its answer at fixed offsets.
 cmd_status read_in(bridge_dev* dev, const cdb16& cdb, void* buffer, int32_t length) {
-    return scsi_send(dev, cdb, buffer, length, 1, k_timeout_s, nullptr);
+    return read_fixed(dev, cdb, buffer, length);
 }
 
 cmd_status write_out(bridge_dev* dev, const cdb16& cdb, void* buffer, int32_t length) {
-    return scsi_send(dev, cdb, buffer, length, 0, k_timeout_s, nullptr);
+    return scsi_send(dev, cdb, buffer, length, data_direction::to_device, k_timeout_s);
 }
 
 }  // namespace
@@ -111,11 +113,12 @@ cmd_status get_fw_version(bridge_dev* dev, fw_version* version) {
     alignas(4) uint8_t raw[k_fw_version_len] = {};
     const cmd_status status = read_in(dev, fw_version_cdb(), raw, k_fw_version_len);
     if (status == 0) {
-        version->major = get_le32(raw);
-        version->minor = get_le32(raw + 4);
-        version->patch = get_le32(raw + 8);
-        version->reserved = get_le32(raw + 12);
-        version->build_date = get_le32(raw + 16);
+        read_cursor in(raw, sizeof raw);
+        version->major = in.le32();
+        version->minor = in.le32();
+        version->patch = in.le32();
+        version->reserved = in.le32();
+        version->build_date = in.le32();
     }
     return status;
 }

@@ -15,7 +15,6 @@ namespace {
 // Restart types the bridge knows: 0, 1 and 2.
 constexpr uint32_t k_max_restart_type = 2;
 
-const char* ok_or_fail(cmd_status status) { return status == 0 ? "ok" : "fail"; }
 
 int32_t as_int(uint32_t value) { return static_cast<int32_t>(value); }
 
@@ -35,7 +34,8 @@ void cmd_get_uuid(command_context& ctx) {
 }
 
 // The page is written whole: the text at its start, zeros after it. A text longer than
-// the page is refused rather than cut, so that no part of it is lost silently.
+// the page is refused rather than cut, so that no part of it is lost silently. Success is
+// silent; a failed write says so.
 void cmd_set_cust_page(command_context& ctx) {
     const char* text = ctx.argv[3];
     const size_t length = std::strlen(text);
@@ -45,7 +45,7 @@ void cmd_set_cust_page(command_context& ctx) {
     }
     uint8_t page[k_cust_page_len] = {};
     std::memcpy(page, text, length);
-    set_cust_page(ctx.dev(), page);
+    if (set_cust_page(ctx.dev(), page) != 0) std::printf("%s fail\n", ctx.command());
 }
 
 // A failed read is reported instead of printing a page the bridge never sent.

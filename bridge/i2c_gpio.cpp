@@ -17,7 +17,7 @@ cdb16 pin_setting_cdb(uint8_t sub, uint8_t gpio, uint8_t setting) {
 // Pin settings carry a single zero byte as their data phase.
 cmd_status send_pin_setting(bridge_dev* dev, const cdb16& cdb) {
     alignas(4) uint8_t zero = 0;
-    return scsi_send(dev, cdb, &zero, k_pin_setting_len, 0, k_timeout_s, nullptr);
+    return scsi_send(dev, cdb, &zero, k_pin_setting_len, data_direction::to_device, k_timeout_s);
 }
 
 }  // namespace
@@ -74,14 +74,15 @@ cmd_status i2c_write(bridge_dev* dev, uint8_t id, uint16_t slave, const uint8_t*
     if (count < 0 || count > k_i2c_max_write) return -1;
     alignas(4) uint8_t copy[k_i2c_max_write] = {};
     if (count > 0) std::memcpy(copy, data, static_cast<size_t>(count));
-    return scsi_send(dev, i2c_write_cdb(id, slave, static_cast<uint32_t>(count)), copy, count, 0, k_timeout_s, nullptr);
+    return scsi_send(dev, i2c_write_cdb(id, slave, static_cast<uint32_t>(count)), copy, count, data_direction::to_device,
+                     k_timeout_s);
 }
 
 cmd_status i2c_read(bridge_dev* dev, uint8_t id, uint16_t slave, bool write_first, uint8_t write_byte, uint8_t* buffer,
                     int32_t length) {
     if (length < 0) return -1;
     const cdb16 cdb = i2c_read_cdb(id, slave, write_first, write_byte, static_cast<uint32_t>(length));
-    return scsi_send(dev, cdb, buffer, length, 1, k_timeout_s, nullptr);
+    return read_fixed(dev, cdb, buffer, length);
 }
 
 cmd_status gpio_mux(bridge_dev* dev, uint8_t gpio, uint8_t function) {
@@ -98,7 +99,7 @@ cmd_status gpio_set(bridge_dev* dev, uint8_t gpio, uint8_t value) {
 
 cmd_status gpio_get(bridge_dev* dev, uint8_t gpio, uint8_t* value) {
     alignas(4) uint8_t raw = 0;
-    const cmd_status status = scsi_send(dev, gpio_get_cdb(gpio), &raw, k_pin_setting_len, 1, k_timeout_s, nullptr);
+    const cmd_status status = read_fixed(dev, gpio_get_cdb(gpio), &raw, k_pin_setting_len);
     if (status == 0) *value = raw;
     return status;
 }

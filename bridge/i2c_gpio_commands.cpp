@@ -11,7 +11,6 @@ namespace zelko {
 
 namespace {
 
-const char* ok_or_fail(cmd_status status) { return status == 0 ? "ok" : "fail"; }
 
 uint8_t dec8(const char* text) { return static_cast<uint8_t>(parse_strtoul(text, 10)); }
 uint8_t hex8(const char* text) { return static_cast<uint8_t>(parse_strtoul(text, 16)); }

@@ -52,7 +52,7 @@ cdb16 raid_set_cdb(uint8_t mode) {
 
 cmd_status uart_set_rx(bridge_dev* dev, uint8_t rx_pin, uint32_t baud) {
     alignas(4) uint8_t pin = rx_pin;
-    return scsi_send(dev, uart_init_cdb(baud), &pin, k_uart_init_len, 0, k_timeout_s, nullptr);
+    return scsi_send(dev, uart_init_cdb(baud), &pin, k_uart_init_len, data_direction::to_device, k_timeout_s);
 }
 
 cmd_status uart_transmit(bridge_dev* dev, bool with_pin, uint8_t tx_pin, uint32_t baud, const uint8_t* data,
@@ -65,34 +65,41 @@ cmd_status uart_transmit(bridge_dev* dev, bool with_pin, uint8_t tx_pin, uint32_
         std::memcpy(copy.get(), data, static_cast<size_t>(length));
     }
     const cdb16 cdb = uart_transmit_cdb(with_pin, tx_pin, baud, static_cast<uint32_t>(length));
-    return scsi_send(dev, cdb, copy.get(), length, 0, k_timeout_s, nullptr);
+    return scsi_send(dev, cdb, copy.get(), length, data_direction::to_device, k_timeout_s);
 }
 
 cmd_status uart_receive_count(bridge_dev* dev, uint32_t* count) {
     alignas(4) uint8_t raw[k_uart_count_len] = {};
-    const cmd_status status = scsi_send(dev, uart_count_cdb(), raw, k_uart_count_len, 1, k_timeout_s, nullptr);
+    const cmd_status status = read_fixed(dev, uart_count_cdb(), raw, k_uart_count_len);
     if (status == 0) *count = get_le32(raw);
     return status;
 }
 
-cmd_status uart_receive(bridge_dev* dev, uint8_t* buffer, int32_t count) {
+cmd_status uart_receive(bridge_dev* dev, uint8_t* buffer, int32_t count, uint32_t* received) {
+    *received = 0;
     if (count < 0) return -1;
-    return scsi_send(dev, uart_receive_cdb(static_cast<uint32_t>(count)), buffer, count, 1, k_timeout_s, nullptr);
+    send_result result;
+    const cmd_status status = scsi_send(dev, uart_receive_cdb(static_cast<uint32_t>(count)), buffer, count,
+                                        data_direction::from_device, k_timeout_s, &result);
+    if (status == 0) *received = result.transferred;
+    return status;
 }
 
 // The clear command has no data phase; the bridge expects it with the data-in direction.
-cmd_status uart_clear(bridge_dev* dev) { return scsi_send(dev, uart_clear_cdb(), nullptr, 0, 1, k_timeout_s, nullptr); }
+cmd_status uart_clear(bridge_dev* dev) {
+    return scsi_send(dev, uart_clear_cdb(), nullptr, 0, data_direction::from_device, k_timeout_s);
+}
 
 cmd_status get_raid_mode(bridge_dev* dev, uint8_t* mode) {
     alignas(4) uint8_t raw = 0;
-    const cmd_status status = scsi_send(dev, raid_get_cdb(), &raw, k_raid_mode_len, 1, k_timeout_s, nullptr);
+    const cmd_status status = read_fixed(dev, raid_get_cdb(), &raw, k_raid_mode_len);
     if (status == 0) *mode = raw;
     return status;
 }
 
 cmd_status set_raid_mode(bridge_dev* dev, uint8_t mode) {
     if (mode > k_raid_max_mode) return -1;
-    return scsi_send(dev, raid_set_cdb(mode), nullptr, 0, 0, k_timeout_s, nullptr);
+    return scsi_send(dev, raid_set_cdb(mode), nullptr, 0, data_direction::to_device, k_timeout_s);
 }
 
 }  // namespace zelko

@@ -52,7 +52,8 @@ cmd_status uart_set_rx(bridge_dev* dev, uint8_t rx_pin, uint32_t baud);
 cmd_status uart_transmit(bridge_dev* dev, bool with_pin, uint8_t tx_pin, uint32_t baud, const uint8_t* data,
                          int32_t length);
 cmd_status uart_receive_count(bridge_dev* dev, uint32_t* count);
-cmd_status uart_receive(bridge_dev* dev, uint8_t* buffer, int32_t count);
+// Reads up to `count` waiting bytes; `received` tells how many arrived.
+cmd_status uart_receive(bridge_dev* dev, uint8_t* buffer, int32_t count, uint32_t* received);
 cmd_status uart_clear(bridge_dev* dev);
 cmd_status get_raid_mode(bridge_dev* dev, uint8_t* mode);
 cmd_status set_raid_mode(bridge_dev* dev, uint8_t mode);  // -1 above RAID1, nothing sent

@@ -14,7 +14,6 @@ namespace zelko {
 
 namespace {
 
-const char* ok_or_fail(cmd_status status) { return status == 0 ? "ok" : "fail"; }
 
 struct raid_mode_word {
     const char* prefix;
@@ -50,31 +49,41 @@ void cmd_uart_tx(command_context& ctx) {
     const uint8_t tx_pin = static_cast<uint8_t>(parse_atol(ctx.argv[3]));
     const uint32_t baud = static_cast<uint32_t>(parse_atol(ctx.argv[4]));
     const char* text = ctx.argv[5];
-    uart_transmit(ctx.dev(), true, tx_pin, baud, reinterpret_cast<const uint8_t*>(text),
-                  static_cast<int32_t>(std::strlen(text)));
+    const cmd_status status = uart_transmit(ctx.dev(), true, tx_pin, baud, reinterpret_cast<const uint8_t*>(text),
+                                            static_cast<int32_t>(std::strlen(text)));
+    // Silent on success; a failed transmission must not look like one.
+    if (status != 0) std::printf("%s fail\n", ctx.command());
 }
 
-// Only a count the receive buffer can hold (1 to 1024) is read; any other count, and a
-// count that could not be read (0), is shown instead. A failed read of the bytes is
-// reported rather than printing bytes the bridge never sent.
+// Only a count the receive buffer can hold (1 to 1024) is read; any other count is shown
+// instead. A count that could not be read, and a failed read of the bytes, are reported
+// as failures rather than taken for an empty buffer. Only the bytes that arrived are
+// printed: another reader may have drained the buffer since the count was read.
 void cmd_uart_rx(command_context& ctx) {
     uint32_t count = 0;
-    uart_receive_count(ctx.dev(), &count);
+    if (uart_receive_count(ctx.dev(), &count) != 0) {
+        std::printf("%s fail\n", ctx.command());
+        return;
+    }
     if (count == 0 || count > k_uart_max_receive) {
         std::printf("rx cnt = %d\n", static_cast<int32_t>(count));
         return;
     }
     std::unique_ptr<uint8_t[]> data(new (std::nothrow) uint8_t[count]());
-    if (!data || uart_receive(ctx.dev(), data.get(), static_cast<int32_t>(count)) != 0) {
+    uint32_t received = 0;
+    if (!data || uart_receive(ctx.dev(), data.get(), static_cast<int32_t>(count), &received) != 0) {
         std::printf("%s fail\n", ctx.command());
         return;
     }
-    for (uint32_t i = 0; i < count; ++i) std::printf("%02x\n", data[i]);
+    for (uint32_t i = 0; i < received; ++i) std::printf("%02x\n", data[i]);
 }
 
 void cmd_uart_rx_cnt(command_context& ctx) {
     uint32_t count = 0;
-    uart_receive_count(ctx.dev(), &count);
+    if (uart_receive_count(ctx.dev(), &count) != 0) {
+        std::printf("%s fail\n", ctx.command());
+        return;
+    }
     std::printf("cnt=%d\n", static_cast<int32_t>(count));
 }
 

@@ -25,4 +25,7 @@ struct command_context {
 
 using command_handler = void (*)(command_context& ctx);
 
+// The word of the result lines "%s ok\n" and "%s fail\n".
+inline const char* ok_or_fail(cmd_status status) { return status == 0 ? "ok" : "fail"; }
+
 }  // namespace zelko

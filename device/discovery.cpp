@@ -5,6 +5,7 @@
 #include <new>
 
 #include "common/bytes.h"
+#include "common/cursor.h"
 
 namespace zelko {
 
@@ -67,19 +68,19 @@ cmd_status identify_device(bridge_dev* dev, uint8_t* buffer) {
     cdb[2] = 0x0E;  // from the device, length in blocks, taken from the sector count
     cdb[4] = 0x01;  // sector count
     cdb[9] = 0xEC;  // IDENTIFY DEVICE
-    return scsi_send(dev, cdb, buffer, k_identify_len, 1, k_timeout_s, nullptr);
+    return read_fixed(dev, cdb, buffer, k_identify_len);
 }
 
 // Copies `words` IDENTIFY words starting at `first` as ATA text: high byte first.
-void copy_ata_string(const uint8_t* identify, int first, int words, char* out) {
+void copy_ata_string(read_cursor& identify, int first, int words, char* out) {
     for (int i = 0; i < words; ++i) {
-        const uint8_t* w = identify + 2 * (first + i);
-        out[2 * i] = static_cast<char>(w[1]);
-        out[2 * i + 1] = static_cast<char>(w[0]);
+        const uint16_t w = identify.le16_at(2 * static_cast<size_t>(first + i));
+        out[2 * i] = static_cast<char>(w >> 8);
+        out[2 * i + 1] = static_cast<char>(w & 0xFF);
     }
 }
 
-uint16_t identify_word(const uint8_t* identify, int word) { return get_le16(identify + 2 * word); }
+uint16_t identify_word(read_cursor& identify, int word) { return identify.le16_at(2 * static_cast<size_t>(word)); }
 
 }  // namespace
 
@@ -96,14 +97,16 @@ cmd_status inquiry(bridge_dev* dev, uint8_t* buffer, int32_t length) {
     cdb[0] = 0x12;
     cdb[3] = static_cast<uint8_t>(length >> 8);
     cdb[4] = static_cast<uint8_t>(length & 0xFF);
-    return scsi_send(dev, cdb, buffer, length, 1, k_timeout_s, nullptr);
+    return scsi_send(dev, cdb, buffer, length, data_direction::from_device, k_timeout_s);
 }
 
 cmd_status get_bridge_name(bridge_dev* dev, char* text) {
     auto work = zeroed(k_inquiry_len);
     if (!work) return -1;
     const cmd_status status = inquiry(dev, work.get(), k_inquiry_len);
+    // The text is terminated whatever the caller's buffer held, and empty on failure.
     if (status == 0) std::memcpy(text, work.get() + k_inq_vendor, k_bridge_name_chars);
+    text[status == 0 ? k_bridge_name_chars : 0] = '\0';
     return status;
 }
 
@@ -145,17 +148,19 @@ cmd_status get_disk_status(bridge_dev* dev, disk_status* status) {
     if (status == nullptr) return -1;
     alignas(4) uint8_t raw[16] = {};
     const cdb16 cdb = vendor_cdb({.opcode = k_op_vendor_read, .sub = 0xBB, .length = 16});
-    const cmd_status result = scsi_send(dev, cdb, raw, 16, 1, k_timeout_s, nullptr);
+    const cmd_status result = read_fixed(dev, cdb, raw, 16);
     if (result == 0) {
-        status->disk_type = get_le32(raw);
-        status->disk_state = get_le32(raw + 4);
-        status->pcie_link = get_le32(raw + 8);
-        status->reserved = get_le32(raw + 12);
+        read_cursor in(raw, sizeof raw);
+        status->disk_type = in.le32();
+        status->disk_state = in.le32();
+        status->pcie_link = in.le32();
+        status->reserved = in.le32();
     }
     return result;
 }
 
-void decode_disk_ident(const uint8_t* identify, disk_ident* ident) {
+void decode_disk_ident(const uint8_t* data, disk_ident* ident) {
+    read_cursor identify(data, k_identify_len);
     copy_ata_string(identify, k_id_serial, 10, ident->serial);
     copy_ata_string(identify, k_id_firmware, 4, ident->firmware);
     copy_ata_string(identify, k_id_model, 20, ident->model);
@@ -169,7 +174,8 @@ uint16_t ata_erase_minutes(uint16_t word) {
     return static_cast<uint16_t>(units * 2);
 }
 
-void decode_ata_security(const uint8_t* identify, ata_security* summary) {
+void decode_ata_security(const uint8_t* data, ata_security* summary) {
+    read_cursor identify(data, k_identify_len);
     summary->security_status = identify_word(identify, k_id_security_status);
     summary->master_password_id = identify_word(identify, k_id_master_password);
     summary->erase_minutes = ata_erase_minutes(identify_word(identify, k_id_erase_time));
@@ -193,10 +199,12 @@ cmd_status get_ata_security(bridge_dev* dev, ata_security* summary) {
 }
 
 cmd_status get_disk_info_block(bridge_dev* dev, uint8_t* block) {
-    uint8_t sense[k_sense_len] = {};
     const cdb16 cdb = vendor_cdb({.opcode = k_op_vendor_read, .sub = 0xA8, .p5 = 0x13, .length = k_info_block_len});
-    const cmd_status status = scsi_send(dev, cdb, block, k_info_block_len, 1, k_timeout_s, sense);
-    return sense[13] != 0 ? sense[13] : status;
+    send_result result;
+    const cmd_status status = scsi_send(dev, cdb, block, k_info_block_len, data_direction::from_device, k_timeout_s, &result);
+    if (result.sense[13] != 0) return result.sense[13];
+    if (status == 0 && result.residual != 0) return k_status_short_answer;
+    return status;
 }
 
 std::vector<dev_candidate> list_candidates() {

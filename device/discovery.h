@@ -61,6 +61,8 @@ bridge_dev_ptr dev_open(const char* path);
 void dev_close(bridge_dev_ptr& dev);
 
 cmd_status inquiry(bridge_dev* dev, uint8_t* buffer, int32_t length);
+// The bridge's vendor and product identification from its INQUIRY, as a terminated text;
+// `text` holds at least 25 characters (the dispatcher passes k_bridge_name_len).
 cmd_status get_bridge_name(bridge_dev* dev, char* text);
 bridge_gen identify_bridge(bridge_dev* dev);
 bool is_bridge(bridge_dev* dev);

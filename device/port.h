@@ -15,15 +15,20 @@ namespace zelko {
 // An open device path. Each port defines the structure for itself.
 struct port_handle;
 
+// Which way the data phase of a request goes. A request without data (length 0) is sent
+// as to_device.
+enum class data_direction : uint8_t { to_device, from_device };
+
 // One pass-through request: a 16-byte command block and at most one data phase.
 struct port_request {
     uint8_t cdb[16] = {};
     void* buffer = nullptr;     // data source or destination; null when length is 0
     uint32_t length = 0;        // data phase length in bytes
-    bool data_in = false;       // true: device to host; false: host to device (or no data)
+    data_direction direction = data_direction::to_device;
     uint32_t timeout_s = 10;
     uint8_t scsi_status = 0;    // filled by the port
     uint8_t sense[32] = {};     // filled by the port (fixed-format sense data)
+    uint32_t residual = 0;      // filled by the port: bytes of the data phase not transferred
 };
 
 // One candidate path of a scan, in the order the scan tries them.

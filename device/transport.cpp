@@ -1,5 +1,6 @@
 #include "device/transport.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -29,16 +30,18 @@ bool needs_bounce(const void* buffer, int32_t length) {
 
 }  // namespace
 
-cmd_status scsi_send(bridge_dev* dev, const cdb16& cdb, void* buffer, int32_t length, uint8_t data_in,
-                     uint32_t timeout_s, uint8_t* sense) {
+cmd_status scsi_send(bridge_dev* dev, const cdb16& cdb, void* buffer, int32_t length, data_direction direction,
+                     uint32_t timeout_s, send_result* result) {
+    if (result != nullptr) *result = send_result{.status = -1, .residual = length > 0 ? uint32_t(length) : 0u};
     if (dev == nullptr || length < 0 || (length > 0 && buffer == nullptr)) return -1;
+    const bool data_in = direction == data_direction::from_device;
 
     std::unique_ptr<uint8_t[]> bounce;
     void* data = length == 0 ? nullptr : buffer;
     if (needs_bounce(buffer, length)) {
         const size_t size = (static_cast<size_t>(length) & ~size_t{3}) + 4;
         bounce.reset(new (std::nothrow) uint8_t[size]());
-        if (!bounce) return -1;
+        if (!bounce) return -1;  // nothing was sent
         std::memcpy(bounce.get(), buffer, static_cast<size_t>(length));
         data = bounce.get();
     }
@@ -47,7 +50,7 @@ cmd_status scsi_send(bridge_dev* dev, const cdb16& cdb, void* buffer, int32_t le
     std::memcpy(request.cdb, cdb.data(), cdb.size());
     request.buffer = data;
     request.length = static_cast<uint32_t>(length);
-    request.data_in = data_in != 0;
+    request.direction = direction;
     request.timeout_s = timeout_s;
 
     int os_error = 0;
@@ -56,8 +59,6 @@ cmd_status scsi_send(bridge_dev* dev, const cdb16& cdb, void* buffer, int32_t le
         if (os_error == 0 || !port_is_general_failure(os_error)) break;
     }
 
-    if (sense != nullptr) std::memcpy(sense, request.sense, k_sense_len);
-
     cmd_status status = 0;
     if (request.scsi_status != 0) {
         status = request.scsi_status;
@@ -65,20 +66,36 @@ cmd_status scsi_send(bridge_dev* dev, const cdb16& cdb, void* buffer, int32_t le
         status = os_error;
     }
 
-    if (bounce && data_in != 0) std::memcpy(buffer, bounce.get(), static_cast<size_t>(length));
+    if (bounce && data_in) std::memcpy(buffer, bounce.get(), static_cast<size_t>(length));
+
+    if (result != nullptr) {
+        result->status = status;
+        result->scsi_status = request.scsi_status;
+        result->os_error = os_error;
+        std::memcpy(result->sense, request.sense, k_sense_len);
+        result->residual = std::min(request.residual, request.length);
+        result->transferred = request.length - result->residual;
+    }
     return status;
+}
+
+cmd_status read_fixed(bridge_dev* dev, const cdb16& cdb, void* buffer, int32_t length) {
+    send_result result;
+    const cmd_status status = scsi_send(dev, cdb, buffer, length, data_direction::from_device, k_timeout_s, &result);
+    if (status != 0) return status;
+    return result.residual != 0 ? k_status_short_answer : 0;
 }
 
 cmd_status mem_read(bridge_dev* dev, uint32_t address, void* buffer, int32_t length) {
     const cdb16 cdb = vendor_cdb({.opcode = k_op_vendor_read, .sub = 0x92, .address = address,
                                   .length = static_cast<uint32_t>(length)});
-    return scsi_send(dev, cdb, buffer, length, 1, k_timeout_s, nullptr);
+    return read_fixed(dev, cdb, buffer, length);
 }
 
 cmd_status reg_read32(bridge_dev* dev, uint32_t address, uint32_t* value) {
     alignas(4) uint8_t raw[4] = {};
     const cdb16 cdb = vendor_cdb({.opcode = k_op_vendor_read, .sub = 0xA2, .address = address, .length = 4});
-    const cmd_status status = scsi_send(dev, cdb, raw, 4, 1, k_timeout_s, nullptr);
+    const cmd_status status = read_fixed(dev, cdb, raw, 4);
     if (status == 0) *value = get_le32(raw);
     return status;
 }
@@ -88,13 +105,13 @@ cmd_status reg_write32(bridge_dev* dev, uint32_t address, uint8_t selector, uint
     put_le32(raw, value);
     const cdb16 cdb =
         vendor_cdb({.opcode = k_op_vendor_write, .sub = 0x23, .p5 = selector, .address = address, .length = 4});
-    return scsi_send(dev, cdb, raw, 4, 0, k_timeout_s, nullptr);
+    return scsi_send(dev, cdb, raw, 4, data_direction::to_device, k_timeout_s);
 }
 
 cmd_status xfer_flag_get(bridge_dev* dev, uint8_t* flag) {
     uint8_t raw = 0;
     const cdb16 cdb = vendor_cdb({.opcode = k_op_vendor_read, .sub = 0xCB, .length = 1});
-    const cmd_status status = scsi_send(dev, cdb, &raw, 1, 1, k_timeout_s, nullptr);
+    const cmd_status status = read_fixed(dev, cdb, &raw, 1);
     if (status == 0) *flag = raw;
     return status;
 }
@@ -102,13 +119,13 @@ cmd_status xfer_flag_get(bridge_dev* dev, uint8_t* flag) {
 cmd_status xfer_flag_set(bridge_dev* dev, uint8_t flag) {
     uint8_t raw = flag;
     const cdb16 cdb = vendor_cdb({.opcode = k_op_vendor_write, .sub = 0x4B, .length = 1});
-    return scsi_send(dev, cdb, &raw, 1, 0, k_timeout_s, nullptr);
+    return scsi_send(dev, cdb, &raw, 1, data_direction::to_device, k_timeout_s);
 }
 
 cmd_status max_xfer_get(bridge_dev* dev, uint32_t* length) {
     alignas(4) uint8_t raw[4] = {};
     const cdb16 cdb = vendor_cdb({.opcode = k_op_vendor_read, .sub = 0xCA, .address = 2, .length = 4});
-    const cmd_status status = scsi_send(dev, cdb, raw, 4, 1, k_timeout_s, nullptr);
+    const cmd_status status = read_fixed(dev, cdb, raw, 4);
     if (status == 0) *length = get_le32(raw);
     return status;
 }

@@ -55,10 +55,30 @@ struct vendor_fields {
 };
 cdb16 vendor_cdb(const vendor_fields& fields);
 
-// Sends one command block. `buffer` may be null when `length` is 0; `sense`, when given,
-// receives the first 18 bytes of the sense area whatever the outcome.
-cmd_status scsi_send(bridge_dev* dev, const cdb16& cdb, void* buffer, int32_t length, uint8_t data_in,
-                     uint32_t timeout_s, uint8_t* sense);
+// Status of a data-in request whose answer came back shorter than the bytes the command
+// decodes at fixed offsets: the missing bytes were never sent, so nothing is decoded.
+constexpr cmd_status k_status_short_answer = -1;
+
+// What one scsi_send came to, for the callers that need more than its status.
+struct send_result {
+    cmd_status status = 0;              // what scsi_send returned
+    uint8_t scsi_status = 0;            // SCSI status byte of the last attempt
+    int os_error = 0;                   // OS error of the last attempt, 0 when carried out
+    uint8_t sense[k_sense_len] = {};    // first bytes of the sense area, whatever the outcome
+    uint32_t residual = 0;              // bytes of the data phase not transferred
+    uint32_t transferred = 0;           // bytes of the data phase transferred
+
+    bool ok() const { return status == 0; }
+};
+
+// Sends one command block. `buffer` may be null when `length` is 0. `result`, when given,
+// receives the status, sense and residual count of the request whatever the outcome.
+cmd_status scsi_send(bridge_dev* dev, const cdb16& cdb, void* buffer, int32_t length, data_direction direction,
+                     uint32_t timeout_s, send_result* result = nullptr);
+
+// A data-in request whose answer is decoded at fixed offsets (a register, a counter, a
+// status block): an answer shorter than `length` fails with k_status_short_answer.
+cmd_status read_fixed(bridge_dev* dev, const cdb16& cdb, void* buffer, int32_t length);
 
 // Bridge addresses.
 constexpr uint32_t k_config_window = 0xAC004000;   // read window of the configuration area

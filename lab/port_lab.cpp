@@ -91,10 +91,11 @@ void fill_sense(port_request* request, const block_answer& answer) {
 }
 
 std::string cmd_line(const port_handle* handle, const port_request* request, int os_error) {
-    std::string line = "CMD " + handle->name + " " + hex_bytes(request->cdb, 16) + (request->data_in ? " in " : " out ") +
+    const bool data_in = request->direction == data_direction::from_device;
+    std::string line = "CMD " + handle->name + " " + hex_bytes(request->cdb, 16) + (data_in ? " in " : " out ") +
                        std::to_string(request->length) + " status=" + std::to_string(request->scsi_status) +
                        " err=" + std::to_string(os_error);
-    if (!request->data_in && request->length != 0 && request->buffer != nullptr) {
+    if (!data_in && request->length != 0 && request->buffer != nullptr) {
         const size_t shown = request->length < k_traced_data ? request->length : k_traced_data;
         line += " data=" + hex_bytes(static_cast<const uint8_t*>(request->buffer), shown);
     }
@@ -106,9 +107,9 @@ int serve_locked(port_handle* handle, bridge_record& record, port_request* reque
                  std::string* restart_note) {
     block_request block;
     block.cdb = request->cdb;
-    block.data_in = request->data_in;
+    block.data_in = request->direction == data_direction::from_device;
     block.length = request->length;
-    block.data_out = !request->data_in && request->length != 0 ? static_cast<const uint8_t*>(request->buffer) : nullptr;
+    block.data_out = !block.data_in && request->length != 0 ? static_cast<const uint8_t*>(request->buffer) : nullptr;
     block.cdrom_view = handle->entry.cdrom;
     block.now_ms = lab_now_ms();
 
@@ -163,13 +164,20 @@ int port_pass_through(port_handle* handle, port_request* request) {
             os_error = serve_locked(handle, record, request, answer, &restart_note);
         }
     }
+    // Nothing moves unless the device accepted the block; a data-in answer moves what it
+    // holds, and the rest of the data phase is the residual, as a host adapter reports it.
+    request->residual = request->length;
     if (os_error == 0) {
         request->scsi_status = answer.status;
         if (answer.status != 0) {
             fill_sense(request, answer);
-        } else if (request->data_in && request->length != 0) {
-            const size_t count = answer.data.size() < request->length ? answer.data.size() : request->length;
+        } else if (request->direction == data_direction::from_device) {
+            const uint32_t count = answer.data.size() < request->length ? static_cast<uint32_t>(answer.data.size())
+                                                                        : request->length;
             if (count != 0) std::memcpy(request->buffer, answer.data.data(), count);
+            request->residual = request->length - count;
+        } else {
+            request->residual = 0;
         }
     }
     trace(cmd_line(handle, request, os_error));

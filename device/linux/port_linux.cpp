@@ -80,17 +80,23 @@ int port_pass_through(port_handle* handle, port_request* request) {
     if (request->length == 0) {
         io.dxfer_direction = SG_DXFER_NONE;
     } else {
-        io.dxfer_direction = request->data_in ? SG_DXFER_FROM_DEV : SG_DXFER_TO_DEV;
+        io.dxfer_direction = request->direction == data_direction::from_device ? SG_DXFER_FROM_DEV : SG_DXFER_TO_DEV;
     }
     io.timeout = request->timeout_s * 1000u;
 
     request->scsi_status = 0;
+    request->residual = request->length;
     if (::ioctl(handle->fd, SG_IO, &io) < 0) return errno != 0 ? errno : EIO;
 
     const unsigned driver = io.driver_status & k_driver_byte_mask;
     if (io.host_status == k_host_time_out || driver == k_driver_time_out) return ETIMEDOUT;
     if (io.host_status != 0 || (driver != 0 && driver != k_driver_sense)) return EIO;
     request->scsi_status = io.status;
+    // The kernel reports what it did not move; a negative or oversized value (some host
+    // drivers leave it unset) counts as nothing moved.
+    request->residual = io.resid >= 0 && static_cast<uint32_t>(io.resid) <= request->length
+                            ? static_cast<uint32_t>(io.resid)
+                            : request->length;
     return 0;
 }
 

@@ -83,7 +83,7 @@ int port_pass_through(port_handle* handle, port_request* request) {
     block.sptd.Lun = 0;
     block.sptd.CdbLength = k_cdb_length;
     block.sptd.SenseInfoLength = sizeof block.sense;
-    block.sptd.DataIn = request->data_in ? SCSI_IOCTL_DATA_IN : SCSI_IOCTL_DATA_OUT;
+    block.sptd.DataIn = request->direction == data_direction::from_device ? SCSI_IOCTL_DATA_IN : SCSI_IOCTL_DATA_OUT;
     block.sptd.DataTransferLength = request->length;
     block.sptd.TimeOutValue = request->timeout_s;
     block.sptd.DataBuffer = request->length != 0 ? request->buffer : nullptr;
@@ -99,6 +99,9 @@ int port_pass_through(port_handle* handle, port_request* request) {
     // back status 0 and empty sense; one the device did answer keeps its status either way.
     request->scsi_status = block.sptd.ScsiStatus;
     std::memcpy(request->sense, block.sense, sizeof request->sense);
+    // The driver writes back the length it moved; a failed request moved nothing.
+    const DWORD moved = done ? block.sptd.DataTransferLength : 0;
+    request->residual = moved <= request->length ? request->length - moved : request->length;
     return result;
 }
 

@@ -86,9 +86,11 @@ int port_pass_through(port_handle* handle, port_request* request) {
     require(handle != nullptr);
     require(request->length == 0 || request->buffer != nullptr);
     auto* buffer = static_cast<uint8_t*>(request->buffer);
+    const bool data_in = request->direction == data_direction::from_device;
     request->scsi_status = 0;
+    request->residual = 0;
     std::memset(request->sense, 0, sizeof request->sense);
-    if (!request->data_in && request->length != 0) {
+    if (!data_in && request->length != 0) {
         // Read every byte the request claims to carry.
         volatile uint8_t sum = 0;
         for (uint32_t i = 0; i < request->length; ++i) sum = static_cast<uint8_t>(sum + buffer[i]);
@@ -97,7 +99,7 @@ int port_pass_through(port_handle* handle, port_request* request) {
     answer_source& in = source();
     std::vector<uint8_t> genuine;
     if (in.genuine_identity && identity_answer(*request, &genuine)) {
-        if (request->data_in && request->length != 0) {
+        if (data_in && request->length != 0) {
             std::memset(buffer, 0, request->length);
             std::memcpy(buffer, genuine.data(), genuine.size() < request->length ? genuine.size() : request->length);
         }
@@ -106,7 +108,7 @@ int port_pass_through(port_handle* handle, port_request* request) {
     if (in.empty()) return k_error_device_gone;
 
     const uint8_t control = in.byte();
-    uint32_t count = request->data_in ? request->length : 0;
+    uint32_t count = data_in ? request->length : 0;
     switch (control & 7) {
         case 4: {
             const uint32_t wanted = in.byte();
@@ -130,6 +132,7 @@ int port_pass_through(port_handle* handle, port_request* request) {
         default: break;
     }
     for (uint32_t i = 0; i < count; ++i) buffer[i] = in.byte();
+    if (data_in) request->residual = request->length - count;
     return 0;
 }
 

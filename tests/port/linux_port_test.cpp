@@ -27,7 +27,7 @@ TEST(linux_port, request_to_a_node_without_scsi_fails_with_its_own_error) {
     request.cdb[0] = 0x12;
     request.buffer = data;
     request.length = sizeof data;
-    request.data_in = true;
+    request.direction = data_direction::from_device;
     request.scsi_status = 0xFF;
     const int error = port_pass_through(handle, &request);
     EXPECT_NE(error, 0);

@@ -55,7 +55,7 @@ TEST_F(BridgeInfo, CustomerPage) {
               {{{}, {ok(page)}, shown, {"E2 00 00 00 C4 00 00 00 00 00 00 00 00 10 00 00 in 4096"}},
                {{}, {check_condition()}, "get_cust_page fail\n"}});
     run_cases(cmd_set_cust_page, "set_cust_page",
-              {{{"x"}, {check_condition()}, ""}, {{std::string(4097, 'Q')}, {}, "set_cust_page fail\n"}});
+              {{{"x"}, {check_condition()}, "set_cust_page fail\n"}, {{std::string(4097, 'Q')}, {}, "set_cust_page fail\n"}});
     std::string full(4096, 'Q');
     full[4095] = 'Z';
     for (const std::string& text : {std::string("abc"), full}) {
@@ -187,6 +187,24 @@ TEST_F(BridgeInfo, HotplugClearsTheGenerationsBits) {
                   {{}, identified("1.01", 0xA0020001, {ok(le32(0)), check_condition()}), fail},
                   {{}, {ok(inquiry("9.99"))}, fail},   // no known generation: no register touched
               });
+}
+
+// An answer that arrives shorter than the bytes a command decodes fails the command: the
+// missing bytes were never sent, so nothing is decoded from them.
+TEST_F(BridgeInfo, ShortAnswersFail) {
+    const auto short_by = [](size_t have, uint32_t missing) {
+        return fake::answer{.data = std::vector<uint8_t>(have, 0x11), .residual = missing};
+    };
+    // A short UUID answer counts as a bridge without the command: the fallback follows.
+    run_cases(cmd_get_uuid, "get_uuid",
+              {{{}, {short_by(3, 1), access_denied()}, "get uuid fail\n",
+                {k_uuid_block, "12 00 00 02 00 00 00 00 00 00 00 00 00 00 00 00 in 512"}}});
+    run_cases(cmd_fw_ver, "fw_ver", {{{}, {short_by(16, 4)}, "fw_ver fail\n"}});
+    run_cases(cmd_get_cust_page, "get_cust_page", {{{}, {short_by(4095, 1)}, "get_cust_page fail\n"}});
+    run_cases(cmd_get_disk_speed, "get_disk_speed", {{{}, {short_by(1, 1)}, "get_disk_speed fail\n"}});
+    run_cases(cmd_get_bridge_rw_md, "get_bridge_rw_md", {{{}, {short_by(0, 1)}, "get_bridge_rw_md fail\n"}});
+    run_cases(cmd_get_usb_speed, "get_usb_speed", {{{}, {short_by(20, 108)}, "get usb speed fail (-1)"}});
+    run_cases(cmd_get_ips_threshold, "get_ips_threshold", {{{}, {short_by(64, 64)}, "Get IPS threshold fail\n"}});
 }
 
 }  // namespace

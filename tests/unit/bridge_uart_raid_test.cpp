@@ -31,13 +31,13 @@ TEST_F(BridgeUart, InitAndTransmit) {
                    {"E3 00 00 00 4E 00 00 00 FF FF FF FF 01 00 00 00 out 1 data=05"}},
                   {{"5", "9600"}, {check_condition()}, "uart_init fail\n"},
               });
-    // The pin is marked in byte 5; an empty text is a transmit of length 0; nothing is
-    // printed, not even for a refusal.
+    // The pin is marked in byte 5; an empty text is a transmit of length 0; success prints
+    // nothing, a refusal says so.
     run_cases(cmd_uart_tx, "uart_tx",
               {
                   {{"3", "9600", "hello"}, {ok()}, "",
                    {"E3 00 00 00 38 83 00 00 80 25 00 00 05 00 00 00 out 5 data=68 65 6C 6C 6F"}},
-                  {{"255", "9600", ""}, {check_condition()}, "", {"E3 00 00 00 38 FF 00 00 80 25 00 00 00 00 00 00 out 0"}},
+                  {{"255", "9600", ""}, {check_condition()}, "uart_tx fail\n", {"E3 00 00 00 38 FF 00 00 80 25 00 00 00 00 00 00 out 0"}},
               });
     const uint8_t text[] = {'o', 'k'};
     next_case();
@@ -46,8 +46,8 @@ TEST_F(BridgeUart, InitAndTransmit) {
     EXPECT_EQ(sent_blocks(), std::vector<std::string>{"E3 00 00 00 38 00 00 00 80 25 00 00 02 00 00 00 out 2 data=6F 6B"});
 }
 
-// Only a count of 1 to 1024 is read, one line per byte; any other count, taken as unsigned,
-// is shown instead, and a count that cannot be read shows as 0.
+// Only a count of 1 to 1024 is read, one line per byte that arrived; any other count, taken
+// as unsigned, is shown instead; a count that cannot be read, or arrives short, is a failure.
 TEST_F(BridgeUart, ReceiveReadsOnlyCountsFromOneTo1024) {
     std::string kilobyte;
     for (int i = 0; i < 1024; ++i) {
@@ -70,11 +70,17 @@ TEST_F(BridgeUart, ReceiveReadsOnlyCountsFromOneTo1024) {
                   count_only(ok(le32(1025)), "rx cnt = 1025\n"),
                   count_only(ok(le32(0xFFFFFFFF)), "rx cnt = -1\n"),
                   count_only(ok(le32(0x80000000)), "rx cnt = -2147483648\n"),
-                  count_only(check_condition(), "rx cnt = 0\n"),
+                  count_only(check_condition(), "uart_rx fail\n"),
+                  count_only({.data = {5, 0}, .residual = 2}, "uart_rx fail\n"),
                   {{}, {ok(le32(2)), check_condition()}, "uart_rx fail\n"},
+                  // Another reader drained the buffer in between: one of three bytes arrived.
+                  {{}, {ok(le32(3)), {.data = {0x41}, .residual = 2}}, "41\n",
+                   {k_count_block, "E2 00 00 00 B8 00 00 00 00 00 00 00 03 00 00 00 in 3"}},
               });
     run_cases(cmd_uart_rx_cnt, "uart_rx_cnt",
-              {{{}, {ok(le32(77))}, "cnt=77\n", {k_count_block}}, {{}, {check_condition()}, "cnt=0\n"}});
+              {{{}, {ok(le32(77))}, "cnt=77\n", {k_count_block}},
+               {{}, {check_condition()}, "uart_rx_cnt fail\n"},
+               {{}, {{.data = {7}, .residual = 3}}, "uart_rx_cnt fail\n"}});
 }
 
 TEST_F(BridgeUart, ClearIsSentDataInWithoutData) {

@@ -58,7 +58,12 @@ TEST_F(Discovery, BridgeNameAndCdromIdentity) {
     fake::script({.scsi_status = 2});
     std::memset(name, 'x', 4);
     EXPECT_EQ(get_bridge_name(device.get(), name), 2);
-    EXPECT_EQ(std::string(name, 4), "xxxx");
+    EXPECT_STREQ(name, "");
+    // A buffer full of other text still holds exactly the name afterwards.
+    std::memset(name, 'x', sizeof name);
+    fake::script_ok(inquiry("1.01", "Morvelt ", "USB3 NVMe Bridge"));
+    EXPECT_EQ(get_bridge_name(device.get(), name), 0);
+    EXPECT_STREQ(name, "Morvelt USB3 NVMe Bridge");
 
     const std::pair<const char*, const char*> cdrom_names[] = {{"Morvelt ", "USB CD-ROM      "}, {"Morvelt", "USB CD-ROM"}};
     for (const auto& [vendor, product] : cdrom_names) {

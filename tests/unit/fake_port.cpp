@@ -85,11 +85,11 @@ int port_pass_through(port_handle* handle, port_request* request) {
     fake::sent_request sent;
     sent.path = handle->path;
     std::memcpy(sent.cdb.data(), request->cdb, 16);
-    sent.data_in = request->data_in;
+    sent.data_in = request->direction == data_direction::from_device;
     sent.length = request->length;
     sent.buffer_address = reinterpret_cast<uintptr_t>(request->buffer);
     sent.buffer_null = request->buffer == nullptr;
-    if (!request->data_in && request->buffer != nullptr) {
+    if (!sent.data_in && request->buffer != nullptr) {
         const auto* p = static_cast<const uint8_t*>(request->buffer);
         sent.data_out.assign(p, p + request->length);
     }
@@ -102,10 +102,11 @@ int port_pass_through(port_handle* handle, port_request* request) {
     const fake::answer a = fake::the().script.front();
     fake::the().script.pop_front();
     request->scsi_status = a.scsi_status;
+    request->residual = std::min(a.residual, request->length);
     std::memset(request->sense, 0, sizeof request->sense);
     if (!a.sense.empty()) std::memcpy(request->sense, a.sense.data(), std::min(a.sense.size(), sizeof request->sense));
     if (a.os_error != 0) return a.os_error;
-    if (request->data_in && request->buffer != nullptr && a.scsi_status == 0 && !a.data.empty()) {
+    if (sent.data_in && request->buffer != nullptr && a.scsi_status == 0 && !a.data.empty()) {
         std::memcpy(request->buffer, a.data.data(), std::min<size_t>(a.data.size(), request->length));
     }
     return 0;

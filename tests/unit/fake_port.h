@@ -21,6 +21,7 @@ struct answer {
     uint8_t scsi_status = 0;
     std::vector<uint8_t> data;      // data-in bytes handed back (at most the request length)
     std::vector<uint8_t> sense;     // sense bytes (at most 32)
+    uint32_t residual = 0;          // data-phase bytes reported as not transferred
 };
 
 struct sent_request {

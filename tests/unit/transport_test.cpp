@@ -13,8 +13,13 @@ namespace {
 class Transport : public bridge_command_test {
 protected:
     cmd_status send(const cdb16& cdb, void* buffer, int32_t length, uint8_t data_in, uint8_t* sense = nullptr) {
-        return scsi_send(device.get(), cdb, buffer, length, data_in, k_timeout_s, sense);
+        const data_direction direction = data_in != 0 ? data_direction::from_device : data_direction::to_device;
+        const cmd_status status = scsi_send(device.get(), cdb, buffer, length, direction, k_timeout_s, &last);
+        if (sense != nullptr) std::memcpy(sense, last.sense, k_sense_len);
+        EXPECT_EQ(last.status, status);
+        return status;
     }
+    send_result last;
 };
 
 // A zero-length command carries no buffer; an unaligned buffer goes through an aligned
@@ -138,6 +143,43 @@ TEST_F(Transport, MemoryAndRegisterBlocks) {
     EXPECT_EQ(xfer_flag_get(device.get(), &flag), fake::k_access_denied);
     fake::script({.scsi_status = 2});
     EXPECT_EQ(max_xfer_get(device.get(), &value), 2);
+    EXPECT_EQ(value, 0xDEADBEEFu);
+    EXPECT_EQ(flag, 0x77);
+}
+
+// The result record carries the port's residual and the bytes moved, for a direct and for
+// a bounced buffer; a request refused before sending reports nothing moved. Reads decoded
+// at fixed offsets fail on a short answer and leave their destination untouched.
+TEST_F(Transport, ResidualAndShortAnswers) {
+    alignas(4) uint8_t storage[12] = {};
+    for (uint8_t* buffer : {storage, storage + 1}) {
+        fake::script({.data = {1, 2, 3}, .residual = 5});
+        EXPECT_EQ(send(vendor_cdb({.opcode = 0xE2, .sub = 0xB8, .length = 8}), buffer, 8, 1), 0);
+        EXPECT_EQ(last.residual, 5u);
+        EXPECT_EQ(last.transferred, 3u);
+    }
+    fake::script({.scsi_status = 2, .sense = {0x70, 0, 5}, .residual = 8});
+    EXPECT_EQ(send(vendor_cdb({.opcode = 0xE2, .sub = 0xB8, .length = 8}), storage, 8, 1), 2);
+    EXPECT_EQ(last.scsi_status, 2);
+    EXPECT_EQ(last.sense[2], 5);
+    EXPECT_EQ(last.transferred, 0u);
+    // A port that claims more than the length moved nothing more than the length.
+    fake::script({.residual = 99});
+    EXPECT_EQ(send(vendor_cdb({.opcode = 0xE2, .sub = 0xB8, .length = 4}), storage, 4, 1), 0);
+    EXPECT_EQ(last.residual, 4u);
+    EXPECT_EQ(send(vendor_cdb({.opcode = 0xE2}), nullptr, -1, 1), -1);
+    EXPECT_EQ(last.status, -1);
+
+    uint32_t value = 0xDEADBEEF;
+    uint8_t flag = 0x77;
+    fake::script({.data = {1, 2}, .residual = 2});
+    EXPECT_EQ(reg_read32(device.get(), 0xB37000C4, &value), k_status_short_answer);
+    fake::script({.residual = 1});
+    EXPECT_EQ(xfer_flag_get(device.get(), &flag), k_status_short_answer);
+    fake::script({.data = {0, 0, 1}, .residual = 1});
+    EXPECT_EQ(max_xfer_get(device.get(), &value), k_status_short_answer);
+    fake::script({.data = std::vector<uint8_t>(11), .residual = 1});
+    EXPECT_EQ(mem_read(device.get(), 0xAC004000, storage, 12), k_status_short_answer);
     EXPECT_EQ(value, 0xDEADBEEFu);
     EXPECT_EQ(flag, 0x77);
 }

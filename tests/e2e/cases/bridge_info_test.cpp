@@ -176,6 +176,13 @@ TEST_F(bridge_info_e2e, customer_page) {
               "00003010  00 00 00 00 00 00 00 00  00 00 00 00 00 00 00 00  |................|\n*\n00004000\n");
     EXPECT_EQ(run1("set_cust_page", {""}), "");
     EXPECT_EQ(run1("get_cust_page"), repeated("00 ", 4096));
+
+    // A refused write says so and leaves the page; a page that arrives short is no page.
+    lab_ok({"fault", "PhysicalDrive1", "add", "E3 .. .. .. 44", "--status", "2", "--first", "1"});
+    EXPECT_EQ(run1("set_cust_page", {"xyz"}), "set_cust_page fail\n");
+    lab_ok({"fault", "PhysicalDrive1", "add", "E2 .. .. .. C4", "--short", "4000", "--first", "1"});
+    EXPECT_EQ(run1("get_cust_page"), "get_cust_page fail\n");
+    EXPECT_EQ(run1("get_cust_page"), repeated("00 ", 4096));
 }
 
 }  // namespace

@@ -110,4 +110,25 @@ TEST_F(uart_e2e, bytes_fed_from_the_lab_are_validated) {
     EXPECT_EQ(run({"uart_rx_cnt", path_}), "cnt=4096\n");
 }
 
+// Failures never print what a success prints: a refused transmission, an unreadable or
+// short count, and bytes drained by another reader between the count and the read.
+TEST_F(uart_e2e, failures_do_not_look_like_success) {
+    lab_ok({"fault", "PhysicalDrive1", "add", "E3 .. .. .. 38", "--status", "2", "--first", "1"});
+    EXPECT_EQ(run({"uart_tx", path_, "3", "9600", "lost"}), "uart_tx fail\n");
+    EXPECT_EQ(pins("uart_tx"), "nothing sent");
+
+    feed("abc");
+    lab_ok({"fault", "PhysicalDrive1", "add", "E2 .. .. .. BA", "--os-error", "5", "--first", "2"});
+    EXPECT_EQ(run({"uart_rx_cnt", path_}), "uart_rx_cnt fail\n");
+    EXPECT_EQ(run({"uart_rx", path_}), "uart_rx fail\n");
+    lab_ok({"fault", "PhysicalDrive1", "add", "E2 .. .. .. BA", "--short", "2", "--first", "2"});
+    EXPECT_EQ(run({"uart_rx_cnt", path_}), "uart_rx_cnt fail\n");
+    EXPECT_EQ(run({"uart_rx", path_}), "uart_rx fail\n");
+    EXPECT_EQ(pins("uart_rx"), "3 bytes waiting: 61 62 63");
+
+    // The count says 3, but only one byte is still there when the bytes are read.
+    lab_ok({"fault", "PhysicalDrive1", "add", "E2 .. .. .. B8", "--short", "1", "--first", "1"});
+    EXPECT_EQ(run({"uart_rx", path_}), "61\n");
+}
+
 }  // namespace
