@@ -11,12 +11,18 @@ void print_usage(std::FILE* out) {
     for (const verb_row& verb : lab_verbs()) {
         if (!verb.hidden) std::fprintf(out, "  %s\n", verb.usage);
     }
+    std::fprintf(out, "  help\n");
 }
 
 }  // namespace
 
+bool asks_for_help(const char* word) {
+    return std::strcmp(word, "help") == 0 || std::strcmp(word, "--help") == 0 || std::strcmp(word, "-h") == 0;
+}
+
 int main(int argc, char** argv) {
-    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    // `mvbridge-lab help` and `mvbridge-lab DIR help`.
+    if ((argc == 2 && asks_for_help(argv[1])) || (argc == 3 && asks_for_help(argv[2]))) {
         print_usage(stdout);
         return 0;
     }

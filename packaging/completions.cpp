@@ -24,7 +24,7 @@ std::string level_words() {
 // One case branch per shape (word count, device or not), listing its commands.
 std::string shape_cases() {
     std::map<std::pair<int32_t, bool>, std::string> shapes;
-    for (const command_row& row : command_table) {
+    for (const command_row& row : command_rows()) {
         if (row.cls == precheck::help) continue;
         std::string& names = shapes[{row.argc, takes_device(row.cls)}];
         names += (names.empty() ? "" : "|") + std::string(row.name);
@@ -42,7 +42,7 @@ std::string shape_cases() {
 std::string mvbridge_completion() {
     std::string commands;
     std::string help_words;
-    for (const command_row& row : command_table) {
+    for (const command_row& row : command_rows()) {
         commands += (commands.empty() ? "" : " ") + std::string(row.name);
         if (row.cls == precheck::help) help_words += (help_words.empty() ? "" : "|") + std::string(row.name);
     }

@@ -8,6 +8,7 @@
 #include "cli/command_table.h"
 #include "common/print_level.h"
 #include "lab/lab_dir.h"
+#include "lab/storage.h"
 #include "lab/names.h"
 #include "lab/verbs/verb_table.h"
 
@@ -56,7 +57,7 @@ words level_options() {
 
 words tool_commands() {
     words names;
-    for (const command_row& row : command_table) names.push_back(row.name);
+    for (const command_row& row : command_rows()) names.push_back(row.name);
     return names;
 }
 
@@ -124,6 +125,13 @@ words candidates(const std::string& dir, const words& w) {
     if (verb == "show") {
         if (at == 1) return device_names(dir, false);
         return at == 2 ? show_section_names() : words{};
+    }
+    if (verb == "fill") {
+        if (at == 1) return device_names(dir, true);
+        if (at != 2) return {};
+        words memories;
+        for (const lab_memory_row& memory : memory_rows()) memories.push_back(memory.name);
+        return memories;
     }
     if (verb == "fault") {
         if (at == 1) return device_names(dir, false);

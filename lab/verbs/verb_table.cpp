@@ -10,10 +10,13 @@ constexpr verb_row k_verbs[] = {
      "Adds a device: a bridge of generation 0 or 1 with an NVMe, SATA or no disk, another vendor's USB disk, or a "
      "volume letter as a bridge's CD-ROM; any set key can be given as an option. Makes the lab when needed.",
      false},
-    {"show", verb_show, "show [NAME [SECTION]]",
+    {"show", verb_show, "show [NAME [SECTION [OFFSET [LENGTH]]]]",
      "Prints the lab's settings and devices, or one device's identity, disk, settings, state, registers, memory, "
-     "pins and faults; a SECTION prints one of them, blocks the command blocks it handles, a memory name its hex "
-     "dump.",
+     "pins and faults; a SECTION prints one of them, blocks the command blocks it handles, and a memory (flash, "
+     "led, media) or an area of the flash a hex dump, of OFFSET and LENGTH when given.",
+     false},
+    {"fill", verb_fill, "fill NAME MEMORY OFFSET LENGTH BYTE",
+     "Writes LENGTH bytes of the value BYTE into a bridge's memory at OFFSET, as if the device had written them.",
      false},
     {"set", verb_set, "set NAME KEY VALUE | set lab time_factor N | set lab trace on|off",
      "Changes one bridge-level behaviour (the keys are listed below), or a setting of the lab itself.", false},
