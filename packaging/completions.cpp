@@ -16,7 +16,9 @@ namespace {
 std::string level_words() {
     std::string words;
     for (int32_t level = k_min_print_level; level <= k_max_print_level; ++level) {
-        words += (words.empty() ? "" : " ") + std::string("-d") + std::to_string(level);
+        if (!words.empty()) words += ' ';
+        words += "-d";
+        words += std::to_string(level);
     }
     return words;
 }
@@ -27,12 +29,16 @@ std::string shape_cases() {
     for (const command_row& row : command_rows()) {
         if (row.cls == precheck::help) continue;
         std::string& names = shapes[{row.argc, takes_device(row.cls)}];
-        names += (names.empty() ? "" : "|") + std::string(row.name);
+        if (!names.empty()) names += '|';
+        names += row.name;
     }
     std::string out;
     for (const auto& [shape, names] : shapes) {
-        out += "    " + names + ")\n        argc=" + std::to_string(shape.first) +
-               " device=" + (shape.second ? "1" : "0") + " ;;\n";
+        out += "    ";
+        out += names;
+        out += ")\n        argc=";
+        out += std::to_string(shape.first);
+        out += shape.second ? " device=1 ;;\n" : " device=0 ;;\n";
     }
     return out;
 }
@@ -43,14 +49,19 @@ std::string mvbridge_completion() {
     std::string commands;
     std::string help_words;
     for (const command_row& row : command_rows()) {
-        commands += (commands.empty() ? "" : " ") + std::string(row.name);
-        if (row.cls == precheck::help) help_words += (help_words.empty() ? "" : "|") + std::string(row.name);
+        if (!commands.empty()) commands += ' ';
+        commands += row.name;
+        if (row.cls != precheck::help) continue;
+        if (!help_words.empty()) help_words += '|';
+        help_words += row.name;
     }
-    return "# bash completion for mvbridge, written from its command table.\n"
-           "\n"
-           "_mvbridge() {\n"
-           "    local cur=${COMP_WORDS[COMP_CWORD]} cword=$COMP_CWORD\n"
-           "    local commands='" + commands + "'\n"
+    std::string out = "# bash completion for mvbridge, written from its command table.\n"
+                      "\n"
+                      "_mvbridge() {\n"
+                      "    local cur=${COMP_WORDS[COMP_CWORD]} cword=$COMP_CWORD\n"
+                      "    local commands='";
+    out += commands;
+    out += "'\n"
            "    COMPREPLY=()\n"
            "    if ((cword == 1)); then\n"
            "        COMPREPLY=($(compgen -W \"$commands\" -- \"$cur\"))\n"
@@ -58,11 +69,13 @@ std::string mvbridge_completion() {
            "    fi\n"
            "    local argc=0 device=0\n"
            "    case ${COMP_WORDS[1]} in\n"
-           "    " + help_words + ")\n"
+           "    ";
+    out += help_words;
+    out += ")\n"
            "        ((cword == 2)) && COMPREPLY=($(compgen -W \"$commands\" -- \"$cur\"))\n"
-           "        return 0 ;;\n" +
-           shape_cases() +
-           "    *)\n"
+           "        return 0 ;;\n";
+    out += shape_cases();
+    out += "    *)\n"
            "        return 0 ;;\n"
            "    esac\n"
            "    if ((device && cword == 2)); then\n"
@@ -76,11 +89,14 @@ std::string mvbridge_completion() {
            "        return 0\n"
            "    fi\n"
            "    if ((cword == argc)); then\n"
-           "        COMPREPLY=($(compgen -W '" + level_words() + "' -- \"$cur\"))\n"
+           "        COMPREPLY=($(compgen -W '";
+    out += level_words();
+    out += "' -- \"$cur\"))\n"
            "    fi\n"
            "    return 0\n"
            "}\n"
            "complete -o default -F _mvbridge mvbridge\n";
+    return out;
 }
 
 std::string lab_completion() {

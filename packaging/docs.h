@@ -10,6 +10,11 @@
 // apostrophe escaped.
 std::string roff_escape(const std::string& text);
 
+// `text` escaped, in bold (`font` "B") or italics ("I"), then back to roman. Texts are
+// appended piece by piece throughout the generator: g++ 12 at -O3 takes a literal added to
+// a temporary string for an overlapping copy (-Wrestrict).
+std::string roff_font(const char* font, const std::string& text);
+
 // Roff for text shown as printed: a no-fill block, tabs expanded to 8-column stops,
 // carriage returns dropped, blank lines at its end trimmed.
 std::string roff_verbatim(const std::string& text);

@@ -11,7 +11,10 @@ namespace {
 
 std::string bold_list(const std::vector<std::string>& words) {
     std::string out;
-    for (const std::string& word : words) out += (out.empty() ? "" : ", ") + ("\\fB" + roff_escape(word) + "\\fR");
+    for (const std::string& word : words) {
+        if (!out.empty()) out += ", ";
+        out += roff_font("B", word);
+    }
     return out;
 }
 
@@ -19,7 +22,11 @@ std::string verbs_section() {
     std::string out = ".SH VERBS\n";
     for (const verb_row& verb : lab_verbs()) {
         if (verb.hidden) continue;
-        out += ".TP\n\\fIdir\\fR \\fB" + roff_escape(verb.usage) + "\\fR\n" + roff_escape(verb.summary) + "\n";
+        out += ".TP\n\\fIdir\\fR ";
+        out += roff_font("B", verb.usage);
+        out += "\n";
+        out += roff_escape(verb.summary);
+        out += "\n";
     }
     return out;
 }
@@ -37,7 +44,13 @@ std::string keys_section() {
         if (keys.find(field.section) == keys.end()) order.push_back(field.section);
         keys[field.section].push_back(field.key);
     }
-    for (const std::string& section : order) out += ".TP\n.B " + roff_escape(section) + "\n" + bold_list(keys[section]) + "\n";
+    for (const std::string& section : order) {
+        out += ".TP\n.B ";
+        out += roff_escape(section);
+        out += "\n";
+        out += bold_list(keys[section]);
+        out += "\n";
+    }
     out += ".PP\n\\fBset lab time_factor\\fR \\fIN\\fR makes lab time run \\fIN\\fR times faster than real time "
            "for the tool's sleeps and clock; \\fBset lab trace on\\fR|\\fBoff\\fR switches the trace.\n";
     return out;
@@ -45,7 +58,12 @@ std::string keys_section() {
 
 std::string names_section() {
     std::vector<std::string> paths;
-    for (const std::string& name : lab_all_names()) paths.push_back(name + " as " + lab_path_of_name(name));
+    for (const std::string& name : lab_all_names()) {
+        std::string path = name;
+        path += " as ";
+        path += lab_path_of_name(name);
+        paths.push_back(path);
+    }
     return ".SH DEVICE NAMES\n"
            "A lab has the physical drives and volume letters below; the tool run by \\fBrun\\fR reaches each by "
            "its Windows path, as on Windows, and a scan tries them in this order: " +

@@ -40,7 +40,7 @@ const char* precheck_text(precheck cls) {
 
 // The usage the command table alone gives: the device path and the count of arguments.
 std::string table_usage(const command_row& row) {
-    std::string usage = "\\fB" + roff_escape(row.name) + "\\fR";
+    std::string usage = roff_font("B", row.name);
     int32_t words = 2;
     if (takes_device(row.cls)) {
         usage += " \\fIdevice-path\\fR";
@@ -61,9 +61,10 @@ std::string rows_paragraph(int first, int last) {
     for (int row = first; row <= last; ++row) {
         // A block shared by many rows names them; one row also shows its words.
         out += (row == first ? "" : ", ") +
-               (first == last ? table_usage(command_table[row]) : "\\fB" + roff_escape(command_table[row].name) + "\\fR");
+               (first == last ? table_usage(command_table[row]) : roff_font("B", command_table[row].name));
     }
-    out += "\n" + roff_escape(precheck_text(command_table[first].cls));
+    out += "\n";
+    out += roff_escape(precheck_text(command_table[first].cls));
     bool missing = false;
     for (int row = first; row <= last; ++row) missing = missing || command_table[row].handler == nullptr;
     if (command_table[first].cls != precheck::help && missing) {
@@ -78,11 +79,15 @@ std::string commands_section() {
            "\\fIcommand\\fR prints it.\n";
     std::vector<bool> documented(k_command_count, false);
     for (const manual_section_text& section : manual_texts("mvbridge", k_example_device)) {
-        out += ".SS " + roff_escape(section_title(section.heading)) + "\n";
+        out += ".SS ";
+        out += roff_escape(section_title(section.heading));
+        out += "\n";
         for (const manual_entry_text& entry : section.entries) {
             if (entry.first_row < 0 || entry.last_row < entry.first_row) continue;
             out += rows_paragraph(entry.first_row, entry.last_row);
-            out += ".sp\n.RS\n" + roff_verbatim(entry.text) + ".RE\n";
+            out += ".sp\n.RS\n";
+            out += roff_verbatim(entry.text);
+            out += ".RE\n";
             for (int row = entry.first_row; row <= entry.last_row; ++row) documented[row] = true;
         }
     }
@@ -99,8 +104,11 @@ std::string commands_section() {
 std::string level_words() {
     std::string words;
     for (int32_t level = k_min_print_level; level <= k_max_print_level; ++level) {
-        words += (words.empty() ? "" : ", ") + std::string("\\fB\\-d") + (level < 0 ? "\\-" : "") +
-                 std::to_string(level < 0 ? -level : level) + "\\fR";
+        if (!words.empty()) words += ", ";
+        words += "\\fB\\-d";
+        if (level < 0) words += "\\-";
+        words += std::to_string(level < 0 ? -level : level);
+        words += "\\fR";
     }
     return words;
 }
@@ -109,7 +117,9 @@ std::string level_words() {
 
 std::string mvbridge_man_page() {
     std::string out;
-    out += ".TH MVBRIDGE 1 \"\" \"mvbridge " + std::string(manual_version()) + "\" \"User Commands\"\n";
+    out += ".TH MVBRIDGE 1 \"\" \"mvbridge ";
+    out += manual_version();
+    out += "\" \"User Commands\"\n";
     out += ".SH NAME\nmvbridge \\- inspect and configure Morvelt USB storage bridges\n";
     out += ".SH SYNOPSIS\n.B mvbridge\n.I command\n.RI [ device-path ]\n.RI [ argument ...]\n.RB [ \\-d\\c\n"
            ".IR n ]\n";

@@ -15,6 +15,14 @@ std::string roff_escape(const std::string& text) {
     return out;
 }
 
+std::string roff_font(const char* font, const std::string& text) {
+    std::string out = "\\f";
+    out += font;
+    out += roff_escape(text);
+    out += "\\fR";
+    return out;
+}
+
 std::string roff_verbatim(const std::string& text) {
     std::string lines;
     std::string line;

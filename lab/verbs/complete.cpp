@@ -50,7 +50,9 @@ words set_keys() {
 words level_options() {
     words options;
     for (int32_t level = k_min_print_level; level <= k_max_print_level; ++level) {
-        options.push_back("-d" + std::to_string(level));
+        std::string option = "-d";
+        option += std::to_string(level);
+        options.push_back(option);
     }
     return options;
 }
