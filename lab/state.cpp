@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <type_traits>
 
+#include "lab/model/nvme_store.h"
 #include "lab/names.h"
 #include "lab/pin_fields.h"
 #include "lab/text.h"
@@ -95,6 +96,22 @@ const std::vector<persisted_field> k_persisted_fields = {
     {"uart_tx",             "pins",     false, k_uart_tx_field},
     {"uart_rx",             "pins",     true,  k_uart_rx_field},
     {"fault",               "faults",   false, fault_list_field{live<&L::faults>}},
+    // NVMe controller
+    {"nvme_entry",          "nvme",     false, blob_field{live<&L::nvme_entry>, 64, true}},
+    {"nvme_entry_queue",    "nvme",     false, u32_field{live<&L::nvme_entry_queue>, false, 1}},
+    {"nvme_completion",     "nvme",     false, blob_field{live<&L::nvme_completion>, 16, false}},
+    {"nvme_id_ctrl",        "nvme",     false, blob_field{live<&L::nvme_id_ctrl>, 4096, true}},
+    {"nvme_id_ns",          "nvme",     false, blob_field{live<&L::nvme_id_ns>, 4096, true}},
+    {"nvme_smart",          "nvme",     false, blob_field{live<&L::nvme_smart>, 512, true}},
+    {"nvme_media",          "nvme",     false, blob_field{live<&L::nvme_media>, k_nvme_media_max_bytes, true}},
+    {"nvme_temperature",    "nvme",     true,  k_nvme_temperature_field},
+    {"nvme_critical_warning", "nvme",   true,  k_nvme_warning_field},
+    {"nvme_temp_threshold", "nvme",     true,  u32_field{live<&L::nvme_temp_threshold>, false, k_u16}},
+    {"nvme_power_state",    "nvme",     true,  u32_field{live<&L::nvme_power_state>, false, 31}},
+    {"nvme_apst",           "nvme",     true,  u32_field{live<&L::nvme_apst>, false, 1}},
+    {"nvme_apst_table",     "nvme",     false, blob_field{live<&L::nvme_apst_table>, 256, true}},
+    {"nvme_cmd_timeout",    "nvme",     true,  u32_field{live<&L::nvme_cmd_timeout>, false, k_u32}},
+    {"nvme_aspm",           "nvme",     true,  u32_field{live<&L::nvme_aspm>, false, 1}},
 };
 // clang-format on
 

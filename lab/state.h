@@ -85,6 +85,21 @@ struct bridge_live {
     uint32_t raid_pending = k_raid_none;     // RAID mode applied at the next restart, or k_raid_none
     bridge_pins pins;                        // GPIO, I2C and UART (pin_state.h)
     std::vector<fault_rule> faults;
+    // The NVMe controller behind the bridge (lab/model/nvme*.cpp): raw pages, empty while
+    // they are built from the disk's settings (nvme_store.h).
+    std::vector<uint8_t> nvme_entry;          // submitted entry waiting for its data phase (64 bytes), or none
+    uint32_t nvme_entry_queue = 0;            // its queue: 0 admin, 1 I/O
+    std::vector<uint8_t> nvme_completion = std::vector<uint8_t>(16, 0);  // completion of the last command
+    std::vector<uint8_t> nvme_id_ctrl;        // Identify Controller (4096 bytes)
+    std::vector<uint8_t> nvme_id_ns;          // Identify Namespace of namespace 1 (4096 bytes)
+    std::vector<uint8_t> nvme_smart;          // SMART / Health log (512 bytes)
+    std::vector<uint8_t> nvme_media;          // written blocks: LBA (8 bytes) and its 512 bytes each
+    uint32_t nvme_temp_threshold = 343;       // Temperature Threshold feature, composite over-temperature (K)
+    uint32_t nvme_power_state = 0;            // Power Management feature
+    uint32_t nvme_apst = 1;                   // Autonomous Power State Transition feature: enabled
+    std::vector<uint8_t> nvme_apst_table;     // its data structure as last set (256 bytes), or none
+    uint32_t nvme_cmd_timeout = 30;           // bridge: NVMe command time-out
+    uint32_t nvme_aspm = 1;                   // bridge: 1 ASPM on, 0 switched off
 };
 
 struct bridge_record {

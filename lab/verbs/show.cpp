@@ -8,6 +8,7 @@
 #include "lab/model/block_table.h"
 #include "lab/model/identity.h"
 #include "lab/model/memory.h"
+#include "lab/model/nvme_store.h"
 #include "lab/model/restart.h"
 #include "lab/text.h"
 #include "lab/verbs/verbs.h"
@@ -15,7 +16,8 @@
 namespace {
 
 constexpr const char* k_usage = "show [NAME [SECTION]]";
-constexpr const char* k_sections[] = {"identity", "disk", "settings", "state", "registers", "memory", "pins", "faults"};
+constexpr const char* k_sections[] = {"identity", "disk",  "settings", "state", "registers",
+                                      "memory",   "pins",  "faults",   "nvme"};
 
 bool load_device(const std::string& dir, const device_ref& ref, bridge_record* record, std::string* error) {
     lab_lock_owner lock(lab_bridge_lock_path(dir, ref.entry.id));
@@ -86,6 +88,7 @@ void print_section(bridge_record& record, const std::string& section) {
         if (section != field.section) continue;
         std::printf("  %s %s\n", field.key, field_show_text(record, field).c_str());
     }
+    if (section == "nvme") print_nvme_summary(record);
 }
 
 void print_hex_dump(const std::vector<uint8_t>& bytes) {
@@ -163,7 +166,7 @@ int verb_show(const std::string& dir, const verb_args& args) {
             }
         }
         return verb_fail("unknown section '" + section + "' (identity, disk, settings, state, registers, memory, "
-                         "pins, faults, blocks, flash_pg, cust_page)");
+                         "pins, faults, nvme, blocks, flash_pg, cust_page)");
     }
 
     std::printf("%s: %s, %s\n", ref.name.c_str(), kind_text(record).c_str(),

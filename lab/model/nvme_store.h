@@ -1,0 +1,49 @@
+// The NVMe controller's data as the controller holds it: Identify pages, the SMART /
+// Health log and the namespace's media, all raw bytes. Reached through functions of the
+// shape of the lab's memory access, so that the data can move into memory files of
+// their own without touching the controller.
+//
+// An Identify page or SMART log never loaded or changed is built from the disk's
+// settings (model, serial, firmware, capacity) when read, so `set model ...` shows in
+// Identify; a page loaded from a file (`create --nvme-id-ctrl FILE`) is served as it is.
+// The media is sparse: blocks never written read as zeros.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "lab/state.h"
+
+enum class nvme_memory { id_ctrl, id_ns, smart, media };
+
+constexpr uint32_t k_nvme_page_len = 4096;
+constexpr uint32_t k_nvme_log_len = 512;
+constexpr uint32_t k_nvme_block_len = 512;
+// Written media the lab keeps for one disk; a write beyond it fails as a full device.
+constexpr uint32_t k_nvme_media_max_bytes = 64u << 20;
+
+bool nvme_memory_read(bridge_record& record, nvme_memory which, uint64_t offset, void* out, size_t length);
+bool nvme_memory_write(bridge_record& record, nvme_memory which, uint64_t offset, const void* data, size_t length);
+uint64_t nvme_memory_size(const bridge_record& record, nvme_memory which);
+
+// Loads a saved Identify Controller (4096 bytes), Identify Namespace (4096) or SMART log
+// (512) file into the controller.
+bool nvme_load_file(bridge_record& record, nvme_memory which, const std::string& path, std::string* error);
+
+// Counts a served read or write in the SMART log: data units (thousands of 512-byte
+// units, rounded up per command) and host commands.
+void nvme_count_io(bridge_record& record, bool write, uint64_t blocks);
+
+// Offsets in the pages used by the controller and by `show`.
+constexpr size_t k_idc_ver = 80;
+constexpr size_t k_idc_npss = 263;
+constexpr size_t k_smart_warning = 0;
+constexpr size_t k_smart_temperature = 1;
+
+// `show NAME nvme`: the main fields decoded.
+void print_nvme_summary(const bridge_record& record);
+
+// The `set` keys nvme_temperature (kelvin) and nvme_critical_warning, kept in the log.
+extern const custom_field k_nvme_temperature_field;
+extern const custom_field k_nvme_warning_field;
