@@ -1,5 +1,5 @@
 // `show`: the lab's settings and devices. `show NAME [SECTION]`: a readable summary of a
-// device: identity, disk, settings, state, registers, memory, pins, faults; `blocks` lists the
+// device: identity, disk, settings, state, registers, memory, pins, nvme, faults; `blocks` lists the
 // command blocks it handles, and the name of a memory field (flash_pg, cust_page) dumps it in hex.
 #include <cstdio>
 #include <cstring>
@@ -16,8 +16,8 @@
 namespace {
 
 constexpr const char* k_usage = "show [NAME [SECTION]]";
-constexpr const char* k_sections[] = {"identity", "disk",  "settings", "state", "registers",
-                                      "memory",   "pins",  "faults",   "nvme"};
+constexpr const char* k_sections[] = {"identity", "disk", "settings", "state", "registers",
+                                      "memory",   "pins", "nvme",     "faults"};
 
 bool load_device(const std::string& dir, const device_ref& ref, bridge_record* record, std::string* error) {
     lab_lock_owner lock(lab_bridge_lock_path(dir, ref.entry.id));
@@ -166,7 +166,7 @@ int verb_show(const std::string& dir, const verb_args& args) {
             }
         }
         return verb_fail("unknown section '" + section + "' (identity, disk, settings, state, registers, memory, "
-                         "pins, faults, nvme, blocks, flash_pg, cust_page)");
+                         "pins, nvme, faults, blocks, flash_pg, cust_page)");
     }
 
     std::printf("%s: %s, %s\n", ref.name.c_str(), kind_text(record).c_str(),

@@ -137,7 +137,7 @@ TEST_F(verbs_e2e, show_lists_names_sections_blocks_and_flash) {
     EXPECT_EQ(std::count(flash.begin(), flash.end(), '\n'), 256);
 
     expect_refusals({{{"show", "PhysicalDrive1", "colours"},
-                      "unknown section 'colours' (identity, disk, settings, state, registers, memory, pins, faults, "
+                      "unknown section 'colours' (identity, disk, settings, state, registers, memory, pins, nvme, faults, "
                       "blocks, flash_pg, cust_page)"}});
 }
 
