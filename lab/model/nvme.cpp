@@ -315,13 +315,16 @@ void handle_nvme_setting(bridge_record& record, const block_request& request, bl
     }
     if (request.cdb[4] == k_setting_aspm_off) {
         record.state.nvme_aspm = 0;
-    } else {
+    } else if (request.cdb[4] == k_setting_cmd_timeout) {
         const uint32_t value = vendor_address_field(request);
         if (value < k_min_cmd_timeout || value > k_max_cmd_timeout) {
             answer_invalid_field(answer);
             return;
         }
         record.state.nvme_cmd_timeout = value;
+    } else {
+        answer_invalid_field(answer);
+        return;
     }
     record.dirty = true;
 }
