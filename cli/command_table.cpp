@@ -50,10 +50,10 @@ const command_row command_table[k_command_count] = {
     {"nvme_get_log", 4, precheck::disk, cmd_nvme_get_log},  // 35
     {"nvme_get_temp_thres", 3, precheck::nvme, cmd_nvme_get_temp_thres},  // 36
     {"nvme_rw_test", 3, precheck::nvme, cmd_nvme_rw_test},  // 37
-    {"nvme_fw_download", 6, precheck::nvme, nullptr},  // 38
-    {"nvme_fw_activate", 5, precheck::nvme, nullptr},  // 39
-    {"nvme_format", 5, precheck::nvme, nullptr},  // 40
-    {"nvme_sanitize", 9, precheck::nvme, nullptr},  // 41
+    {"nvme_fw_download", 6, precheck::nvme, cmd_nvme_fw_download},  // 38
+    {"nvme_fw_activate", 5, precheck::nvme, cmd_nvme_fw_activate},  // 39
+    {"nvme_format", 5, precheck::nvme, cmd_nvme_format},  // 40
+    {"nvme_sanitize", 9, precheck::nvme, cmd_nvme_sanitize},  // 41
     {"nvme_aspm_dis", 3, precheck::nvme, cmd_nvme_aspm_dis},  // 42
     {"nvme_pws", 4, precheck::nvme, cmd_nvme_pws},  // 43
     {"nvme_lowpw_dis", 3, precheck::nvme, cmd_nvme_lowpw_dis},  // 44

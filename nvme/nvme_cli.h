@@ -16,4 +16,10 @@ void cmd_nvme_aspm_dis(command_context& ctx);
 void cmd_nvme_pws(command_context& ctx);
 void cmd_nvme_lowpw_dis(command_context& ctx);
 
+// Maintenance (maintenance_cli.cpp): firmware download and commit, format, sanitize.
+void cmd_nvme_fw_download(command_context& ctx);
+void cmd_nvme_fw_activate(command_context& ctx);
+void cmd_nvme_format(command_context& ctx);
+void cmd_nvme_sanitize(command_context& ctx);
+
 }  // namespace zelko

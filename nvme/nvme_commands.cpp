@@ -24,20 +24,6 @@ constexpr uint32_t k_nsid_io = 1;
 constexpr uint32_t k_numdl_512 = 0x007F0000;
 constexpr uint8_t k_power_state_mask = 0x1F;
 
-nvme_request admin(uint8_t opcode, uint16_t cid, uint32_t nsid, uint32_t cdw10, uint32_t cdw11, uint32_t length,
-                   nvme_direction direction) {
-    nvme_request r;
-    r.cmd.opcode = opcode;
-    r.cmd.command_id = cid;
-    r.cmd.nsid = nsid;
-    r.cmd.cdw10 = cdw10;
-    r.cmd.cdw11 = cdw11;
-    r.cmd.data_length = length;
-    r.queue = nvme_queue::admin;
-    r.direction = direction;
-    return r;
-}
-
 nvme_request io(uint8_t opcode, uint64_t start_lba, uint32_t length, nvme_direction direction) {
     nvme_request r;
     r.cmd.opcode = opcode;
@@ -63,31 +49,45 @@ void fill_rw_pattern(uint8_t* buffer) {
 
 }  // namespace
 
+nvme_request admin_request(uint8_t opcode, uint16_t cid, uint32_t nsid, uint32_t cdw10, uint32_t cdw11, uint32_t length,
+                           nvme_direction direction) {
+    nvme_request r;
+    r.cmd.opcode = opcode;
+    r.cmd.command_id = cid;
+    r.cmd.nsid = nsid;
+    r.cmd.cdw10 = cdw10;
+    r.cmd.cdw11 = cdw11;
+    r.cmd.data_length = length;
+    r.queue = nvme_queue::admin;
+    r.direction = direction;
+    return r;
+}
+
 nvme_request identify_request(uint32_t nsid, uint32_t cdw10, uint32_t length) {
-    return admin(k_nvme_admin_identify, k_cid_identify, nsid, cdw10, 0, length, nvme_direction::from_controller);
+    return admin_request(k_nvme_admin_identify, k_cid_identify, nsid, cdw10, 0, length, nvme_direction::from_controller);
 }
 
 nvme_request smart_log_request() {
-    return admin(k_nvme_admin_get_log_page, k_cid_smart_log, k_nsid_all, k_numdl_512 | k_log_smart, 0,
+    return admin_request(k_nvme_admin_get_log_page, k_cid_smart_log, k_nsid_all, k_numdl_512 | k_log_smart, 0,
                  k_log_page_len, nvme_direction::from_controller);
 }
 
 nvme_request log_page_request(uint8_t log_id) {
-    return admin(k_nvme_admin_get_log_page, k_cid_get_log, k_nsid_all, k_numdl_512 | log_id, 0, k_log_page_len,
+    return admin_request(k_nvme_admin_get_log_page, k_cid_get_log, k_nsid_all, k_numdl_512 | log_id, 0, k_log_page_len,
                  nvme_direction::from_controller);
 }
 
 nvme_request temp_threshold_request() {
-    return admin(k_nvme_admin_get_features, k_cid_features, 0, k_feature_temp_threshold, 0, 0, nvme_direction::none);
+    return admin_request(k_nvme_admin_get_features, k_cid_features, 0, k_feature_temp_threshold, 0, 0, nvme_direction::none);
 }
 
 nvme_request power_state_request(uint8_t power_state) {
-    return admin(k_nvme_admin_set_features, k_cid_set_power_state, 0, k_feature_power_management,
+    return admin_request(k_nvme_admin_set_features, k_cid_set_power_state, 0, k_feature_power_management,
                  power_state & k_power_state_mask, 0, nvme_direction::none);
 }
 
 nvme_request apst_off_request() {
-    return admin(k_nvme_admin_set_features, k_cid_features, 0, k_feature_apst, 0, k_apst_table_len,
+    return admin_request(k_nvme_admin_set_features, k_cid_features, 0, k_feature_apst, 0, k_apst_table_len,
                  nvme_direction::to_controller);
 }
 

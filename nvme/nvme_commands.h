@@ -48,7 +48,9 @@ struct nvme_request {
     nvme_direction direction = nvme_direction::none;
 };
 
-// Entry builders (no I/O).
+// Entry builders (no I/O). admin_request builds any admin queue entry.
+nvme_request admin_request(uint8_t opcode, uint16_t cid, uint32_t nsid, uint32_t cdw10, uint32_t cdw11, uint32_t length,
+                           nvme_direction direction);
 nvme_request identify_request(uint32_t nsid, uint32_t cdw10, uint32_t length);
 nvme_request smart_log_request();
 nvme_request log_page_request(uint8_t log_id);
