@@ -112,6 +112,20 @@ const std::vector<persisted_field> k_persisted_fields = {
     {"nvme_apst_table",     "nvme",     false, blob_field{live<&L::nvme_apst_table>, 256, true}},
     {"nvme_cmd_timeout",    "nvme",     true,  u32_field{live<&L::nvme_cmd_timeout>, false, k_u32}},
     {"nvme_aspm",           "nvme",     true,  u32_field{live<&L::nvme_aspm>, false, 1}},
+    {"nvme_media_fill",     "nvme",     false, u32_field{live<&L::nvme_media_fill>, true, k_u32}},
+    {"nvme_sanitize_action", "nvme",    false, u32_field{live<&L::nvme_sanitize_action>, false, 7}},
+    {"nvme_sanitize_cdw10", "nvme",     false, u32_field{live<&L::nvme_sanitize_cdw10>, true, k_u32}},
+    {"nvme_sanitize_pattern", "nvme",   false, u32_field{live<&L::nvme_sanitize_pattern>, true, k_u32}},
+    {"nvme_sanitize_start_ms", "nvme",  false, i64_field{live<&L::nvme_sanitize_start_ms>, 0, k_i64}},
+    {"nvme_sanitize_ms",    "nvme",     true,  u32_field{live<&L::nvme_sanitize_ms>, false, k_u32, 1}},
+    {"nvme_sstat",          "nvme",     false, u32_field{live<&L::nvme_sstat>, true, k_u16}},
+    {"nvme_sprog",          "nvme",     false, u32_field{live<&L::nvme_sprog>, false, k_u16}},
+    {"nvme_scdw10",         "nvme",     false, u32_field{live<&L::nvme_scdw10>, true, k_u32}},
+    {"nvme_fw_buffer",      "nvme",     false, blob_field{live<&L::nvme_fw_buffer>, k_nvme_fw_max_bytes, true}},
+    {"nvme_fw_gap",         "nvme",     false, u32_field{live<&L::nvme_fw_gap>, false, 1}},
+    {"nvme_fw_slots",       "nvme",     false, blob_field{live<&L::nvme_fw_slots>, 56, false}},
+    {"nvme_fw_active",      "nvme",     true,  u32_field{live<&L::nvme_fw_active>, false, 7, 1}},
+    {"nvme_fw_pending",     "nvme",     false, u32_field{live<&L::nvme_fw_pending>, false, 7}},
 };
 // clang-format on
 

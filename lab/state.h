@@ -100,6 +100,20 @@ struct bridge_live {
     std::vector<uint8_t> nvme_apst_table;     // its data structure as last set (256 bytes), or none
     uint32_t nvme_cmd_timeout = 30;           // bridge: NVMe command time-out
     uint32_t nvme_aspm = 1;                   // bridge: 1 ASPM on, 0 switched off
+    uint32_t nvme_media_fill = 0;             // 32-bit pattern that blocks never written read as
+    uint32_t nvme_sanitize_action = 0;        // SANACT of the sanitize in progress, 0 for none
+    uint32_t nvme_sanitize_cdw10 = 0;         // its CDW10 and overwrite pattern
+    uint32_t nvme_sanitize_pattern = 0;
+    int64_t nvme_sanitize_start_ms = 0;       // lab time it started
+    uint32_t nvme_sanitize_ms = 3000;         // lab time a sanitize takes
+    uint32_t nvme_sstat = 0;                  // Sanitize Status log: SSTAT, SPROG and SCDW10 as last reported
+    uint32_t nvme_sprog = 0xFFFF;
+    uint32_t nvme_scdw10 = 0;
+    std::vector<uint8_t> nvme_fw_buffer;      // firmware image download buffer, assembled at the chunks' offsets
+    uint32_t nvme_fw_gap = 0;                 // 1: a chunk left a gap, the image cannot be committed
+    std::vector<uint8_t> nvme_fw_slots = std::vector<uint8_t>(56, 0);  // revision (8 bytes) of slots 1 to 7; zeros: empty
+    uint32_t nvme_fw_active = 1;              // firmware slot running (its revision, or the disk's firmware when empty)
+    uint32_t nvme_fw_pending = 0;             // slot activated at the next reset, 0 for none
 };
 
 struct bridge_record {

@@ -28,6 +28,10 @@ constexpr uint8_t k_dir_to_host = 1;
 constexpr uint8_t k_dir_to_controller = 2;
 
 // Opcodes.
+constexpr uint8_t k_admin_fw_commit = 0x10;
+constexpr uint8_t k_admin_fw_download = 0x11;
+constexpr uint8_t k_admin_format = 0x80;
+constexpr uint8_t k_admin_sanitize = 0x84;
 constexpr uint8_t k_admin_get_log_page = 0x02;
 constexpr uint8_t k_admin_identify = 0x06;
 constexpr uint8_t k_admin_set_features = 0x09;
@@ -43,7 +47,30 @@ constexpr uint16_t k_sc_data_transfer_error = 0x04;
 constexpr uint16_t k_sc_invalid_namespace = 0x0B;
 constexpr uint16_t k_sc_lba_out_of_range = 0x80;
 constexpr uint16_t k_sc_capacity_exceeded = 0x81;
+constexpr uint16_t k_sc_sequence_error = 0x0C;
+constexpr uint16_t k_sc_sanitize_in_progress = 0x1D;
 constexpr uint16_t k_sc_invalid_log_page = 0x109;   // command specific
+constexpr uint16_t k_sc_invalid_fw_slot = 0x106;
+constexpr uint16_t k_sc_invalid_fw_image = 0x107;
+constexpr uint16_t k_sc_invalid_format = 0x10A;
+constexpr uint16_t k_sc_overlapping_range = 0x114;
+
+// Sanitize actions and SSTAT values.
+constexpr uint32_t k_sanact_exit_failure = 1;
+constexpr uint32_t k_sanact_block_erase = 2;
+constexpr uint32_t k_sanact_overwrite = 3;
+constexpr uint32_t k_sanact_crypto_erase = 4;
+constexpr uint32_t k_sstat_completed = 1;
+constexpr uint32_t k_sstat_in_progress = 2;
+constexpr uint32_t k_sstat_failed = 3;
+constexpr uint32_t k_sstat_global_erased = 0x100;
+constexpr uint32_t k_sanicap_bit_of_action[] = {0, 0, 1u << 1, 1u << 2, 1u << 0};
+
+// Firmware: slots 1 to 7, Commit actions 0 to 3.
+constexpr size_t k_fw_revision_len = 8;
+constexpr size_t k_idc_fr = 64;
+constexpr size_t k_idc_frmw = 260;
+constexpr size_t k_idc_sanicap = 328;
 
 constexpr uint8_t k_cns_namespace = 0x00;
 constexpr uint8_t k_cns_controller = 0x01;
@@ -104,16 +131,138 @@ std::vector<uint8_t> read_page(bridge_record& record, nvme_memory which) {
     return page;
 }
 
-// Sanitize Status: never sanitized (SSTAT 0) and SPROG 65535.
-std::vector<uint8_t> sanitize_status_page() {
+// A sanitize in progress moves on with lab time; once its time is up the media is erased
+// (block or crypto erase) or overwritten with the pattern, and the log says so.
+void sanitize_progress(bridge_record& record, int64_t now_ms) {
+    bridge_live& s = record.state;
+    if (s.nvme_sanitize_action == 0) return;
+    const int64_t elapsed = now_ms > s.nvme_sanitize_start_ms ? now_ms - s.nvme_sanitize_start_ms : 0;
+    const int64_t duration = s.nvme_sanitize_ms;
+    record.dirty = true;
+    if (elapsed < duration) {
+        s.nvme_sstat = k_sstat_in_progress | (s.nvme_sstat & k_sstat_global_erased);
+        s.nvme_sprog = static_cast<uint32_t>(elapsed * 65536 / duration);
+        return;
+    }
+    nvme_media_erase(record, s.nvme_sanitize_action == k_sanact_overwrite ? s.nvme_sanitize_pattern : 0);
+    s.nvme_sstat = k_sstat_completed | k_sstat_global_erased;
+    s.nvme_sprog = 0xFFFF;
+    s.nvme_sanitize_action = 0;
+}
+
+std::vector<uint8_t> sanitize_status_page(bridge_record& record, int64_t now_ms) {
+    sanitize_progress(record, now_ms);
     std::vector<uint8_t> page(k_nvme_log_len, 0);
-    put_le16(page.data(), 0xFFFF);
+    write_cursor out(page.data(), page.size());
+    out.le16_at(0, static_cast<uint16_t>(record.state.nvme_sprog));
+    out.le16_at(2, static_cast<uint16_t>(record.state.nvme_sstat));
+    out.le32_at(4, record.state.nvme_scdw10);
     return page;
+}
+
+uint32_t id_ctrl_u32(bridge_record& record, size_t offset) {
+    uint8_t bytes[4] = {};
+    nvme_memory_read(record, nvme_memory::id_ctrl, offset, bytes, sizeof bytes);
+    return get_le32(bytes);
+}
+
+outcome sanitize(bridge_record& record, const nvme_command& c, int64_t now_ms) {
+    bridge_live& s = record.state;
+    sanitize_progress(record, now_ms);
+    if (s.nvme_sanitize_action != 0) return failed(k_sc_sanitize_in_progress);
+    const uint32_t action = c.cdw10 & 0x7;
+    if (action == k_sanact_exit_failure) {
+        if ((s.nvme_sstat & 0x7) != k_sstat_failed) return failed(k_sc_sequence_error);
+        s.nvme_sstat = k_sstat_completed;
+        record.dirty = true;
+        return outcome{};
+    }
+    if (action > k_sanact_crypto_erase || (id_ctrl_u32(record, k_idc_sanicap) & k_sanicap_bit_of_action[action]) == 0) {
+        return failed(k_sc_invalid_field);
+    }
+    s.nvme_sanitize_action = action;
+    s.nvme_sanitize_cdw10 = c.cdw10;
+    s.nvme_sanitize_pattern = c.cdw11;
+    s.nvme_sanitize_start_ms = now_ms;
+    s.nvme_scdw10 = c.cdw10;
+    s.nvme_sstat = k_sstat_in_progress;
+    s.nvme_sprog = 0;
+    record.dirty = true;
+    return outcome{};
+}
+
+// Format NVM of namespace 1 (or all namespaces): LBA format 0 is the only one; the media
+// is erased.
+outcome format(bridge_record& record, const nvme_command& c) {
+    if (c.nsid != 1 && c.nsid != 0xFFFFFFFF) return failed(k_sc_invalid_namespace);
+    uint8_t nlbaf = 0;
+    nvme_memory_read(record, nvme_memory::id_ns, 25, &nlbaf, 1);
+    if ((c.cdw10 & 0xF) > nlbaf) return failed(k_sc_invalid_format);
+    nvme_media_erase(record, 0);
+    return outcome{};
+}
+
+// Chunks are assembled at their offsets. One that overlaps what is already there is
+// refused; one past the end leaves a gap, and an image with a gap cannot be committed.
+// A chunk at offset 0 starts a new image.
+outcome fw_download(bridge_record& record, const nvme_command& c, const uint8_t* data) {
+    bridge_live& s = record.state;
+    const uint64_t offset = uint64_t{c.cdw11} * 4;
+    const uint64_t length = (uint64_t{c.cdw10} + 1) * 4;
+    if (length != c.data_length) return failed(k_sc_invalid_field);
+    if (offset == 0) {
+        s.nvme_fw_buffer.clear();
+        s.nvme_fw_gap = 0;
+    }
+    if (offset < s.nvme_fw_buffer.size()) return failed(k_sc_overlapping_range);
+    if (offset + length > k_nvme_fw_max_bytes) return failed(k_sc_invalid_field);
+    if (offset > s.nvme_fw_buffer.size()) s.nvme_fw_gap = 1;
+    s.nvme_fw_buffer.resize(offset, 0);
+    s.nvme_fw_buffer.insert(s.nvme_fw_buffer.end(), data, data + length);
+    record.dirty = true;
+    return outcome{};
+}
+
+// Firmware Commit: actions 0 (replace), 1 (replace, activate at reset), 2 (activate at
+// reset) and 3 (replace and activate now). An image's revision is its first 8 bytes.
+outcome fw_commit(bridge_record& record, const nvme_command& c) {
+    bridge_live& s = record.state;
+    uint8_t frmw = 0;
+    nvme_memory_read(record, nvme_memory::id_ctrl, k_idc_frmw, &frmw, 1);
+    const uint32_t slots = (frmw >> 1) & 0x7;
+    uint32_t slot = c.cdw10 & 0x7;
+    const uint32_t action = (c.cdw10 >> 3) & 0x7;
+    if (slot == 0) slot = s.nvme_fw_active % slots + 1;   // the controller's choice: the next slot
+    if (slot > slots || action > 3) return failed(action > 3 ? k_sc_invalid_field : k_sc_invalid_fw_slot);
+    if (action != 2) {
+        if ((frmw & 1) != 0 && slot == 1) return failed(k_sc_invalid_fw_slot);
+        if (s.nvme_fw_buffer.size() < k_fw_revision_len || s.nvme_fw_gap != 0) return failed(k_sc_invalid_fw_image);
+        std::copy_n(s.nvme_fw_buffer.begin(), k_fw_revision_len, s.nvme_fw_slots.begin() + (slot - 1) * k_fw_revision_len);
+        s.nvme_fw_buffer.clear();
+    } else if (std::all_of(s.nvme_fw_slots.begin() + (slot - 1) * k_fw_revision_len,
+                           s.nvme_fw_slots.begin() + slot * k_fw_revision_len, [](uint8_t b) { return b == 0; })) {
+        return failed(k_sc_invalid_fw_image);
+    }
+    if (action == 1 || action == 2) s.nvme_fw_pending = slot;
+    if (action == 3) s.nvme_fw_active = slot;
+    record.dirty = true;
+    return outcome{};
+}
+
+// Identify Controller reports the revision of the running slot once one was committed.
+void running_revision(const bridge_record& record, std::vector<uint8_t>& page) {
+    const auto first = record.state.nvme_fw_slots.begin() + (record.state.nvme_fw_active - 1) * k_fw_revision_len;
+    if (std::all_of(first, first + k_fw_revision_len, [](uint8_t b) { return b == 0; })) return;
+    std::copy_n(first, k_fw_revision_len, page.begin() + k_idc_fr);
 }
 
 outcome identify(bridge_record& record, const nvme_command& c) {
     const uint8_t cns = static_cast<uint8_t>(c.cdw10 & 0xFF);
-    if (cns == k_cns_controller) return page_answer(read_page(record, nvme_memory::id_ctrl), c.data_length);
+    if (cns == k_cns_controller) {
+        std::vector<uint8_t> page = read_page(record, nvme_memory::id_ctrl);
+        running_revision(record, page);
+        return page_answer(page, c.data_length);
+    }
     if (cns == k_cns_namespace) {
         if (c.nsid != 1) return failed(k_sc_invalid_namespace);
         return page_answer(read_page(record, nvme_memory::id_ns), c.data_length);
@@ -121,12 +270,12 @@ outcome identify(bridge_record& record, const nvme_command& c) {
     return failed(k_sc_invalid_field);
 }
 
-outcome get_log_page(bridge_record& record, const nvme_command& c) {
+outcome get_log_page(bridge_record& record, const nvme_command& c, int64_t now_ms) {
     const uint8_t log_id = static_cast<uint8_t>(c.cdw10 & 0xFF);
     const size_t dwords = ((c.cdw10 >> 16) | ((c.cdw11 & 0xFFFF) << 16)) + size_t{1};
     const size_t asked = std::min<size_t>(dwords * 4, c.data_length);
     if (log_id == k_log_smart) return page_answer(read_page(record, nvme_memory::smart), asked);
-    if (log_id == k_log_sanitize) return page_answer(sanitize_status_page(), asked);
+    if (log_id == k_log_sanitize) return page_answer(sanitize_status_page(record, now_ms), asked);
     return failed(k_sc_invalid_log_page);
 }
 
@@ -177,8 +326,10 @@ outcome set_features(bridge_record& record, const nvme_command& c, const uint8_t
 }
 
 // NVM Read and Write on namespace 1, 512-byte blocks.
-outcome read_write(bridge_record& record, const nvme_command& c, const uint8_t* data) {
+outcome read_write(bridge_record& record, const nvme_command& c, const uint8_t* data, int64_t now_ms) {
     if (c.nsid != 1) return failed(k_sc_invalid_namespace);
+    sanitize_progress(record, now_ms);
+    if (record.state.nvme_sanitize_action != 0) return failed(k_sc_sanitize_in_progress);
     const uint64_t lba = c.cdw10 | (static_cast<uint64_t>(c.cdw11) << 32);
     const uint64_t blocks = (c.cdw12 & 0xFFFF) + uint64_t{1};
     if (blocks * k_nvme_block_len != c.data_length) return failed(k_sc_data_transfer_error);
@@ -200,17 +351,21 @@ outcome read_write(bridge_record& record, const nvme_command& c, const uint8_t* 
 uint8_t expected_direction(const nvme_command& c) {
     if (c.data_length == 0) return k_dir_none;
     if (c.queue == 1) return c.opcode == k_io_write ? k_dir_to_controller : k_dir_to_host;
-    return c.opcode == k_admin_set_features ? k_dir_to_controller : k_dir_to_host;
+    return c.opcode == k_admin_set_features || c.opcode == k_admin_fw_download ? k_dir_to_controller : k_dir_to_host;
 }
 
-outcome run_command(bridge_record& record, const nvme_command& c, const uint8_t* data) {
+outcome run_command(bridge_record& record, const nvme_command& c, const uint8_t* data, int64_t now_ms) {
     if (c.queue == 1) {
-        if (c.opcode == k_io_read || c.opcode == k_io_write) return read_write(record, c, data);
+        if (c.opcode == k_io_read || c.opcode == k_io_write) return read_write(record, c, data, now_ms);
         return failed(k_sc_invalid_opcode);
     }
     switch (c.opcode) {
     case k_admin_identify: return identify(record, c);
-    case k_admin_get_log_page: return get_log_page(record, c);
+    case k_admin_get_log_page: return get_log_page(record, c, now_ms);
+    case k_admin_sanitize: return sanitize(record, c, now_ms);
+    case k_admin_format: return format(record, c);
+    case k_admin_fw_download: return fw_download(record, c, data);
+    case k_admin_fw_commit: return fw_commit(record, c);
     case k_admin_get_features: return get_features(record, c);
     case k_admin_set_features: return set_features(record, c, data);
     default: return failed(k_sc_invalid_opcode);
@@ -282,7 +437,7 @@ void handle_nvme_data(bridge_record& record, const block_request& request, block
     }
     record.state.nvme_entry.clear();
     record.dirty = true;
-    const outcome o = run_command(record, c, request.data_out);
+    const outcome o = run_command(record, c, request.data_out, request.now_ms);
     record.state.nvme_completion = completion_of(c, o);
     if (o.status != k_sc_success) {
         answer_check(answer, k_key_hardware_error, k_asc_nvme_failed, 0);

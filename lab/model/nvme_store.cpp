@@ -174,7 +174,7 @@ bool media_access(bridge_record& record, uint64_t offset, uint8_t* out, const ui
             if (block != nullptr) {
                 std::memcpy(out, block + within, count);
             } else {
-                std::memset(out, 0, count);
+                for (size_t i = 0; i < count; ++i) out[i] = static_cast<uint8_t>(record.state.nvme_media_fill >> (8 * ((within + i) % 4)));
             }
             out += count;
         } else {
@@ -288,6 +288,25 @@ bool nvme_load_file(bridge_record& record, nvme_memory which, const std::string&
         return false;
     }
     return nvme_memory_write(record, which, 0, bytes.data(), bytes.size());
+}
+
+void nvme_media_erase(bridge_record& record, uint32_t pattern) {
+    record.state.nvme_media.clear();
+    record.state.nvme_media_fill = pattern;
+    record.dirty = true;
+}
+
+void nvme_power_on(bridge_record& record) {
+    bridge_live& s = record.state;
+    if (s.nvme_fw_pending != 0) s.nvme_fw_active = s.nvme_fw_pending;
+    s.nvme_fw_pending = 0;
+    s.nvme_entry.clear();
+    s.nvme_completion.assign(16, 0);
+    s.nvme_power_state = 0;
+    s.nvme_apst = 1;
+    s.nvme_cmd_timeout = 30;
+    s.nvme_aspm = 1;
+    record.dirty = true;
 }
 
 void nvme_count_io(bridge_record& record, bool write, uint64_t blocks) {

@@ -6,7 +6,8 @@
 // An Identify page or SMART log never loaded or changed is built from the disk's
 // settings (model, serial, firmware, capacity) when read, so `set model ...` shows in
 // Identify; a page loaded from a file (`create --nvme-id-ctrl FILE`) is served as it is.
-// The media is sparse: blocks never written read as zeros.
+// The media is sparse: blocks never written read as the fill pattern (zeros until a
+// sanitize overwrites the disk).
 #pragma once
 
 #include <cstddef>
@@ -20,6 +21,8 @@ enum class nvme_memory { id_ctrl, id_ns, smart, media };
 constexpr uint32_t k_nvme_page_len = 4096;
 constexpr uint32_t k_nvme_log_len = 512;
 constexpr uint32_t k_nvme_block_len = 512;
+// Largest firmware image the controller's download buffer takes.
+constexpr uint32_t k_nvme_fw_max_bytes = 4u << 20;
 // Written media the lab keeps for one disk; a write beyond it fails as a full device.
 constexpr uint32_t k_nvme_media_max_bytes = 64u << 20;
 
@@ -31,6 +34,9 @@ uint64_t nvme_memory_size(const bridge_record& record, nvme_memory which);
 // (512) file into the controller.
 bool nvme_load_file(bridge_record& record, nvme_memory which, const std::string& path, std::string* error);
 
+// Erases the whole media: every block reads as the 32-bit `pattern` repeated.
+void nvme_media_erase(bridge_record& record, uint32_t pattern);
+
 // Counts a served read or write in the SMART log: data units (thousands of 512-byte
 // units, rounded up per command) and host commands.
 void nvme_count_io(bridge_record& record, bool write, uint64_t blocks);
@@ -40,6 +46,11 @@ constexpr size_t k_idc_ver = 80;
 constexpr size_t k_idc_npss = 263;
 constexpr size_t k_smart_warning = 0;
 constexpr size_t k_smart_temperature = 1;
+
+// A reset of the controller (the bridge restarts): a firmware slot activated for the next
+// reset runs, the tunnel is idle, features and the bridge's NVMe settings return to their
+// power-on values.
+void nvme_power_on(bridge_record& record);
 
 // `show NAME nvme`: the main fields decoded.
 void print_nvme_summary(const bridge_record& record);
