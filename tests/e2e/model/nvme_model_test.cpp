@@ -4,6 +4,7 @@
 
 #include "common/bytes.h"
 #include "lab/model/nvme_store.h"
+#include "lab/serve.h"
 #include "model_fixture.h"
 
 using namespace zelko;
@@ -139,6 +140,84 @@ TEST(nvme_model, features_media_and_counters) {
     const uint64_t end = nvme_memory_size(r, nvme_memory::media);
     EXPECT_FALSE(nvme_memory_read(r, nvme_memory::media, end - 511, smart, 512));
     EXPECT_FALSE(nvme_memory_write(r, nvme_memory::smart, 1, smart, 512));
+}
+
+}  // namespace
+
+namespace {
+
+// One tunnelled admin command at lab time `now_ms`; the data phase's answer.
+served at_time(bridge_record& r, const std::vector<uint8_t>& e, int64_t now_ms, const std::vector<uint8_t>& out = {}) {
+    const auto block = [&](const std::string& hex, bool data_in, uint32_t length, const uint8_t* data) {
+        const auto cdb = cdb_of(hex);
+        block_request request;
+        request.cdb = cdb.data();
+        request.data_in = data_in;
+        request.length = length;
+        request.data_out = data;
+        request.now_ms = now_ms;
+        served result;
+        serve_request(r, request, result.answer);
+        return result;
+    };
+    EXPECT_EQ(block(k_submit_admin, false, 64, e.data()).sense(), "");
+    const uint32_t length = get_le32(&e[36]);
+    const bool to_host = length != 0 && out.empty();
+    served phase = block(data_phase(to_host, length, length == 0 ? 0 : to_host ? 1 : 2), to_host, length, out.data());
+    block(k_completion, true, 16, nullptr);
+    return phase;
+}
+
+TEST(nvme_model, sanitize_over_lab_time) {
+    bridge_record r = make_bridge();
+    r.state.nvme_sanitize_ms = 3000;
+    const std::vector<uint8_t> data(512, 0x5A);
+    EXPECT_EQ(run(r, entry(0x01, 1, 512, 7), true, false, 2, nullptr, data).sense(), "");
+    EXPECT_EQ(at_time(r, entry(0x84, 0, 0, 0x202), 1000).sense(), "");
+    const std::vector<uint8_t> log81 = entry(0x02, 0xFFFFFFFF, 512, 0x007F0081);
+    served log = at_time(r, log81, 2500);
+    EXPECT_EQ(get_le16(&log.answer.data[0]), 32768u);
+    EXPECT_EQ(get_le16(&log.answer.data[2]), 2u);
+    EXPECT_EQ(get_le32(&log.answer.data[4]), 0x202u);
+    // A second sanitize waits for it.
+    EXPECT_EQ(at_time(r, entry(0x84, 0, 0, 0x2), 2600).sense(), "04/44/00");
+    log = at_time(r, log81, 4000);
+    EXPECT_EQ(get_le16(&log.answer.data[0]), 0xFFFFu);
+    EXPECT_EQ(get_le16(&log.answer.data[2]), 0x101u);
+    uint8_t block[512];
+    ASSERT_TRUE(nvme_memory_read(r, nvme_memory::media, 7 * 512, block, sizeof block));
+    EXPECT_EQ(std::vector<uint8_t>(block, block + 512), std::vector<uint8_t>(512, 0));
+    // Overwrite with a 32-bit pattern; exit failure mode only after a failed sanitize.
+    EXPECT_EQ(at_time(r, entry(0x84, 0, 0, 0x3, 0x11223344), 5000).sense(), "");
+    at_time(r, log81, 9000);
+    ASSERT_TRUE(nvme_memory_read(r, nvme_memory::media, 4, block, 4));
+    EXPECT_EQ(std::vector<uint8_t>(block, block + 4), (std::vector<uint8_t>{0x44, 0x33, 0x22, 0x11}));
+    EXPECT_EQ(at_time(r, entry(0x84, 0, 0, 0x1), 9000).sense(), "04/44/00");
+    // An action SANICAP does not report.
+    r.state.nvme_id_ctrl.assign(4096, 0);
+    EXPECT_EQ(at_time(r, entry(0x84, 0, 0, 0x2), 9000).sense(), "04/44/00");
+}
+
+TEST(nvme_model, firmware_chunks_and_slots) {
+    bridge_record r = make_bridge();
+    std::vector<uint8_t> chunk(4096, 0xAB);
+    std::memcpy(chunk.data(), "REV-0042", 8);
+    EXPECT_EQ(at_time(r, entry(0x11, 0, 4096, 1023, 0), 0, chunk).sense(), "");
+    // Overlapping the first chunk is refused; the next one in place is taken.
+    EXPECT_EQ(at_time(r, entry(0x11, 0, 4096, 1023, 512), 0, chunk).sense(), "04/44/00");
+    EXPECT_EQ(at_time(r, entry(0x11, 0, 4096, 1023, 1024), 0, chunk).sense(), "");
+    EXPECT_EQ(r.state.nvme_fw_buffer.size(), 8192u);
+    // Slot 4 does not exist (FRMW reports three); slot 3 with action 3 runs at once.
+    EXPECT_EQ(at_time(r, entry(0x10, 0, 0, 4 | (1 << 3)), 0).sense(), "04/44/00");
+    EXPECT_EQ(at_time(r, entry(0x10, 0, 0, 3 | (3 << 3)), 0).sense(), "");
+    EXPECT_EQ(r.state.nvme_fw_active, 3u);
+    const served id = at_time(r, entry(0x06, 0, 4096, 1), 0);
+    EXPECT_EQ(std::string(id.answer.data.begin() + 64, id.answer.data.begin() + 72), "REV-0042");
+    // Activating an empty slot fails; a gap makes the image unusable.
+    EXPECT_EQ(at_time(r, entry(0x10, 0, 0, 2 | (2 << 3)), 0).sense(), "04/44/00");
+    EXPECT_EQ(at_time(r, entry(0x11, 0, 4096, 1023, 0), 0, chunk).sense(), "");
+    EXPECT_EQ(at_time(r, entry(0x11, 0, 4096, 1023, 2048), 0, chunk).sense(), "");
+    EXPECT_EQ(at_time(r, entry(0x10, 0, 0, 2 | (1 << 3)), 0).sense(), "04/44/00");
 }
 
 }  // namespace
