@@ -61,6 +61,11 @@ const char* const k_command_lines[] = {
     "nvme_aspm_dis P",
     "nvme_pws P #",
     "nvme_lowpw_dis P",
+    "nvme_fw_download P /dev/null 1000 0",
+    "nvme_fw_activate P # #",
+    "nvme_format P 1 0",
+    "nvme_sanitize P 0 0 0 0 2 0",
+    "nvme_sanitize P # 0 # 0 # ff",
 };
 constexpr size_t k_command_line_count = sizeof k_command_lines / sizeof k_command_lines[0];
 
