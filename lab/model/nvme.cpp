@@ -57,13 +57,13 @@ constexpr uint16_t k_sc_overlapping_range = 0x114;
 
 // Sanitize actions and SSTAT values.
 constexpr uint32_t k_sanact_exit_failure = 1;
-constexpr uint32_t k_sanact_block_erase = 2;
 constexpr uint32_t k_sanact_overwrite = 3;
 constexpr uint32_t k_sanact_crypto_erase = 4;
 constexpr uint32_t k_sstat_completed = 1;
 constexpr uint32_t k_sstat_in_progress = 2;
 constexpr uint32_t k_sstat_failed = 3;
 constexpr uint32_t k_sstat_global_erased = 0x100;
+// The SANICAP bit of each action: block erase (2) bit 1, overwrite (3) bit 2, crypto erase (4) bit 0.
 constexpr uint32_t k_sanicap_bit_of_action[] = {0, 0, 1u << 1, 1u << 2, 1u << 0};
 
 // Firmware: slots 1 to 7, Commit actions 0 to 3.
