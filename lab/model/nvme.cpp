@@ -125,12 +125,6 @@ outcome page_answer(const std::vector<uint8_t>& page, size_t asked) {
     return o;
 }
 
-std::vector<uint8_t> read_page(bridge_record& record, nvme_memory which) {
-    std::vector<uint8_t> page(nvme_memory_size(record, which));
-    nvme_memory_read(record, which, 0, page.data(), page.size());
-    return page;
-}
-
 // A sanitize in progress moves on with lab time; once its time is up the media is erased
 // (block or crypto erase) or overwritten with the pattern, and the log says so.
 void sanitize_progress(bridge_record& record, int64_t now_ms) {
@@ -211,14 +205,13 @@ outcome fw_download(bridge_record& record, const nvme_command& c, const uint8_t*
     const uint64_t length = (uint64_t{c.cdw10} + 1) * 4;
     if (length != c.data_length) return failed(k_sc_invalid_field);
     if (offset == 0) {
-        s.nvme_fw_buffer.clear();
+        s.nvme_fw_length = 0;
         s.nvme_fw_gap = 0;
     }
-    if (offset < s.nvme_fw_buffer.size()) return failed(k_sc_overlapping_range);
-    if (offset + length > k_nvme_fw_max_bytes) return failed(k_sc_invalid_field);
-    if (offset > s.nvme_fw_buffer.size()) s.nvme_fw_gap = 1;
-    s.nvme_fw_buffer.resize(offset, 0);
-    s.nvme_fw_buffer.insert(s.nvme_fw_buffer.end(), data, data + length);
+    if (offset < s.nvme_fw_length) return failed(k_sc_overlapping_range);
+    if (!nvme_memory_write(record, nvme_memory::fw_buffer, offset, data, length)) return failed(k_sc_invalid_field);
+    if (offset > s.nvme_fw_length) s.nvme_fw_gap = 1;
+    s.nvme_fw_length = static_cast<uint32_t>(offset + length);
     record.dirty = true;
     return outcome{};
 }
@@ -234,14 +227,18 @@ outcome fw_commit(bridge_record& record, const nvme_command& c) {
     const uint32_t action = (c.cdw10 >> 3) & 0x7;
     if (slot == 0) slot = s.nvme_fw_active % slots + 1;   // the controller's choice: the next slot
     if (slot > slots || action > 3) return failed(action > 3 ? k_sc_invalid_field : k_sc_invalid_fw_slot);
+    uint8_t revision[k_fw_revision_len] = {};
     if (action != 2) {
         if ((frmw & 1) != 0 && slot == 1) return failed(k_sc_invalid_fw_slot);
-        if (s.nvme_fw_buffer.size() < k_fw_revision_len || s.nvme_fw_gap != 0) return failed(k_sc_invalid_fw_image);
-        std::copy_n(s.nvme_fw_buffer.begin(), k_fw_revision_len, s.nvme_fw_slots.begin() + (slot - 1) * k_fw_revision_len);
-        s.nvme_fw_buffer.clear();
-    } else if (std::all_of(s.nvme_fw_slots.begin() + (slot - 1) * k_fw_revision_len,
-                           s.nvme_fw_slots.begin() + slot * k_fw_revision_len, [](uint8_t b) { return b == 0; })) {
-        return failed(k_sc_invalid_fw_image);
+        if (s.nvme_fw_length < k_fw_revision_len || s.nvme_fw_gap != 0) return failed(k_sc_invalid_fw_image);
+        nvme_memory_read(record, nvme_memory::fw_buffer, 0, revision, sizeof revision);
+        nvme_memory_write(record, nvme_memory::fw_slots, (slot - 1) * k_fw_revision_len, revision, sizeof revision);
+        s.nvme_fw_length = 0;
+    } else {
+        nvme_memory_read(record, nvme_memory::fw_slots, (slot - 1) * k_fw_revision_len, revision, sizeof revision);
+        if (std::all_of(revision, revision + k_fw_revision_len, [](uint8_t b) { return b == 0; })) {
+            return failed(k_sc_invalid_fw_image);
+        }
     }
     if (action == 1 || action == 2) s.nvme_fw_pending = slot;
     if (action == 3) s.nvme_fw_active = slot;
@@ -250,22 +247,24 @@ outcome fw_commit(bridge_record& record, const nvme_command& c) {
 }
 
 // Identify Controller reports the revision of the running slot once one was committed.
-void running_revision(const bridge_record& record, std::vector<uint8_t>& page) {
-    const auto first = record.state.nvme_fw_slots.begin() + (record.state.nvme_fw_active - 1) * k_fw_revision_len;
-    if (std::all_of(first, first + k_fw_revision_len, [](uint8_t b) { return b == 0; })) return;
-    std::copy_n(first, k_fw_revision_len, page.begin() + k_idc_fr);
+void running_revision(bridge_record& record, std::vector<uint8_t>& page) {
+    uint8_t revision[k_fw_revision_len] = {};
+    nvme_memory_read(record, nvme_memory::fw_slots, (record.state.nvme_fw_active - 1) * k_fw_revision_len, revision,
+                     sizeof revision);
+    if (std::all_of(revision, revision + k_fw_revision_len, [](uint8_t b) { return b == 0; })) return;
+    std::copy_n(revision, k_fw_revision_len, page.begin() + k_idc_fr);
 }
 
 outcome identify(bridge_record& record, const nvme_command& c) {
     const uint8_t cns = static_cast<uint8_t>(c.cdw10 & 0xFF);
     if (cns == k_cns_controller) {
-        std::vector<uint8_t> page = read_page(record, nvme_memory::id_ctrl);
+        std::vector<uint8_t> page = nvme_page(record, nvme_memory::id_ctrl);
         running_revision(record, page);
         return page_answer(page, c.data_length);
     }
     if (cns == k_cns_namespace) {
         if (c.nsid != 1) return failed(k_sc_invalid_namespace);
-        return page_answer(read_page(record, nvme_memory::id_ns), c.data_length);
+        return page_answer(nvme_page(record, nvme_memory::id_ns), c.data_length);
     }
     return failed(k_sc_invalid_field);
 }
@@ -274,7 +273,7 @@ outcome get_log_page(bridge_record& record, const nvme_command& c, int64_t now_m
     const uint8_t log_id = static_cast<uint8_t>(c.cdw10 & 0xFF);
     const size_t dwords = ((c.cdw10 >> 16) | ((c.cdw11 & 0xFFFF) << 16)) + size_t{1};
     const size_t asked = std::min<size_t>(dwords * 4, c.data_length);
-    if (log_id == k_log_smart) return page_answer(read_page(record, nvme_memory::smart), asked);
+    if (log_id == k_log_smart) return page_answer(nvme_page(record, nvme_memory::smart), asked);
     if (log_id == k_log_sanitize) return page_answer(sanitize_status_page(record, now_ms), asked);
     return failed(k_sc_invalid_log_page);
 }
@@ -292,9 +291,7 @@ outcome get_features(bridge_record& record, const nvme_command& c) {
     case k_feature_power: o.dw0 = record.state.nvme_power_state; return o;
     case k_feature_apst: {
         o.dw0 = record.state.nvme_apst;
-        std::vector<uint8_t> table = record.state.nvme_apst_table;
-        table.resize(k_apst_table_len, 0);
-        return page_answer(table, c.data_length);
+        return page_answer(nvme_page(record, nvme_memory::apst_table), c.data_length);
     }
     default: return failed(k_sc_invalid_field);
     }
@@ -313,7 +310,7 @@ outcome set_features(bridge_record& record, const nvme_command& c, const uint8_t
     }
     case k_feature_apst:
         s.nvme_apst = c.cdw11 & 1;
-        if (c.data_length >= k_apst_table_len) s.nvme_apst_table.assign(data, data + k_apst_table_len);
+        if (c.data_length >= k_apst_table_len) nvme_memory_write(record, nvme_memory::apst_table, 0, data, k_apst_table_len);
         break;
     case k_feature_temp_threshold:
         if (!composite_over_temperature(c.cdw11)) return failed(k_sc_invalid_field);
@@ -408,11 +405,12 @@ void handle_nvme_submit(bridge_record& record, const block_request& request, blo
         answer_invalid_field(answer);
         return;
     }
-    if (!record.state.nvme_entry.empty()) {
+    if (record.state.nvme_entry_waiting != 0) {
         refuse_sequence(answer);
         return;
     }
-    record.state.nvme_entry.assign(request.data_out, request.data_out + k_entry_len);
+    nvme_memory_write(record, nvme_memory::entry, 0, request.data_out, k_entry_len);
+    record.state.nvme_entry_waiting = 1;
     record.state.nvme_entry_queue = queue;
     record.dirty = true;
 }
@@ -426,19 +424,20 @@ void handle_nvme_data(bridge_record& record, const block_request& request, block
         answer_invalid_field(answer);
         return;
     }
-    if (record.state.nvme_entry.empty()) {
+    if (record.state.nvme_entry_waiting == 0) {
         refuse_sequence(answer);
         return;
     }
-    const nvme_command c = decode_entry(record.state.nvme_entry, record.state.nvme_entry_queue);
+    const nvme_command c = decode_entry(nvme_page(record, nvme_memory::entry), record.state.nvme_entry_queue);
     if (c.data_length != length || expected_direction(c) != direction) {
         answer_invalid_field(answer);
         return;
     }
-    record.state.nvme_entry.clear();
+    record.state.nvme_entry_waiting = 0;
     record.dirty = true;
     const outcome o = run_command(record, c, request.data_out, request.now_ms);
-    record.state.nvme_completion = completion_of(c, o);
+    const std::vector<uint8_t> completion = completion_of(c, o);
+    nvme_memory_write(record, nvme_memory::completion, 0, completion.data(), completion.size());
     if (o.status != k_sc_success) {
         answer_check(answer, k_key_hardware_error, k_asc_nvme_failed, 0);
         return;
@@ -456,9 +455,10 @@ void handle_nvme_completion(bridge_record& record, const block_request& request,
         return;
     }
     // The exchange ends here: an entry whose data phase never ran is dropped.
-    answer.data = record.state.nvme_completion;
-    record.state.nvme_entry.clear();
-    record.state.nvme_completion.assign(k_completion_len, 0);
+    answer.data = nvme_page(record, nvme_memory::completion);
+    const uint8_t cleared[k_completion_len] = {};
+    nvme_memory_write(record, nvme_memory::completion, 0, cleared, sizeof cleared);
+    record.state.nvme_entry_waiting = 0;
     record.dirty = true;
 }
 

@@ -26,9 +26,6 @@ constexpr uint16_t k_default_wctemp = 343;
 constexpr uint16_t k_default_cctemp = 358;
 constexpr uint32_t k_default_sanicap = 0x00000007;
 
-// A media entry: the LBA (8 bytes) and the block.
-constexpr size_t k_media_entry = 8 + k_nvme_block_len;
-
 void put_text(write_cursor& out, size_t offset, size_t width, const std::string& text) {
     std::string padded = text.substr(0, width);
     padded.resize(width, ' ');
@@ -124,74 +121,53 @@ std::vector<uint8_t> default_smart() {
     return page;
 }
 
-template <typename Record>
-auto& page_of(Record& record, nvme_memory which) {
+// Where each part lives: its memory, its offset there, its size (0: the memory's), and
+// the bit of nvme_held that says it is held as bytes (0: always held).
+struct place {
+    lab_memory memory;
+    uint64_t base;
+    uint64_t size;
+    uint32_t held_bit;
+};
+
+place place_of(nvme_memory which) {
     switch (which) {
-    case nvme_memory::id_ctrl: return record.state.nvme_id_ctrl;
-    case nvme_memory::id_ns: return record.state.nvme_id_ns;
-    case nvme_memory::smart: return record.state.nvme_smart;
-    case nvme_memory::media: break;
+    case nvme_memory::id_ctrl: return {lab_memory::nvme, 0, k_nvme_page_len, 1};
+    case nvme_memory::id_ns: return {lab_memory::nvme, 4096, k_nvme_page_len, 2};
+    case nvme_memory::smart: return {lab_memory::nvme, 8192, k_nvme_log_len, 4};
+    case nvme_memory::apst_table: return {lab_memory::nvme, 8704, k_nvme_apst_len, 0};
+    case nvme_memory::entry: return {lab_memory::nvme, 8960, k_nvme_entry_len, 0};
+    case nvme_memory::completion: return {lab_memory::nvme, 9024, k_nvme_completion_len, 0};
+    case nvme_memory::fw_slots: return {lab_memory::nvme, 9040, k_nvme_fw_revision_len * k_nvme_fw_slot_count, 0};
+    case nvme_memory::media: return {lab_memory::media, 0, 0, 0};
+    case nvme_memory::fw_buffer: break;
     }
-    return record.state.nvme_media;
+    return {lab_memory::nvme_fw, 0, 0, 0};
 }
 
-// A page as the controller holds it: built from the disk's settings while never set.
-std::vector<uint8_t> current_page(const bridge_record& record, nvme_memory which) {
-    const std::vector<uint8_t>& page = page_of(record, which);
-    if (!page.empty()) return page;
+std::vector<uint8_t> default_page(const bridge_record& record, nvme_memory which) {
     if (which == nvme_memory::id_ctrl) return default_id_ctrl(record);
     if (which == nvme_memory::id_ns) return default_id_ns(record);
     return default_smart();
 }
 
-// The page for a change: from then on it is held as it stands.
-std::vector<uint8_t>& held_page(bridge_record& record, nvme_memory which) {
-    std::vector<uint8_t>& page = page_of(record, which);
-    if (page.empty()) page = current_page(record, which);
-    return page;
-}
+bool held(const bridge_record& record, const place& p) { return p.held_bit == 0 || (record.state.nvme_held & p.held_bit) != 0; }
 
 bool inside(uint64_t offset, size_t length, uint64_t size) { return offset <= size && length <= size - offset; }
 
-// The entry of a written block, or null.
-uint8_t* media_block(std::vector<uint8_t>& media, uint64_t lba) {
-    for (size_t at = 0; at + k_media_entry <= media.size(); at += k_media_entry) {
-        if (get_le64(&media[at]) == lba) return &media[at + 8];
-    }
-    return nullptr;
-}
-
-// Reads into `out`, or writes from `in` when `out` is null.
-bool media_access(bridge_record& record, uint64_t offset, uint8_t* out, const uint8_t* in, size_t length) {
-    if (!inside(offset, length, nvme_memory_size(record, nvme_memory::media))) return false;
-    std::vector<uint8_t>& media = record.state.nvme_media;
-    while (length != 0) {
-        const uint64_t lba = offset / k_nvme_block_len;
-        const size_t within = static_cast<size_t>(offset % k_nvme_block_len);
-        const size_t count = std::min<size_t>(length, k_nvme_block_len - within);
-        uint8_t* block = media_block(media, lba);
-        if (out != nullptr) {
-            if (block != nullptr) {
-                std::memcpy(out, block + within, count);
-            } else {
-                for (size_t i = 0; i < count; ++i) out[i] = static_cast<uint8_t>(record.state.nvme_media_fill >> (8 * ((within + i) % 4)));
-            }
-            out += count;
-        } else {
-            if (block == nullptr) {
-                if (media.size() + k_media_entry > k_nvme_media_max_bytes) return false;
-                const size_t at = media.size();
-                media.resize(at + k_media_entry, 0);
-                put_le64(&media[at], lba);
-                block = &media[at + 8];
-            }
-            std::memcpy(block + within, in, count);
-            in += count;
+// After an overwrite sanitize, blocks that hold only zeros read as its pattern.
+void apply_media_fill(const bridge_record& record, uint64_t offset, uint8_t* out, size_t length) {
+    const uint32_t fill = record.state.nvme_media_fill;
+    if (fill == 0) return;
+    size_t done = 0;
+    while (done < length) {
+        const uint64_t at = offset + done;
+        const size_t count = std::min<size_t>(length - done, k_nvme_block_len - at % k_nvme_block_len);
+        if (std::all_of(out + done, out + done + count, [](uint8_t b) { return b == 0; })) {
+            for (size_t i = 0; i < count; ++i) out[done + i] = static_cast<uint8_t>(fill >> (8 * ((at + i) % 4)));
         }
-        offset += count;
-        length -= count;
+        done += count;
     }
-    return true;
 }
 
 void add_le128(std::vector<uint8_t>& page, size_t offset, uint64_t amount) {
@@ -206,20 +182,16 @@ std::string text_at(const std::vector<uint8_t>& page, size_t offset, size_t widt
     return text;
 }
 
-bool set_smart_u8_or_u16(bridge_record& record, const std::string& value, std::string* error, size_t offset,
-                         uint32_t max, const char* key) {
+bool set_smart_byte(bridge_record& record, const std::string& value, std::string* error, size_t offset, uint32_t max,
+                    const char* key) {
     uint32_t number = 0;
     if (!parse_u32(value, &number) || number > max) {
         *error = std::string(key) + " needs a number up to " + std::to_string(max);
         return false;
     }
-    std::vector<uint8_t>& page = held_page(record, nvme_memory::smart);
-    if (max > 0xFF) {
-        put_le16(&page[offset], static_cast<uint16_t>(number));
-    } else {
-        page[offset] = static_cast<uint8_t>(number);
-    }
-    return true;
+    uint8_t bytes[2];
+    put_le16(bytes, static_cast<uint16_t>(number));
+    return nvme_memory_write(record, nvme_memory::smart, offset, bytes, max > 0xFF ? 2 : 1);
 }
 
 std::vector<std::string> no_lines(const bridge_record&) { return {}; }
@@ -228,19 +200,23 @@ bool no_decode(bridge_record&, const std::string&, std::string* error) {
     return false;
 }
 
+std::vector<uint8_t> smart_of(const bridge_record& record) {
+    bridge_record reader = record;
+    return nvme_page(reader, nvme_memory::smart);
+}
 std::string show_temperature(const bridge_record& record) {
-    return std::to_string(get_le16(&current_page(record, nvme_memory::smart)[k_smart_temperature])) + " K";
+    return std::to_string(get_le16(&smart_of(record)[k_smart_temperature])) + " K";
 }
 std::string show_warning(const bridge_record& record) {
     char text[8];
-    std::snprintf(text, sizeof text, "0x%02X", current_page(record, nvme_memory::smart)[k_smart_warning]);
+    std::snprintf(text, sizeof text, "0x%02X", smart_of(record)[k_smart_warning]);
     return text;
 }
 bool set_temperature(bridge_record& record, const std::string& value, std::string* error) {
-    return set_smart_u8_or_u16(record, value, error, k_smart_temperature, 0xFFFF, "nvme_temperature");
+    return set_smart_byte(record, value, error, k_smart_temperature, 0xFFFF, "nvme_temperature");
 }
 bool set_warning(bridge_record& record, const std::string& value, std::string* error) {
-    return set_smart_u8_or_u16(record, value, error, k_smart_warning, 0xFF, "nvme_critical_warning");
+    return set_smart_byte(record, value, error, k_smart_warning, 0xFF, "nvme_critical_warning");
 }
 
 }  // namespace
@@ -249,30 +225,40 @@ const custom_field k_nvme_temperature_field{no_lines, no_decode, show_temperatur
 const custom_field k_nvme_warning_field{no_lines, no_decode, show_warning, set_warning};
 
 uint64_t nvme_memory_size(const bridge_record& record, nvme_memory which) {
-    switch (which) {
-    case nvme_memory::id_ctrl:
-    case nvme_memory::id_ns: return k_nvme_page_len;
-    case nvme_memory::smart: return k_nvme_log_len;
-    case nvme_memory::media: break;
-    }
-    return static_cast<uint64_t>(record.params.capacity_sectors) * k_nvme_block_len;
+    const place p = place_of(which);
+    return p.size != 0 ? p.size : memory_size(record, p.memory);
 }
 
 bool nvme_memory_read(bridge_record& record, nvme_memory which, uint64_t offset, void* out, size_t length) {
-    if (which == nvme_memory::media) return media_access(record, offset, static_cast<uint8_t*>(out), nullptr, length);
+    const place p = place_of(which);
     if (!inside(offset, length, nvme_memory_size(record, which))) return false;
-    if (length != 0) std::memcpy(out, current_page(record, which).data() + offset, length);
+    if (!held(record, p)) {
+        const std::vector<uint8_t> page = default_page(record, which);
+        if (length != 0) std::memcpy(out, page.data() + offset, length);
+        return true;
+    }
+    if (!memory_read(record, p.memory, p.base + offset, out, length)) return false;
+    if (which == nvme_memory::media) apply_media_fill(record, offset, static_cast<uint8_t*>(out), length);
     return true;
 }
 
+// A page built from the disk's settings is stored whole before its first change.
 bool nvme_memory_write(bridge_record& record, nvme_memory which, uint64_t offset, const void* data, size_t length) {
+    const place p = place_of(which);
     if (!inside(offset, length, nvme_memory_size(record, which))) return false;
-    record.dirty = true;
-    if (which == nvme_memory::media) {
-        return media_access(record, offset, nullptr, static_cast<const uint8_t*>(data), length);
+    if (!held(record, p)) {
+        const std::vector<uint8_t> page = default_page(record, which);
+        if (!memory_write(record, p.memory, p.base, page.data(), page.size())) return false;
+        record.state.nvme_held |= p.held_bit;
     }
-    if (length != 0) std::memcpy(held_page(record, which).data() + offset, data, length);
-    return true;
+    record.dirty = true;
+    return memory_write(record, p.memory, p.base + offset, data, length);
+}
+
+std::vector<uint8_t> nvme_page(bridge_record& record, nvme_memory which) {
+    std::vector<uint8_t> page(static_cast<size_t>(place_of(which).size));
+    nvme_memory_read(record, which, 0, page.data(), page.size());
+    return page;
 }
 
 bool nvme_load_file(bridge_record& record, nvme_memory which, const std::string& path, std::string* error) {
@@ -283,7 +269,7 @@ bool nvme_load_file(bridge_record& record, nvme_memory which, const std::string&
     }
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     const uint64_t size = nvme_memory_size(record, which);
-    if (which == nvme_memory::media || bytes.size() != size) {
+    if (place_of(which).held_bit == 0 || bytes.size() != size) {
         *error = path + " is not a " + std::to_string(size) + "-byte page";
         return false;
     }
@@ -291,7 +277,7 @@ bool nvme_load_file(bridge_record& record, nvme_memory which, const std::string&
 }
 
 void nvme_media_erase(bridge_record& record, uint32_t pattern) {
-    record.state.nvme_media.clear();
+    memory_erase(record, lab_memory::media);
     record.state.nvme_media_fill = pattern;
     record.dirty = true;
 }
@@ -300,8 +286,7 @@ void nvme_power_on(bridge_record& record) {
     bridge_live& s = record.state;
     if (s.nvme_fw_pending != 0) s.nvme_fw_active = s.nvme_fw_pending;
     s.nvme_fw_pending = 0;
-    s.nvme_entry.clear();
-    s.nvme_completion.assign(16, 0);
+    s.nvme_entry_waiting = 0;
     s.nvme_power_state = 0;
     s.nvme_apst = 1;
     s.nvme_cmd_timeout = 30;
@@ -310,19 +295,19 @@ void nvme_power_on(bridge_record& record) {
 }
 
 void nvme_count_io(bridge_record& record, bool write, uint64_t blocks) {
-    std::vector<uint8_t>& page = held_page(record, nvme_memory::smart);
+    std::vector<uint8_t> page = nvme_page(record, nvme_memory::smart);
     add_le128(page, write ? 48 : 32, (blocks + 999) / 1000);
     add_le128(page, write ? 80 : 64, 1);
-    record.dirty = true;
+    nvme_memory_write(record, nvme_memory::smart, 0, page.data(), page.size());
 }
 
-void print_nvme_summary(const bridge_record& record) {
-    const std::vector<uint8_t> ctrl = current_page(record, nvme_memory::id_ctrl);
-    const std::vector<uint8_t> ns = current_page(record, nvme_memory::id_ns);
-    const std::vector<uint8_t> smart = current_page(record, nvme_memory::smart);
+void print_nvme_summary(bridge_record& record) {
+    const std::vector<uint8_t> ctrl = nvme_page(record, nvme_memory::id_ctrl);
+    const std::vector<uint8_t> ns = nvme_page(record, nvme_memory::id_ns);
+    const std::vector<uint8_t> smart = nvme_page(record, nvme_memory::smart);
     const bridge_live& s = record.state;
     const uint32_t ver = get_le32(&ctrl[k_idc_ver]);
-    std::printf("  identify %s\n", s.nvme_id_ctrl.empty() ? "from the disk settings" : "as loaded");
+    std::printf("  identify %s\n", (s.nvme_held & 1) == 0 ? "from the disk settings" : "as loaded");
     std::printf("  vid 0x%04X\n", get_le16(&ctrl[0]));
     std::printf("  sn \"%s\"\n", text_at(ctrl, 4, 20).c_str());
     std::printf("  mn \"%s\"\n", text_at(ctrl, 24, 40).c_str());
@@ -339,6 +324,5 @@ void print_nvme_summary(const bridge_record& record) {
                 smart[k_smart_warning], get_le16(&smart[k_smart_temperature]),
                 static_cast<unsigned long long>(get_le64(&smart[32])), static_cast<unsigned long long>(get_le64(&smart[48])),
                 static_cast<unsigned long long>(get_le64(&smart[64])), static_cast<unsigned long long>(get_le64(&smart[80])));
-    std::printf("  media: %zu blocks written\n", s.nvme_media.size() / k_media_entry);
-    std::printf("  tunnel: %s\n", s.nvme_entry.empty() ? "idle" : "an entry waits for its data phase");
+    std::printf("  tunnel: %s\n", s.nvme_entry_waiting == 0 ? "idle" : "an entry waits for its data phase");
 }

@@ -1,34 +1,40 @@
 // The NVMe controller's data as the controller holds it: Identify pages, the SMART /
-// Health log and the namespace's media, all raw bytes. Reached through functions of the
-// shape of the lab's memory access, so that the data can move into memory files of
-// their own without touching the controller.
+// Health log, feature data, the tunnel's entry and completion, firmware slots, the
+// namespace's media and the firmware download buffer, all raw bytes in the bridge's lab
+// memories (lab/storage.h).
 //
 // An Identify page or SMART log never loaded or changed is built from the disk's
 // settings (model, serial, firmware, capacity) when read, so `set model ...` shows in
 // Identify; a page loaded from a file (`create --nvme-id-ctrl FILE`) is served as it is.
-// The media is sparse: blocks never written read as the fill pattern (zeros until a
-// sanitize overwrites the disk).
+// The media is sparse: blocks never written read as zeros, or as the pattern of an
+// overwrite sanitize after one (a block written with zeros since then reads so too).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "lab/state.h"
 
-enum class nvme_memory { id_ctrl, id_ns, smart, media };
+// What the controller holds, each raw: its pages (in the lab memory `nvme_pages`), its
+// namespace's media (the lab memory `media`) and its firmware download buffer (`nvme_fw`).
+enum class nvme_memory { id_ctrl, id_ns, smart, apst_table, entry, completion, fw_slots, media, fw_buffer };
 
 constexpr uint32_t k_nvme_page_len = 4096;
 constexpr uint32_t k_nvme_log_len = 512;
 constexpr uint32_t k_nvme_block_len = 512;
-// Largest firmware image the controller's download buffer takes.
-constexpr uint32_t k_nvme_fw_max_bytes = 4u << 20;
-// Written media the lab keeps for one disk; a write beyond it fails as a full device.
-constexpr uint32_t k_nvme_media_max_bytes = 64u << 20;
+constexpr uint32_t k_nvme_apst_len = 256;
+constexpr uint32_t k_nvme_entry_len = 64;
+constexpr uint32_t k_nvme_completion_len = 16;
+constexpr uint32_t k_nvme_fw_revision_len = 8;
+constexpr uint32_t k_nvme_fw_slot_count = 7;
 
 bool nvme_memory_read(bridge_record& record, nvme_memory which, uint64_t offset, void* out, size_t length);
 bool nvme_memory_write(bridge_record& record, nvme_memory which, uint64_t offset, const void* data, size_t length);
 uint64_t nvme_memory_size(const bridge_record& record, nvme_memory which);
+// The whole of a page (not the media or the buffer).
+std::vector<uint8_t> nvme_page(bridge_record& record, nvme_memory which);
 
 // Loads a saved Identify Controller (4096 bytes), Identify Namespace (4096) or SMART log
 // (512) file into the controller.
@@ -53,7 +59,7 @@ constexpr size_t k_smart_temperature = 1;
 void nvme_power_on(bridge_record& record);
 
 // `show NAME nvme`: the main fields decoded.
-void print_nvme_summary(const bridge_record& record);
+void print_nvme_summary(bridge_record& record);
 
 // The `set` keys nvme_temperature (kelvin) and nvme_critical_warning, kept in the log.
 extern const custom_field k_nvme_temperature_field;

@@ -76,7 +76,7 @@ TEST_F(nvme_maintenance_e2e, download_activate_restart_shows_the_new_revision) {
 TEST_F(nvme_maintenance_e2e, format) {
     EXPECT_EQ(run1("nvme_rw_test"), "nvme_rw_test pass\n");
     EXPECT_EQ(run1("nvme_format", {"1", "0"}), "nvme_format pass\n");
-    EXPECT_EQ(shown("PhysicalDrive1", "nvme", "nvme_media"), "0 bytes, 0 erased");
+    EXPECT_EQ(shown("PhysicalDrive1", "disk", "media"), "1000204886016 bytes, never written");
     // A bad namespace fails its Identify Namespace: no Format NVM is sent.
     EXPECT_EQ(run1("nvme_format", {"2", "0"}), "nvme_format fail\n");
     EXPECT_EQ(trace_lines("CMD PhysicalDrive1 E5 40 00 F7").size(), 1u);
@@ -100,7 +100,7 @@ TEST_F(nvme_maintenance_e2e, sanitize_block_erase_with_progress) {
         "Sanitize Command Dword 10 Information \\(SCDW10\\) :  0x2\n"
         "restart device\n");
     EXPECT_TRUE(std::regex_match(out, shape)) << out;
-    EXPECT_EQ(shown("PhysicalDrive1", "nvme", "nvme_media"), "0 bytes, 0 erased");
+    EXPECT_EQ(shown("PhysicalDrive1", "disk", "media"), "1000204886016 bytes, never written");
     EXPECT_EQ(shown("PhysicalDrive1", "state", "rw_mode"), "0");
     EXPECT_EQ(trace_lines("CMD PhysicalDrive1 E5 00 00 FD 01 00 00 00 0A").size(), 1u);
     EXPECT_EQ(trace_lines("CMD PhysicalDrive1 E3 00 00 00 4F 00 02").size(), 1u);

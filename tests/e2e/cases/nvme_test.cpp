@@ -128,7 +128,7 @@ TEST_F(nvme_e2e, temperature_threshold) {
     EXPECT_EQ(tunnel(), (lines{k_submit_admin + " status=0",
                                "E5 00 00 F8 00 00 00 00 00 00 00 00 00 00 00 00 out 0 status=2",
                                k_completion + " status=0"}));
-    EXPECT_EQ(nvme("nvme_entry"), "0 bytes, 0 erased");
+    EXPECT_EQ(nvme("nvme_entry_waiting"), "0");
 }
 
 TEST_F(nvme_e2e, power_settings) {

@@ -64,7 +64,7 @@ TEST(nvme_model, tunnel_sequence_errors) {
     EXPECT_EQ(serve_in(r, k_completion, 16).sense(), "");
     EXPECT_EQ(serve_out(r, k_submit_admin, entry(0x06, 0, 4096, 1)).sense(), "");
     EXPECT_EQ(serve_in(r, k_completion, 16).sense(), "");
-    EXPECT_TRUE(r.state.nvme_entry.empty());
+    EXPECT_EQ(r.state.nvme_entry_waiting, 0u);
     // Blocks of a bad length and a queue that does not exist.
     expect_senses(r, {{"E5 20 00 F7 00", false, 32, "05/24/00"},
                       {"E5 40 00 F7 02", false, 64, "05/24/00"},
@@ -120,8 +120,7 @@ TEST(nvme_model, features_media_and_counters) {
     table[0] = 0x18;
     EXPECT_EQ(run(r, entry(0x09, 0, 4096, 0x0C, 0), false, false, 2, nullptr, table).sense(), "");
     EXPECT_EQ(r.state.nvme_apst, 0u);
-    ASSERT_EQ(r.state.nvme_apst_table.size(), 256u);
-    EXPECT_EQ(r.state.nvme_apst_table[0], 0x18);
+    EXPECT_EQ(nvme_page(r, nvme_memory::apst_table), std::vector<uint8_t>(table.begin(), table.begin() + 256));
     // Two blocks written at LBA 5, read back across unwritten ones.
     std::vector<uint8_t> data(1024);
     for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 3 + 1);
@@ -194,7 +193,8 @@ TEST(nvme_model, sanitize_over_lab_time) {
     EXPECT_EQ(std::vector<uint8_t>(block, block + 4), (std::vector<uint8_t>{0x44, 0x33, 0x22, 0x11}));
     EXPECT_EQ(at_time(r, entry(0x84, 0, 0, 0x1), 9000).sense(), "04/44/00");
     // An action SANICAP does not report.
-    r.state.nvme_id_ctrl.assign(4096, 0);
+    const std::vector<uint8_t> no_sanitize(4, 0);
+    ASSERT_TRUE(nvme_memory_write(r, nvme_memory::id_ctrl, 328, no_sanitize.data(), no_sanitize.size()));
     EXPECT_EQ(at_time(r, entry(0x84, 0, 0, 0x2), 9000).sense(), "04/44/00");
 }
 
@@ -206,7 +206,7 @@ TEST(nvme_model, firmware_chunks_and_slots) {
     // Overlapping the first chunk is refused; the next one in place is taken.
     EXPECT_EQ(at_time(r, entry(0x11, 0, 4096, 1023, 512), 0, chunk).sense(), "04/44/00");
     EXPECT_EQ(at_time(r, entry(0x11, 0, 4096, 1023, 1024), 0, chunk).sense(), "");
-    EXPECT_EQ(r.state.nvme_fw_buffer.size(), 8192u);
+    EXPECT_EQ(r.state.nvme_fw_length, 8192u);
     // Slot 4 does not exist (FRMW reports three); slot 3 with action 3 runs at once.
     EXPECT_EQ(at_time(r, entry(0x10, 0, 0, 4 | (1 << 3)), 0).sense(), "04/44/00");
     EXPECT_EQ(at_time(r, entry(0x10, 0, 0, 3 | (3 << 3)), 0).sense(), "");
