@@ -252,6 +252,16 @@ TEST_F(NvmeTunnel, LogAndThresholdCommands) {
     EXPECT_EQ(out.rfind(std::string(k_path) + " \n\n\tSmart log:\n", 0), 0u) << out;
 }
 
+// A length no NLB field can carry is refused before anything is sent.
+TEST_F(NvmeTunnel, BlockLengthsOutsideTheNlbField) {
+    std::vector<uint8_t> buffer(512);
+    for (const uint32_t length : {0u, 511u, 513u, 0x10000u * 512u + 512u}) {
+        EXPECT_EQ(nvme_read_blocks(device.get(), 0, buffer.data(), length), -1) << length;
+        EXPECT_EQ(nvme_write_blocks(device.get(), 0, buffer.data(), length), -1) << length;
+    }
+    EXPECT_TRUE(fake::requests().empty());
+}
+
 TEST_F(NvmeTunnel, IdentifyFailure) {
     run_cases(cmd_nvme_get_id, "nvme_get_id",
               {{{}, {ok(), refused(0x44, 0), ok()}, "nvme_get_id fail\n", {k_submit_admin, k_data_in_4096, k_completion}},
