@@ -56,3 +56,9 @@ void handle_uart_transmit(bridge_record& record, const block_request& request, b
 void handle_uart_count(bridge_record& record, const block_request& request, block_answer& answer);
 void handle_uart_receive(bridge_record& record, const block_request& request, block_answer& answer);
 void handle_uart_clear(bridge_record& record, const block_request& request, block_answer& answer);
+
+// nvme.cpp: the NVMe tunnel (submit, data phase, completion) and the bridge's NVMe settings
+void handle_nvme_submit(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_nvme_data(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_nvme_completion(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_nvme_setting(bridge_record& record, const block_request& request, block_answer& answer);
