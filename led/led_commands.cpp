@@ -60,7 +60,29 @@ void print_sync_support(command_context& ctx, uint8_t ecosystem, const char* for
 // The arguments an effect takes after the device path.
 enum class effect_args : uint8_t { colour, colour_cycle, cycle };
 
-void set_effect(command_context& ctx, led_effect_kind kind, effect_args args, const char* format) {
+// Arguments and message of each effect, in the order of led_effect_kind.
+struct effect_command {
+    effect_args args;
+    const char* format;
+};
+constexpr effect_command k_effect_commands[] = {
+    {effect_args::colour, "set led effect ALWAYS ON=0x%x\n"},
+    {effect_args::colour_cycle, "set led effect BLINK=0x%x with cycle=%d\n"},
+    {effect_args::colour_cycle, "set led effect BREATHE=0x%x with cycle=%d\n"},
+    {effect_args::cycle, "set led effect SPECTRUM with cycle=%d\n"},
+    {effect_args::colour_cycle, "set led effect SCROLL=0x%x with cycle=%d\n"},
+    {effect_args::cycle, "set led effect RAINBOW SCROLL with cycle=%d\n"},
+    {effect_args::colour_cycle, "set led effect RUNNING WATER=0x%x with cycle=%d\n"},
+    {effect_args::cycle, "set led effect SLIDING with cycle=%d\n"},
+    {effect_args::cycle, "set led effect NEWTON CRADLE with cycle=%d\n"},
+    {effect_args::colour_cycle, "set led effect METEOR=0x%x with cycle=%d\n"},
+};
+
+// The colour is parsed whole and printed whole; the effect keeps its low 24 bits. The
+// cycle keeps the low 16 bits.
+void set_effect(command_context& ctx, led_effect_kind kind) {
+    const effect_args args = k_effect_commands[static_cast<int>(kind)].args;
+    const char* format = k_effect_commands[static_cast<int>(kind)].format;
     uint32_t colour = 0;
     uint16_t cycle = 0;
     if (args == effect_args::cycle) {
@@ -191,39 +213,15 @@ void cmd_led_get_app_ctl(command_context& ctx) {
     std::printf("led sync light en = %d\n", enable);
 }
 
-void cmd_led_set_eff_always_on(command_context& ctx) {
-    set_effect(ctx, led_effect_kind::always_on, effect_args::colour, "set led effect ALWAYS ON=0x%x\n");
-}
-void cmd_led_set_eff_blink(command_context& ctx) {
-    set_effect(ctx, led_effect_kind::blink, effect_args::colour_cycle, "set led effect BLINK=0x%x with cycle=%d\n");
-}
-void cmd_led_set_eff_breathe(command_context& ctx) {
-    set_effect(ctx, led_effect_kind::breathe, effect_args::colour_cycle,
-               "set led effect BREATHE=0x%x with cycle=%d\n");
-}
-void cmd_led_set_eff_spectrum(command_context& ctx) {
-    set_effect(ctx, led_effect_kind::spectrum, effect_args::cycle, "set led effect SPECTRUM with cycle=%d\n");
-}
-void cmd_led_set_eff_scroll(command_context& ctx) {
-    set_effect(ctx, led_effect_kind::scroll, effect_args::colour_cycle, "set led effect SCROLL=0x%x with cycle=%d\n");
-}
-void cmd_led_set_eff_rainbow_scroll(command_context& ctx) {
-    set_effect(ctx, led_effect_kind::rainbow_scroll, effect_args::cycle,
-               "set led effect RAINBOW SCROLL with cycle=%d\n");
-}
-void cmd_led_set_eff_running_water(command_context& ctx) {
-    set_effect(ctx, led_effect_kind::running_water, effect_args::colour_cycle,
-               "set led effect RUNNING WATER=0x%x with cycle=%d\n");
-}
-void cmd_led_set_eff_sliding(command_context& ctx) {
-    set_effect(ctx, led_effect_kind::sliding, effect_args::cycle, "set led effect SLIDING with cycle=%d\n");
-}
-void cmd_led_set_eff_newton_cradle(command_context& ctx) {
-    set_effect(ctx, led_effect_kind::newton_cradle, effect_args::cycle,
-               "set led effect NEWTON CRADLE with cycle=%d\n");
-}
-void cmd_led_set_eff_meteor(command_context& ctx) {
-    set_effect(ctx, led_effect_kind::meteor, effect_args::colour_cycle, "set led effect METEOR=0x%x with cycle=%d\n");
-}
+void cmd_led_set_eff_always_on(command_context& ctx) { set_effect(ctx, led_effect_kind::always_on); }
+void cmd_led_set_eff_blink(command_context& ctx) { set_effect(ctx, led_effect_kind::blink); }
+void cmd_led_set_eff_breathe(command_context& ctx) { set_effect(ctx, led_effect_kind::breathe); }
+void cmd_led_set_eff_spectrum(command_context& ctx) { set_effect(ctx, led_effect_kind::spectrum); }
+void cmd_led_set_eff_scroll(command_context& ctx) { set_effect(ctx, led_effect_kind::scroll); }
+void cmd_led_set_eff_rainbow_scroll(command_context& ctx) { set_effect(ctx, led_effect_kind::rainbow_scroll); }
+void cmd_led_set_eff_running_water(command_context& ctx) { set_effect(ctx, led_effect_kind::running_water); }
+void cmd_led_set_eff_sliding(command_context& ctx) { set_effect(ctx, led_effect_kind::sliding); }
+void cmd_led_set_eff_newton_cradle(command_context& ctx) { set_effect(ctx, led_effect_kind::newton_cradle); }
+void cmd_led_set_eff_meteor(command_context& ctx) { set_effect(ctx, led_effect_kind::meteor); }
 
 }  // namespace zelko
