@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <type_traits>
 
+#include "lab/led_fields.h"
 #include "lab/names.h"
 #include "lab/pin_fields.h"
 #include "lab/text.h"
@@ -95,6 +96,17 @@ const std::vector<persisted_field> k_persisted_fields = {
     {"uart_tx",             "pins",     false, k_uart_tx_field},
     {"uart_rx",             "pins",     true,  k_uart_rx_field},
     {"fault",               "faults",   false, fault_list_field{live<&L::faults>}},
+    // LED control
+    {"led_argb",            "settings", true,  u32_field{param<&P::led_argb>, false, 1}},
+    {"led_sync",            "settings", true,  u32_field{param<&P::led_sync>, false, 7}},
+    {"led_app_ctl",         "state",    true,  u32_field{live<&L::led_app_ctl>, false, 1}},
+    {"led_direct_sync",     "state",    false, u32_field{live<&L::led_direct_sync>, false, k_u8}},
+    {"led_direct",          "memory",   false, blob_field{live<&L::led_direct>, 3 * k_lab_led_max_count, true}},
+    {"led_memory",          "memory",   false, blob_field{live<&L::led_memory>, k_lab_led_memory_size, false}},
+    {"led_count",           "memory",   true,  k_led_count_field},
+    {"led_count_field",     "memory",   true,  k_led_count_raw_field},
+    {"led_magic",           "memory",   true,  k_led_magic_field},
+    {"led_version",         "memory",   true,  k_led_version_field},
 };
 // clang-format on
 

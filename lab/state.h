@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "lab/fault.h"
+#include "lab/led_memory.h"
 #include "lab/pin_state.h"
 
 // Values of the choice fields.
@@ -68,6 +69,9 @@ struct bridge_params {
     uint32_t ips_threshold = 85;             // IPS threshold of the status block
     uint32_t disk_speed_max = 3;             // fastest disk link generation it trains to (1..3)
     uint32_t disks = 1;                      // disks it joins; 2 makes the RAID commands work
+    // LED control
+    uint32_t led_argb = 1;                   // 1: it drives an addressable RGB string
+    uint32_t led_sync = 7;                   // sync ecosystems served: 1 Aura, 2 Mystic, 4 Fusion
 };
 
 struct bridge_live {
@@ -85,6 +89,11 @@ struct bridge_live {
     uint32_t raid_pending = k_raid_none;     // RAID mode applied at the next restart, or k_raid_none
     bridge_pins pins;                        // GPIO, I2C and UART (pin_state.h)
     std::vector<fault_rule> faults;
+    // LED control
+    std::vector<uint8_t> led_memory = lab_default_led_image(k_lab_led_default_count);  // raw 16 KiB image
+    uint32_t led_app_ctl = 0;                // 1: an application drives the lights
+    uint32_t led_direct_sync = 0;            // sync method of the last direct frame
+    std::vector<uint8_t> led_direct;         // the last direct frame, 3 bytes per LED
 };
 
 struct bridge_record {

@@ -63,6 +63,15 @@ constexpr handled_block k_handled_blocks[] = {
     {0xE2, 0xBA,      data_dir::in,  "UART receive count",       handle_uart_count},
     {0xE2, 0xB8,      data_dir::in,  "UART receive",             handle_uart_receive},
     {0xE3, 0x3A,      data_dir::none, "UART clear buffer",       handle_uart_clear},
+    // LED control
+    {0xE2, 0xCC,      data_dir::in,  "LED application control read", handle_led_app_ctl_read, 5, 0x01},
+    {0xE3, 0x4C,      data_dir::out, "LED application control write", handle_led_app_ctl_write, 5, 0x01},
+    {0xE2, 0xCC,      data_dir::in,  "LED memory read",          handle_led_memory_read, 5, 0x02},
+    {0xE3, 0x4C,      data_dir::out, "LED memory write",         handle_led_memory_write, 5, 0x02},
+    {0xE3, 0x4C,      data_dir::out, "LED direct RGB frame",     handle_led_direct, 5, 0x03},
+    {0xE2, 0xCC,      data_dir::in,  "LED sync ecosystem support", handle_led_sync_support, 5, 0x04},
+    {0xE2, 0xCC,      data_dir::in,  "LED ARGB support",         handle_led_argb_support, 5, 0x05},
+    {0x28, k_any_sub, data_dir::in,  "READ(10)",                 handle_read10},
 };
 // clang-format on
 

@@ -56,3 +56,14 @@ void handle_uart_transmit(bridge_record& record, const block_request& request, b
 void handle_uart_count(bridge_record& record, const block_request& request, block_answer& answer);
 void handle_uart_receive(bridge_record& record, const block_request& request, block_answer& answer);
 void handle_uart_clear(bridge_record& record, const block_request& request, block_answer& answer);
+
+// led.cpp: LED function blocks (application control, LED memory, direct RGB, support
+// queries) and the READ(10) that settles the LED memory
+void handle_led_app_ctl_read(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_led_app_ctl_write(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_led_memory_read(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_led_memory_write(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_led_direct(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_led_sync_support(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_led_argb_support(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_read10(bridge_record& record, const block_request& request, block_answer& answer);
