@@ -15,9 +15,7 @@ protected:
         lab_ok({"trace", "on"});
     }
     std::string run1(const std::string& command, const std::vector<std::string>& args = {}) {
-        std::vector<std::string> words = {command, drive_path(1)};
-        words.insert(words.end(), args.begin(), args.end());
-        return run(words);
+        return run_on(1, command, args);
     }
     // The LED blocks (sub-commands CC and 4C) and READ(10)s of the trace.
     lines led_blocks() {
