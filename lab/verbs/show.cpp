@@ -1,6 +1,7 @@
 // `show`: the lab's settings and devices. `show NAME [SECTION]`: a readable summary of a
 // device: identity, disk, settings, state, registers, memory, pins, faults; `blocks` lists the
-// command blocks it handles, and the name of a memory field (flash_pg, cust_page) dumps it in hex.
+// command blocks it handles, `leds` draws the LED memory (show_leds.cpp), and the name of a
+// memory field (flash_pg, cust_page, led_memory, led_direct) dumps it in hex.
 #include <cstdio>
 #include <cstring>
 
@@ -14,7 +15,7 @@
 
 namespace {
 
-constexpr const char* k_usage = "show [NAME [SECTION]]";
+constexpr const char* k_usage = "show [NAME [SECTION]] | show NAME leds [--svg FILE]";
 constexpr const char* k_sections[] = {"identity", "disk", "settings", "state", "registers", "memory", "pins", "faults"};
 
 bool load_device(const std::string& dir, const device_ref& ref, bridge_record* record, std::string* error) {
@@ -134,7 +135,8 @@ int show_lab(const std::string& dir) {
 
 int verb_show(const std::string& dir, const verb_args& args) {
     if (args.empty()) return show_lab(dir);
-    if (args.size() > 2) return verb_usage(k_usage);
+    const bool leds = args.size() >= 2 && args[1] == "leds";
+    if (args.size() > 2 && !(leds && args.size() == 4 && args[2] == "--svg")) return verb_usage(k_usage);
     device_ref ref;
     std::string error;
     if (!resolve_device(dir, args[0], &ref, &error)) return verb_fail(error);
@@ -143,12 +145,14 @@ int verb_show(const std::string& dir, const verb_args& args) {
     bridge_record record;
     if (!load_device(dir, ref, &record, &error)) return verb_fail(error);
 
+    if (args.size() == 4) return show_leds(ref.name, record, &args[3]);
     if (args.size() == 2) {
         const std::string& section = args[1];
         if (section == "blocks") {
             print_blocks(record);
             return 0;
         }
+        if (leds) return show_leds(ref.name, record, nullptr);
         const persisted_field* field = find_field(section);
         if (field != nullptr) {
             if (const auto* blob = std::get_if<blob_field>(&field->type)) {
@@ -163,7 +167,7 @@ int verb_show(const std::string& dir, const verb_args& args) {
             }
         }
         return verb_fail("unknown section '" + section + "' (identity, disk, settings, state, registers, memory, "
-                         "pins, faults, blocks, flash_pg, cust_page)");
+                         "pins, faults, blocks, leds, flash_pg, cust_page, led_memory, led_direct)");
     }
 
     std::printf("%s: %s, %s\n", ref.name.c_str(), kind_text(record).c_str(),

@@ -19,6 +19,10 @@ int verb_restart(const std::string& dir, const verb_args& args);
 int verb_trace(const std::string& dir, const verb_args& args);
 int verb_run(const std::string& dir, const verb_args& args);
 
+// `show NAME leds [--svg FILE]` (show_leds.cpp): the LED memory as colour blocks, and
+// with a path, an SVG of the effects written there.
+int show_leds(const std::string& name, const bridge_record& record, const std::string* svg_path);
+
 constexpr int k_exit_failure = 1;
 constexpr int k_exit_usage = 2;
 

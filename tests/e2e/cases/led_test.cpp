@@ -233,3 +233,37 @@ TEST_F(led_e2e, sync_support_per_ecosystem) {
 }
 
 }  // namespace
+
+namespace {
+
+// The picture is decoded from the raw memory: what an effect wrote shows as colour blocks,
+// and the SVG draws each row of each LED.
+TEST_F(led_e2e, picture_of_the_leds) {
+    lab_ok({"set", "PhysicalDrive1", "led_count", "2"});
+    EXPECT_EQ(run1("led_set_eff_blink", {"0x00FF80", "1000"}), "set led effect BLINK=0xff80 with cycle=1000\n");
+    const std::string picture = lab_ok({"show", "PhysicalDrive1", "leds"});
+    const std::string on = "\x1b[48;2;0;255;128m  \x1b[0m";
+    const std::string off = "\x1b[48;2;0;0;0m  \x1b[0m";
+    EXPECT_EQ(picture.substr(0, picture.find("Read/Write:")),
+              "LED memory of PhysicalDrive1: 2 LEDs, brightness high 255 low 32\n"
+              "Idle:\n"
+              "   0 Color_Cycle    rows  2 cycle  1000 ms ramp 0 stable 0 effect 0x01 step 0  " + on + off + "\n"
+              "   1 Color_Cycle    rows  2 cycle  1000 ms ramp 0 stable 0 effect 0x01 step 0  " + on + off + "\n");
+    EXPECT_TRUE(picture.ends_with("application control: off\ndirect frame: none\n")) << picture;
+
+    const std::string svg_path = dir_ + "/leds.svg";
+    lab_ok({"show", "PhysicalDrive1", "leds", "--svg", svg_path});
+    const std::string svg = read_lab_file("leds.svg");
+    EXPECT_EQ(svg.rfind("<svg ", 0), 0u);
+    EXPECT_NE(svg.find("Idle: Color_Cycle, cycle 1000 ms"), std::string::npos);
+    EXPECT_NE(svg.find("<rect x=\"102\" y=\"58\" width=\"20\" height=\"14\" fill=\"#00FF80\"/>"), std::string::npos);
+    EXPECT_NE(svg.find(">500 ms</text>"), std::string::npos);
+
+    // A damaged image is named, not drawn.
+    lab_ok({"set", "PhysicalDrive1", "led_version", "3"});
+    EXPECT_EQ(lab_ok({"show", "PhysicalDrive1", "leds"}),
+              "LED memory of PhysicalDrive1: no valid image (magic 0x4C454453, version 3, LED count 2)\n"
+              "application control: off\ndirect frame: none\n");
+}
+
+}  // namespace
