@@ -194,6 +194,7 @@ cmd_status led_apply_effect(bridge_dev* dev, led_mem_dev* record, const led_effe
     for (int k = 0; k < n; ++k) {
         if ((mask & (1u << (k % 32))) == 0) continue;
         uint8_t* entry = led_entry(record, state, static_cast<uint8_t>(k));
+        if (entry == nullptr) return -1;
         put_header(entry, header);
         write_cursor(entry, k_led_entry_size).bytes_at(k_entry_colors, rows + block * k, block);
     }

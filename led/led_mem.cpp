@@ -121,7 +121,8 @@ cmd_status led_mem_dev_init(bridge_dev* dev, led_mem_dev* record) {
 }
 
 // The checks go beyond magic and version: an LED count outside 0 to 20 or an entry table
-// that would run past the image would make the state rows point outside the image.
+// that would run past the image would make the state rows point outside the image, and an
+// entry table over the header would let a setting overwrite the magic or the LED count.
 cmd_status led_mem_dev_index(led_mem_dev* record) {
     if (!record->image || record->image_size != k_led_image_size) return -1;
     read_cursor in = image_reader(record);
@@ -132,7 +133,7 @@ cmd_status led_mem_dev_index(led_mem_dev* record) {
     if (!in.ok() || magic != k_led_magic || version != k_led_layout_version) return -1;
     if (count < 0 || count > k_led_max_leds) return -1;
     const uint64_t entries_size = static_cast<uint64_t>(k_led_entry_size) * k_led_states * static_cast<uint64_t>(count);
-    if (!in.has(table, entries_size)) return -1;
+    if (table < k_led_header_size || !in.has(table, entries_size)) return -1;
 
     for (int s = 0; s < k_led_states; ++s) {
         record->state_rows[s].reset(new (std::nothrow) uint8_t*[k_led_max_leds]());

@@ -36,6 +36,9 @@ constexpr size_t k_led_off_version = 4;
 constexpr size_t k_led_off_table = 12;
 constexpr size_t k_led_off_count = 24;
 constexpr size_t k_led_off_brightness = 28;
+// The header fields above end before this offset; an entry table starting earlier would let
+// entry writes overwrite them.
+constexpr size_t k_led_header_size = 32;
 
 // Entries: 5 states x n LEDs, each a 32-byte settings part and 43 colour rows.
 constexpr int k_led_states = 5;
@@ -82,7 +85,8 @@ cdb16 led_argb_support_cdb();
 cdb16 led_settle_cdb();
 
 // Loads the image into a zero-filled record: ARGB support, the chunks, the settle read,
-// then the checks (magic, version 2, LED count 0 to 20, the entry table inside the image).
+// then the checks (magic, version 2, LED count 0 to 20, the entry table inside the image
+// and clear of the header).
 // Returns 0, or -1 with everything it allocated released.
 cmd_status led_mem_dev_init(bridge_dev* dev, led_mem_dev* record);
 // Checks a loaded image and builds the state row tables; -1 when the image is refused.

@@ -70,6 +70,7 @@ TEST_F(led_mem_test, load_refusals) {
         {"-1 LEDs", with(k_led_off_count, 0xFFFFFFFF)},
         {"table past the end", with(k_led_off_table, 16384 - 5 * 4 * 161 + 1)},
         {"table far past the end", with(k_led_off_table, 0xFFFFFF00)},
+        {"table over the header", with(k_led_off_table, 31)},
     };
     for (const refusal& r : images) {
         SCOPED_TRACE(r.what);
