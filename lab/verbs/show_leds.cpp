@@ -175,12 +175,15 @@ std::string svg_of(const std::string& name, const led_picture& p) {
 
 int show_leds(const std::string& name, const bridge_record& record, const std::string* svg_path) {
     const led_picture picture = decode(record.state.led_memory);
-    print_terminal(name, picture, record);
-    if (svg_path == nullptr) return 0;
+    if (svg_path == nullptr) {
+        print_terminal(name, picture, record);
+        return 0;
+    }
     if (!picture.valid) return verb_fail("no valid LED image to draw");
     std::ofstream file(*svg_path, std::ios::binary | std::ios::trunc);
     file << svg_of(name, picture);
     file.close();
     if (!file) return verb_fail("cannot write " + *svg_path);
+    std::printf("LED effects of %s drawn in %s\n", name.c_str(), svg_path->c_str());
     return 0;
 }

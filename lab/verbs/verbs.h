@@ -19,7 +19,7 @@ int verb_restart(const std::string& dir, const verb_args& args);
 int verb_trace(const std::string& dir, const verb_args& args);
 int verb_run(const std::string& dir, const verb_args& args);
 
-// `show NAME leds [--svg FILE]` (show_leds.cpp): the LED memory as colour blocks, and
+// `show NAME leds [--svg FILE]` (show_leds.cpp): the LED memory as colour blocks, or
 // with a path, an SVG of the effects written there.
 int show_leds(const std::string& name, const bridge_record& record, const std::string* svg_path);
 

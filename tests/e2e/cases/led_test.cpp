@@ -252,7 +252,8 @@ TEST_F(led_e2e, picture_of_the_leds) {
     EXPECT_TRUE(picture.ends_with("application control: off\ndirect frame: none\n")) << picture;
 
     const std::string svg_path = dir_ + "/leds.svg";
-    lab_ok({"show", "PhysicalDrive1", "leds", "--svg", svg_path});
+    EXPECT_EQ(lab_ok({"show", "PhysicalDrive1", "leds", "--svg", svg_path}),
+              "LED effects of PhysicalDrive1 drawn in " + svg_path + "\n");
     const std::string svg = read_lab_file("leds.svg");
     EXPECT_EQ(svg.rfind("<svg ", 0), 0u);
     EXPECT_NE(svg.find("Idle: Color_Cycle, cycle 1000 ms"), std::string::npos);
@@ -261,6 +262,7 @@ TEST_F(led_e2e, picture_of_the_leds) {
 
     // A damaged image is named, not drawn.
     lab_ok({"set", "PhysicalDrive1", "led_version", "3"});
+    expect_lab_error({"show", "PhysicalDrive1", "leds", "--svg", svg_path}, "mvbridge-lab: no valid LED image to draw\n");
     EXPECT_EQ(lab_ok({"show", "PhysicalDrive1", "leds"}),
               "LED memory of PhysicalDrive1: no valid image (magic 0x4C454453, version 3, LED count 2)\n"
               "application control: off\ndirect frame: none\n");
