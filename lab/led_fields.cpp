@@ -2,6 +2,8 @@
 
 #include "common/bytes.h"
 #include "common/cursor.h"
+#include "lab/led_memory.h"
+#include "lab/storage.h"
 #include "lab/text.h"
 
 using namespace zelko;
@@ -11,18 +13,19 @@ namespace {
 std::vector<std::string> nothing_to_encode(const bridge_record&) { return {}; }
 
 bool kept_in_the_image(bridge_record&, const std::string&, std::string* error) {
-    *error = "LED header values are kept in led_memory";
+    *error = "LED header values are kept in the LED memory";
     return false;
 }
 
 uint32_t header_word(const bridge_record& record, size_t offset) {
-    return read_cursor(record.state.led_memory.data(), record.state.led_memory.size()).le32_at(offset);
+    const std::vector<uint8_t> image = lab_led_memory(record);
+    return read_cursor(image.data(), image.size()).le32_at(offset);
 }
 
 bool put_header_word(bridge_record& record, size_t offset, uint32_t value) {
     uint8_t raw[4];
     put_le32(raw, value);
-    return led_memory_write(record, offset, raw, sizeof raw);
+    return memory_write(record, lab_memory::led, offset, raw, sizeof raw);
 }
 
 template <size_t Offset>
@@ -50,7 +53,10 @@ bool set_count(bridge_record& record, const std::string& value, std::string* err
                  " (led_count_field sets the field alone)";
         return false;
     }
-    record.state.led_memory = lab_default_led_image(static_cast<int>(count));
+    if (!lab_write_default_led_image(record, static_cast<int>(count))) {
+        *error = "cannot write the LED memory";
+        return false;
+    }
     return true;
 }
 
@@ -63,8 +69,39 @@ bool set_count_field(bridge_record& record, const std::string& value, std::strin
     return put_header_word(record, k_lab_led_off_count, static_cast<uint32_t>(count));
 }
 
+std::vector<std::string> encode_direct(const bridge_record& record) {
+    const std::vector<uint8_t>& frame = record.state.led_direct;
+    if (frame.empty()) return {};
+    return {hex_bytes(frame.data(), frame.size())};
+}
+
+bool decode_direct(bridge_record& record, const std::string& value, std::string* error) {
+    std::vector<uint8_t> frame;
+    for (const std::string& word : split_words(value)) {
+        uint8_t byte = 0;
+        if (!parse_hex_byte(word, &byte)) {
+            *error = "bad byte in led_direct";
+            return false;
+        }
+        frame.push_back(byte);
+    }
+    if (frame.size() % 3 != 0 || frame.size() > 3u * k_lab_led_max_count) {
+        *error = "led_direct holds 3 bytes for each of at most 20 LEDs";
+        return false;
+    }
+    record.state.led_direct = frame;
+    return true;
+}
+
+std::string show_direct(const bridge_record& record) {
+    const std::vector<uint8_t>& frame = record.state.led_direct;
+    if (frame.empty()) return "none";
+    return std::to_string(frame.size() / 3) + " LEDs: " + hex_bytes(frame.data(), frame.size());
+}
+
 }  // namespace
 
+constinit const custom_field k_led_direct_field = {encode_direct, decode_direct, show_direct, nullptr};
 constinit const custom_field k_led_count_field = {nothing_to_encode, kept_in_the_image, show_count, set_count};
 constinit const custom_field k_led_count_raw_field = {nothing_to_encode, kept_in_the_image, show_count,
                                                       set_count_field};

@@ -1,6 +1,5 @@
-// The bridge's 16 KiB LED memory, kept raw as the bridge holds it, and the image a new
-// bridge starts with. Reads and writes go through the three functions below, which have
-// the shape of the lab's memory storage so that the LED memory can move there unchanged.
+// The layout of the bridge's LED memory image (kept raw in the lab storage's `led`
+// memory), and the image a new bridge is created with.
 #pragma once
 
 #include <cstddef>
@@ -9,7 +8,6 @@
 
 struct bridge_record;
 
-constexpr uint32_t k_lab_led_memory_size = 16384;
 constexpr int k_lab_led_default_count = 8;
 constexpr int k_lab_led_max_count = 20;
 
@@ -29,6 +27,8 @@ constexpr int k_lab_led_rows = 43;
 // A fresh, valid image for `leds` LEDs (0 to 20): each state lit its own way.
 std::vector<uint8_t> lab_default_led_image(int leds);
 
-bool led_memory_read(bridge_record& record, uint64_t offset, void* out, size_t length);
-bool led_memory_write(bridge_record& record, uint64_t offset, const void* data, size_t length);
-uint64_t led_memory_size(const bridge_record& record);
+// Writes a fresh image for `leds` LEDs into the bridge's LED memory.
+bool lab_write_default_led_image(bridge_record& record, int leds);
+
+// The whole LED memory as the bridge holds it (erased bytes where nothing was written).
+std::vector<uint8_t> lab_led_memory(const bridge_record& record);

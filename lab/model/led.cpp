@@ -9,6 +9,7 @@
 // 05/24/00.
 #include "common/bytes.h"
 #include "lab/led_memory.h"
+#include "lab/storage.h"
 #include "lab/model/handlers.h"
 
 using namespace zelko;
@@ -20,7 +21,7 @@ constexpr int k_byte_count = 8;    // LEDs of a direct frame
 constexpr uint8_t k_ecosystems = 1 | 2 | 4;
 
 // READ(10): logical block address in bytes 2-5 (big-endian), block count in bytes 7-8.
-constexpr uint32_t k_block_size = 512;
+constexpr uint64_t k_block_size = k_media_sector_size;
 
 void answer_byte(block_answer& answer, uint32_t value) { answer.data.assign(1, static_cast<uint8_t>(value)); }
 
@@ -56,7 +57,7 @@ void handle_led_memory_read(bridge_record& record, const block_request& request,
     const uint32_t offset = vendor_address_field(request);
     answer.data.resize(request.length);
     if (request.length == 0 || !vendor_length_is(request, request.length) ||
-        !led_memory_read(record, offset, answer.data.data(), request.length)) {
+        !memory_read(record, lab_memory::led, offset, answer.data.data(), request.length)) {
         answer.data.clear();
         return answer_invalid_field(answer);
     }
@@ -66,7 +67,7 @@ void handle_led_memory_write(bridge_record& record, const block_request& request
     if (argb_refused(record, answer)) return;
     const uint32_t offset = vendor_address_field(request);
     if (request.length == 0 || !vendor_length_is(request, request.length) ||
-        !led_memory_write(record, offset, request.data_out, request.length)) {
+        !memory_write(record, lab_memory::led, offset, request.data_out, request.length)) {
         return answer_invalid_field(answer);
     }
 }
@@ -96,7 +97,7 @@ void handle_led_argb_support(bridge_record& record, const block_request& request
     answer_byte(answer, record.params.led_argb != 0 ? 1 : 0);
 }
 
-// The disk's blocks read as zeros: a read inside the disk answers, one beyond it is
+// The disk's blocks from its media: a read inside the disk answers, one beyond it is
 // refused with 05/21/00 (logical block address out of range).
 void handle_read10(bridge_record& record, const block_request& request, block_answer& answer) {
     if (record.params.disk == k_disk_none) return answer_no_disk(answer);
@@ -107,5 +108,9 @@ void handle_read10(bridge_record& record, const block_request& request, block_an
     if (lba + blocks > static_cast<uint64_t>(record.params.capacity_sectors)) {
         return answer_check(answer, 0x05, 0x21, 0x00);
     }
-    answer.data.assign(request.length, 0);
+    answer.data.resize(request.length);
+    if (!memory_read(record, lab_memory::media, lba * k_block_size, answer.data.data(), request.length)) {
+        answer.data.clear();
+        answer_check(answer, 0x05, 0x21, 0x00);
+    }
 }

@@ -174,7 +174,7 @@ std::string svg_of(const std::string& name, const led_picture& p) {
 }  // namespace
 
 int show_leds(const std::string& name, const bridge_record& record, const std::string* svg_path) {
-    const led_picture picture = decode(record.state.led_memory);
+    const led_picture picture = decode(lab_led_memory(record));
     if (svg_path == nullptr) {
         print_terminal(name, picture, record);
         return 0;

@@ -85,8 +85,8 @@ TEST_F(led_e2e, setters_then_getters) {
         EXPECT_EQ(run(words), output);
     }
     // The cycle is stored little-endian, the ramp factor big-endian, in the raw memory.
-    const std::string dump = lab_ok({"show", "PhysicalDrive1", "led_memory"});
-    EXPECT_NE(dump.find("0040: 04 02 B8 0B 14 14 00 05"), std::string::npos) << dump.substr(0, 400);
+    EXPECT_EQ(lab_ok({"show", "PhysicalDrive1", "led", "0x40", "8"}),
+              "00000040  04 02 B8 0B 14 14 00 05                           |........|\n00000048\n");
 }
 
 TEST_F(led_e2e, image_written_back_in_16_chunks_then_settled) {
@@ -145,7 +145,7 @@ TEST_F(led_e2e, direct_rgb) {
                     ", " + std::to_string(3 * i + 3) + ")\n";
     }
     EXPECT_EQ(run1("led_set_rgb_direct", {"0", list}), expected);
-    EXPECT_EQ(shown("PhysicalDrive1", "memory", "led_direct"), "60 bytes, 0 erased");
+    EXPECT_EQ(shown("PhysicalDrive1", "state", "led_direct").substr(0, 35), "20 LEDs: 01 02 03 04 05 06 07 08 09");
 }
 
 // A write refused after 8 chunks: "fail", and the bridge holds the first 8 new chunks.

@@ -22,7 +22,6 @@ TEST(led_model, memory_reads_and_writes_in_place) {
     bridge_record bridge = make_bridge();
     std::vector<uint8_t> chunk(1024, 0x5A);
     EXPECT_EQ(serve_out(bridge, "E3 00 00 00 4C 02 00 00 00 3C 00 00 00 04", chunk).sense(), "");
-    EXPECT_TRUE(bridge.dirty);
     const served back = serve_in(bridge, "E2 00 00 00 CC 02 00 00 00 3C 00 00 00 04", 1024);
     EXPECT_EQ(back.answer.data, chunk);
     EXPECT_EQ(serve_in(bridge, "E2 00 00 00 CC 02 00 00 00 00 00 00 04", 4).answer.data,
