@@ -50,7 +50,7 @@ TEST(device_model, unknown_or_malformed_blocks_are_refused) {
     bridge_record bridge = make_bridge();
     expect_senses(bridge, {
                               {"00", true, 4, "05/20/00"},
-                              {"28 00 00 00 00 00 00 00 01", true, 4, "05/20/00"},
+                              {"2A 00 00 00 00 00 00 00 01", false, 4, "05/20/00"},
                               {"E2 00 00 00 99", true, 4, "05/20/00"},
                               {"E3 00 00 00 99", true, 4, "05/20/00"},
                               {"E2 00 00 00 A8 12 00 00 00 00 00 00 48", true, 4, "05/20/00"},
