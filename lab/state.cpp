@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <type_traits>
 
+#include "lab/disk_fields.h"
 #include "lab/names.h"
 #include "lab/pin_fields.h"
 #include "lab/text.h"
@@ -95,6 +96,16 @@ const std::vector<persisted_field> k_persisted_fields = {
     {"uart_tx",             "pins",     false, k_uart_tx_field},
     {"uart_rx",             "pins",     true,  k_uart_rx_field},
     {"fault",               "faults",   false, fault_list_field{live<&L::faults>}},
+    {"pcie_max_gen",        "disk",     true,  k_pcie_max_gen_field},
+    {"pcie_max_width",      "disk",     true,  k_pcie_max_width_field},
+    {"pcie_gen",            "disk",     true,  k_pcie_gen_field},
+    {"pcie_width",          "disk",     true,  k_pcie_width_field},
+    {"smart_attribute",     "disk",     true,  k_smart_attribute_field},
+    {"smart_file",          "disk",     true,  k_smart_file_field},
+    {"ata_features",        "disk",     false, k_ata_features_field},
+    {"pcie_conf",           "memory",   false, blob_field{live<&L::pcie_conf>, 256, true}},
+    {"pcie_bar0",           "memory",   false, blob_field{live<&L::pcie_bar0>, 0x4000, true}},
+    {"smart_data",          "memory",   false, blob_field{live<&L::smart_data>, 512, true}},
 };
 // clang-format on
 

@@ -85,6 +85,11 @@ struct bridge_live {
     uint32_t raid_pending = k_raid_none;     // RAID mode applied at the next restart, or k_raid_none
     bridge_pins pins;                        // GPIO, I2C and UART (pin_state.h)
     std::vector<fault_rule> faults;
+    // The disk's memories, raw (lab/model/disk_spaces.h); empty until first used.
+    std::vector<uint8_t> pcie_conf;          // PCIe function's configuration space
+    std::vector<uint8_t> pcie_bar0;          // its BAR0 memory space
+    std::vector<uint8_t> smart_data;         // SATA disk's SMART READ DATA
+    std::vector<uint8_t> ata_features;       // SET FEATURES received: FEATURES, COUNT pairs
 };
 
 struct bridge_record {

@@ -63,6 +63,13 @@ constexpr handled_block k_handled_blocks[] = {
     {0xE2, 0xBA,      data_dir::in,  "UART receive count",       handle_uart_count},
     {0xE2, 0xB8,      data_dir::in,  "UART receive",             handle_uart_receive},
     {0xE3, 0x3A,      data_dir::none, "UART clear buffer",       handle_uart_clear},
+    // PCIe function and SATA disk
+    {0xE2, 0xB3,      data_dir::in,  "PCIe configuration read",  handle_pcie_conf_read},
+    {0xE3, 0x33,      data_dir::out, "PCIe configuration write", handle_pcie_conf_write},
+    {0xE2, 0xB4,      data_dir::in,  "PCIe memory read",         handle_pcie_mem_read},
+    {0xE3, 0x34,      data_dir::out, "PCIe memory write",        handle_pcie_mem_write},
+    {0xA1, k_any_sub, data_dir::in,  "ATA SMART READ DATA",      handle_ata_smart_read, 9, 0xB0},
+    {0xA1, k_any_sub, data_dir::none, "ATA SET FEATURES",        handle_ata_set_features, 9, 0xEF},
 };
 // clang-format on
 

@@ -56,3 +56,13 @@ void handle_uart_transmit(bridge_record& record, const block_request& request, b
 void handle_uart_count(bridge_record& record, const block_request& request, block_answer& answer);
 void handle_uart_receive(bridge_record& record, const block_request& request, block_answer& answer);
 void handle_uart_clear(bridge_record& record, const block_request& request, block_answer& answer);
+
+// pcie.cpp: the PCIe function's configuration and memory space
+void handle_pcie_conf_read(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_pcie_conf_write(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_pcie_mem_read(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_pcie_mem_write(bridge_record& record, const block_request& request, block_answer& answer);
+
+// ata.cpp: a SATA disk's SMART READ DATA and SET FEATURES
+void handle_ata_smart_read(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_ata_set_features(bridge_record& record, const block_request& request, block_answer& answer);

@@ -1,6 +1,7 @@
 // The tool's commands decode what the bridge answers: the INQUIRY and chip registers that
 // identify it, the disk status and identity, the UUID, firmware version, status block,
-// disk speed, read/write mode, customer page, I2C, GPIO and UART data and the RAID mode.
+// disk speed, read/write mode, customer page, I2C, GPIO and UART data, the RAID mode, the
+// PCIe configuration and memory space and capability list, and SMART data.
 // A device may answer anything, short, or fail; the commands must never read or write
 // outside their buffers, whatever it answers.
 //
@@ -50,6 +51,15 @@ const char* const k_command_lines[] = {
     "raid_set_mode P RAID0",
     "raid_set_mode P RAID1",
     "raid_get_mode P",
+    "pcie_read_conf P # #",
+    "pcie_write_conf P # #",
+    "pcie_read_mem P FE000000 #",
+    "pcie_read_mem P FE000000 5000",
+    "pcie_write_mem P FE000014 #",
+    "pcie_get_link_status P",
+    "pcie_get_link_cap P",
+    "ata_get_smart_log P",
+    "ata_set_feature P # #",
 };
 constexpr size_t k_command_line_count = sizeof k_command_lines / sizeof k_command_lines[0];
 
