@@ -85,7 +85,7 @@ std::string show_smart_attributes(const bridge_record& record) {
     std::string out;
     for (const smart_attribute& a : smart_attributes(space_bytes(record, disk_space::smart_data))) {
         char text[96];
-        std::snprintf(text, sizeof text, "%s0x%02X %u/%u raw %llu threshold %u", out.empty() ? "" : "; ", a.id,
+        std::snprintf(text, sizeof text, "%s0x%02X %u/%u raw 0x%llX threshold %u", out.empty() ? "" : "; ", a.id,
                       a.current, a.worst, static_cast<unsigned long long>(a.raw), a.threshold);
         out += text;
     }
