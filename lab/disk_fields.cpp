@@ -1,6 +1,7 @@
 #include "lab/disk_fields.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -130,7 +131,10 @@ std::string show_smart_file(const bridge_record& record) {
     return text;
 }
 
+// Only a regular file: a device node or a pipe could give endless bytes or none at all.
 bool load_smart_file(bridge_record& record, const std::string& path, std::string* error) {
+    std::error_code ignored;
+    if (!std::filesystem::is_regular_file(path, ignored)) return fail(error, path + " is no file");
     std::ifstream file(path, std::ios::binary);
     if (!file) return fail(error, "cannot read " + path);
     std::vector<uint8_t> bytes;

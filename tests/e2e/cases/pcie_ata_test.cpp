@@ -205,6 +205,7 @@ TEST_F(pcie_e2e, smart_table_of_a_sata_disk) {
     std::ofstream(path, std::ios::binary) << std::string(100, 'x');
     expect_lab_error({"set", "PhysicalDrive2", "smart_file", path},
                      "mvbridge-lab: " + path + " is not 512 bytes of SMART data\n");
+    expect_lab_error({"set", "PhysicalDrive2", "smart_file", dir_}, "mvbridge-lab: " + dir_ + " is no file\n");
 
     EXPECT_EQ(run({"ata_get_smart_log", nvme_}), "Not SATA SSD\n");
 }
