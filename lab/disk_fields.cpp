@@ -17,7 +17,7 @@ bool fail(std::string* error, const std::string& message) {
     return false;
 }
 
-void store(bridge_record& record, disk_space which, const std::vector<uint8_t>& bytes) {
+void store(bridge_record& record, lab_memory which, const std::vector<uint8_t>& bytes) {
     space_write(record, which, 0, bytes.data(), bytes.size());
 }
 
@@ -32,7 +32,7 @@ enum class link_part { max_gen, max_width, gen, width };
 
 template <link_part Part>
 std::string show_link(const bridge_record& record) {
-    const pcie_link link = link_of(space_bytes(record, disk_space::pcie_conf));
+    const pcie_link link = link_of(space_bytes(record, lab_memory::pcie_conf));
     switch (Part) {
     case link_part::max_gen: return std::to_string(link.max_gen);
     case link_part::max_width: return std::to_string(link.max_width);
@@ -50,7 +50,7 @@ bool set_link(bridge_record& record, const std::string& value, std::string* erro
         return fail(error, is_gen ? "a link generation is 1 to " + std::to_string(k_link_max_gen)
                                   : std::string("a link width is 1, 2, 4, 8, 12, 16 or 32"));
     }
-    std::vector<uint8_t> conf = space_bytes(record, disk_space::pcie_conf);
+    std::vector<uint8_t> conf = space_bytes(record, lab_memory::pcie_conf);
     pcie_link link = link_of(conf);
     switch (Part) {
     case link_part::max_gen:
@@ -71,7 +71,7 @@ bool set_link(bridge_record& record, const std::string& value, std::string* erro
         break;
     }
     put_link(conf, link);
-    store(record, disk_space::pcie_conf, conf);
+    store(record, lab_memory::pcie_conf, conf);
     return true;
 }
 
@@ -84,7 +84,7 @@ constexpr custom_field link_field() {
 
 std::string show_smart_attributes(const bridge_record& record) {
     std::string out;
-    for (const smart_attribute& a : smart_attributes(space_bytes(record, disk_space::smart_data))) {
+    for (const smart_attribute& a : smart_attributes(space_bytes(record, lab_memory::smart_data))) {
         char text[96];
         std::snprintf(text, sizeof text, "%s0x%02X %u/%u raw 0x%llX threshold %u", out.empty() ? "" : "; ", a.id,
                       a.current, a.worst, static_cast<unsigned long long>(a.raw), a.threshold);
@@ -105,10 +105,10 @@ bool set_smart_attribute(bridge_record& record, const std::string& value, std::s
     const std::string usage = "smart_attribute is \"ID CURRENT WORST RAW [THRESHOLD]\" or \"ID none\"";
     smart_attribute a;
     if (words.empty() || !byte_value(words[0], &a.id) || a.id == 0) return fail(error, usage);
-    std::vector<uint8_t> smart = space_bytes(record, disk_space::smart_data);
+    std::vector<uint8_t> smart = space_bytes(record, lab_memory::smart_data);
     if (words.size() == 2 && words[1] == "none") {
         if (!smart_remove_attribute(smart, a.id)) return fail(error, "no attribute " + words[0]);
-        store(record, disk_space::smart_data, smart);
+        store(record, lab_memory::smart_data, smart);
         return true;
     }
     int64_t raw = 0;
@@ -119,12 +119,12 @@ bool set_smart_attribute(bridge_record& record, const std::string& value, std::s
     }
     a.raw = static_cast<uint64_t>(raw);
     if (!smart_put_attribute(smart, a)) return fail(error, "all 30 attribute slots are in use");
-    store(record, disk_space::smart_data, smart);
+    store(record, lab_memory::smart_data, smart);
     return true;
 }
 
 std::string show_smart_file(const bridge_record& record) {
-    const std::vector<uint8_t> smart = space_bytes(record, disk_space::smart_data);
+    const std::vector<uint8_t> smart = space_bytes(record, lab_memory::smart_data);
     char text[64];
     std::snprintf(text, sizeof text, "version 0x%02X%02X, checksum %s", smart[1], smart[0],
                   smart_checksum(smart) == smart[k_smart_checksum] ? "good" : "bad");
@@ -141,7 +141,7 @@ bool load_smart_file(bridge_record& record, const std::string& path, std::string
     char c = 0;
     while (bytes.size() <= k_smart_data_size && file.get(c)) bytes.push_back(static_cast<uint8_t>(c));
     if (bytes.size() != k_smart_data_size) return fail(error, path + " is not 512 bytes of SMART data");
-    store(record, disk_space::smart_data, bytes);
+    store(record, lab_memory::smart_data, bytes);
     return true;
 }
 

@@ -143,7 +143,7 @@ void handle_ata_smart_read(bridge_record& record, const block_request& request, 
     }
     if (!has_sata_disk(record, answer)) return;
     answer.data.assign(k_smart_data_size, 0);
-    space_read(record, disk_space::smart_data, 0, answer.data.data(), k_smart_data_size);
+    space_read(record, lab_memory::smart_data, 0, answer.data.data(), k_smart_data_size);
 }
 
 void handle_ata_set_features(bridge_record& record, const block_request& request, block_answer& answer) {

@@ -68,7 +68,7 @@ void handle_pcie_conf_read(bridge_record& record, const block_request& request, 
     if (!conf_accepted(record, request, answer)) return;
     answer.data.assign(request.length, 0);
     const overlap o = overlap_of(reg, request.length, 0, k_pcie_conf_size);
-    space_read(record, disk_space::pcie_conf, o.window_offset, answer.data.data() + o.request_offset, o.length);
+    space_read(record, lab_memory::pcie_conf, o.window_offset, answer.data.data() + o.request_offset, o.length);
 }
 
 void handle_pcie_conf_write(bridge_record& record, const block_request& request, block_answer& answer) {
@@ -76,25 +76,27 @@ void handle_pcie_conf_write(bridge_record& record, const block_request& request,
     if (!conf_accepted(record, request, answer)) return;
     const overlap o = overlap_of(reg, request.length, 0, k_pcie_conf_size);
     if (o.length == 0) return;
-    std::vector<uint8_t> conf = space_bytes(record, disk_space::pcie_conf);
+    std::vector<uint8_t> conf = space_bytes(record, lab_memory::pcie_conf);
     conf_take_write(conf, static_cast<uint32_t>(o.window_offset), request.data_out + o.request_offset, o.length);
-    space_write(record, disk_space::pcie_conf, 0, conf.data(), conf.size());
+    space_write(record, lab_memory::pcie_conf, 0, conf.data(), conf.size());
 }
 
 void handle_pcie_mem_read(bridge_record& record, const block_request& request, block_answer& answer) {
     if (!accepted(record, request, answer)) return;
     answer.data.assign(request.length, 0);
-    const uint64_t base = bar0_address(space_bytes(record, disk_space::pcie_conf));
+    const uint64_t base = bar0_address(space_bytes(record, lab_memory::pcie_conf));
     const overlap o = overlap_of(vendor_address_field(request), request.length, base, k_pcie_bar0_size);
-    space_read(record, disk_space::pcie_bar0, o.window_offset, answer.data.data() + o.request_offset, o.length);
+    space_read(record, lab_memory::pcie_bar0, o.window_offset, answer.data.data() + o.request_offset, o.length);
 }
 
 void handle_pcie_mem_write(bridge_record& record, const block_request& request, block_answer& answer) {
     if (!accepted(record, request, answer)) return;
-    const uint64_t base = bar0_address(space_bytes(record, disk_space::pcie_conf));
+    const uint64_t base = bar0_address(space_bytes(record, lab_memory::pcie_conf));
     const overlap o = overlap_of(vendor_address_field(request), request.length, base, k_pcie_bar0_size);
     if (o.length == 0) return;
-    std::vector<uint8_t> bar0 = space_bytes(record, disk_space::pcie_bar0);
+    std::vector<uint8_t> bar0 = space_bytes(record, lab_memory::pcie_bar0);
     bar0_take_write(bar0, static_cast<uint32_t>(o.window_offset), request.data_out + o.request_offset, o.length);
-    space_write(record, disk_space::pcie_bar0, 0, bar0.data(), bar0.size());
+    // What the write reached, and the status register that follows it.
+    space_write(record, lab_memory::pcie_bar0, o.window_offset, bar0.data() + o.window_offset, o.length);
+    space_write(record, lab_memory::pcie_bar0, k_nvme_csts, bar0.data() + k_nvme_csts, 4);
 }

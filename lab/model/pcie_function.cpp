@@ -199,8 +199,8 @@ void bar0_take_write(std::vector<uint8_t>& bar0, uint32_t offset, const uint8_t*
 
 void pcie_function_reset(bridge_record& record) {
     std::vector<uint8_t> conf = pcie_conf_power_on();
-    put_link(conf, link_of(space_bytes(record, disk_space::pcie_conf)));
-    space_write(record, disk_space::pcie_conf, 0, conf.data(), conf.size());
+    put_link(conf, link_of(space_bytes(record, lab_memory::pcie_conf)));
+    space_write(record, lab_memory::pcie_conf, 0, conf.data(), conf.size());
     const std::vector<uint8_t> bar0 = pcie_bar0_power_on();
-    space_write(record, disk_space::pcie_bar0, 0, bar0.data(), bar0.size());
+    space_write(record, lab_memory::pcie_bar0, 0, bar0.data(), bar0.size());
 }

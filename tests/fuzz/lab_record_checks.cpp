@@ -67,11 +67,10 @@ std::vector<uint8_t> cdb_bytes(const char* hex) {
 }  // namespace
 
 void require_sound(const bridge_record& record) {
-    require(record.state.flash_pg.size() == k_flash_sector_size);
-    require(record.state.cust_page.size() == k_cust_page_size);
-    require(record.state.pcie_conf.size() <= 256 && record.state.pcie_bar0.size() <= 0x4000);
-    require(record.state.smart_data.size() <= 512 && record.state.ata_features.size() <= 64);
-    require(record.state.ata_features.size() % 2 == 0);
+    require(record.params.flash_size >= k_flash_size_min && record.params.flash_size <= k_flash_size_max);
+    // Every area the device models serve lies inside the flash.
+    for (const lab_memory_area& area : memory_areas()) require(memory_range_ok(record, area.which, area.offset, area.length));
+    require(record.state.ata_features.size() <= 64 && record.state.ata_features.size() % 2 == 0);
     const bridge_pins& pins = record.state.pins;
     require(pins.i2c_slaves.size() <= k_i2c_max_slaves);
     for (const i2c_slave& slave : pins.i2c_slaves) {
