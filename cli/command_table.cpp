@@ -5,6 +5,7 @@
 
 #include "bridge/bridge_info_commands.h"
 #include "bridge/i2c_gpio_commands.h"
+#include "bridge/pcie_ata_commands.h"
 #include "bridge/uart_raid_commands.h"
 #include "device/discovery_commands.h"
 #include "nvme/nvme_cli.h"
@@ -59,14 +60,14 @@ const command_row command_table[] = {
     {"nvme_aspm_dis", 3, precheck::nvme, cmd_nvme_aspm_dis},  // 42
     {"nvme_pws", 4, precheck::nvme, cmd_nvme_pws},  // 43
     {"nvme_lowpw_dis", 3, precheck::nvme, cmd_nvme_lowpw_dis},  // 44
-    {"pcie_read_conf", 5, precheck::pcie, nullptr},  // 45
-    {"pcie_write_conf", 5, precheck::disk, nullptr},  // 46
-    {"pcie_read_mem", 5, precheck::disk, nullptr},  // 47
-    {"pcie_write_mem", 5, precheck::disk, nullptr},  // 48
-    {"pcie_get_link_status", 3, precheck::pcie, nullptr},  // 49
-    {"pcie_get_link_cap", 3, precheck::pcie, nullptr},  // 50
-    {"ata_get_smart_log", 3, precheck::sata, nullptr},  // 51
-    {"ata_set_feature", 5, precheck::sata, nullptr},  // 52
+    {"pcie_read_conf", 5, precheck::pcie, cmd_pcie_read_conf},  // 45
+    {"pcie_write_conf", 5, precheck::disk, cmd_pcie_write_conf},  // 46
+    {"pcie_read_mem", 5, precheck::disk, cmd_pcie_read_mem},  // 47
+    {"pcie_write_mem", 5, precheck::disk, cmd_pcie_write_mem},  // 48
+    {"pcie_get_link_status", 3, precheck::pcie, cmd_pcie_get_link_status},  // 49
+    {"pcie_get_link_cap", 3, precheck::pcie, cmd_pcie_get_link_cap},  // 50
+    {"ata_get_smart_log", 3, precheck::sata, cmd_ata_get_smart_log},  // 51
+    {"ata_set_feature", 5, precheck::sata, cmd_ata_set_feature},  // 52
     {"gpio_init", 5, precheck::device, cmd_gpio_init},  // 53
     {"gpio_set", 5, precheck::device, cmd_gpio_set},  // 54
     {"gpio_get", 4, precheck::device, cmd_gpio_get},  // 55

@@ -126,6 +126,7 @@ struct bridge_live {
     uint32_t led_app_ctl = 0;                // 1: an application drives the lights
     uint32_t led_direct_sync = 0;            // sync method of the last direct frame
     std::vector<uint8_t> led_direct;         // the last direct frame, 3 bytes per LED
+    std::vector<uint8_t> ata_features;       // SET FEATURES received: FEATURES, COUNT pairs
 };
 
 struct bridge_record {

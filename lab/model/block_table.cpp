@@ -83,6 +83,13 @@ constexpr handled_block k_handled_blocks[] = {
     {0xE2, 0xCC,      data_dir::in,  "LED sync ecosystem support", handle_led_sync_support, 5, 0x04},
     {0xE2, 0xCC,      data_dir::in,  "LED ARGB support",         handle_led_argb_support, 5, 0x05},
     {0x28, k_any_sub, data_dir::in,  "READ(10)",                 handle_read10},
+    // PCIe function and SATA disk
+    {0xE2, 0xB3,      data_dir::in,  "PCIe configuration read",  handle_pcie_conf_read},
+    {0xE3, 0x33,      data_dir::out, "PCIe configuration write", handle_pcie_conf_write},
+    {0xE2, 0xB4,      data_dir::in,  "PCIe memory read",         handle_pcie_mem_read},
+    {0xE3, 0x34,      data_dir::out, "PCIe memory write",        handle_pcie_mem_write},
+    {0xA1, k_any_sub, data_dir::in,  "ATA SMART READ DATA",      handle_ata_smart_read, 9, 0xB0},
+    {0xA1, k_any_sub, data_dir::none, "ATA SET FEATURES",        handle_ata_set_features, 9, 0xEF},
 };
 // clang-format on
 

@@ -72,3 +72,12 @@ void handle_led_direct(bridge_record& record, const block_request& request, bloc
 void handle_led_sync_support(bridge_record& record, const block_request& request, block_answer& answer);
 void handle_led_argb_support(bridge_record& record, const block_request& request, block_answer& answer);
 void handle_read10(bridge_record& record, const block_request& request, block_answer& answer);
+// pcie.cpp: the PCIe function's configuration and memory space
+void handle_pcie_conf_read(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_pcie_conf_write(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_pcie_mem_read(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_pcie_mem_write(bridge_record& record, const block_request& request, block_answer& answer);
+
+// ata.cpp: a SATA disk's SMART READ DATA and SET FEATURES
+void handle_ata_smart_read(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_ata_set_features(bridge_record& record, const block_request& request, block_answer& answer);

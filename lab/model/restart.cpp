@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "lab/model/nvme_store.h"
+#include "lab/model/pcie_function.h"
 
 void bridge_restart(bridge_record& record, int64_t now_ms) {
     bridge_live& live = record.state;
@@ -13,6 +14,7 @@ void bridge_restart(bridge_record& record, int64_t now_ms) {
     live.rw_mode = 0;
     pins_power_on(live.pins);
     nvme_power_on(record);
+    pcie_function_reset(record);
     if (live.raid_pending != k_raid_none) {
         live.raid_mode = live.raid_pending;
         live.raid_pending = k_raid_none;
