@@ -69,7 +69,7 @@ TEST_F(verbs_e2e, fault_rules_are_validated_listed_and_removed) {
         words.insert(words.begin(), add.begin(), add.end());
         return words;
     };
-    const std::string kinds = "one of --status, --os-error, --short, --corrupt, --corrupt-write, --tear";
+    const std::string kinds = "one of --status, --os-error, --short, --corrupt, --corrupt-write, --tear, --drop-write";
     expect_refusals({
         {rule({"E2 XX", "--status", "2"}), "pattern byte 'XX' is neither two hex digits nor .."},
         {rule({"E2", "--first", "2"}), "a rule needs " + kinds},
@@ -81,7 +81,7 @@ TEST_F(verbs_e2e, fault_rules_are_validated_listed_and_removed) {
     });
     expect_lab_error(rule({"E2 .. .. .. BB"}),
                      "usage: mvbridge-lab DIR fault NAME add PATTERN (--status S [--sense K/ASC/ASCQ] | --os-error E | "
-                     "--short N | --corrupt | --corrupt-write | --tear N) [--first N] [--after M] | fault NAME list | "
+                     "--short N | --corrupt | --corrupt-write | --tear N | --drop-write) [--first N] [--after M] | fault NAME list | "
                      "fault NAME remove N | fault NAME clear\n",
                      2);
 
