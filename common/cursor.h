@@ -17,11 +17,9 @@
 
 namespace zelko {
 
-class read_cursor {
+// What both cursors share: the span's size, the position and the sticky flag.
+class cursor_base {
 public:
-    read_cursor(const uint8_t* data, size_t size) : data_(data), size_(data == nullptr ? 0 : size) {}
-    read_cursor(const void* data, size_t size) : read_cursor(static_cast<const uint8_t*>(data), size) {}
-
     bool ok() const { return ok_; }
     size_t size() const { return size_; }
     size_t position() const { return pos_; }
@@ -39,6 +37,26 @@ public:
     }
     void skip(size_t count) { seek(count > remaining() ? size_ + 1 : pos_ + count); }
 
+protected:
+    explicit cursor_base(size_t size) : size_(size) {}
+    // Checks that `count` bytes at `offset` are inside; sets the flag when they are not.
+    bool inside(size_t offset, size_t count) {
+        if (has(offset, count)) return true;
+        ok_ = false;
+        return false;
+    }
+    void fail() { ok_ = false; }
+
+    size_t size_;
+    size_t pos_ = 0;
+    bool ok_ = true;
+};
+
+class read_cursor : public cursor_base {
+public:
+    read_cursor(const uint8_t* data, size_t size) : cursor_base(data == nullptr ? 0 : size), data_(data) {}
+    read_cursor(const void* data, size_t size) : read_cursor(static_cast<const uint8_t*>(data), size) {}
+
     uint8_t u8() { return advance(u8_at(pos_), 1); }
     uint16_t le16() { return advance(le16_at(pos_), 2); }
     uint32_t le32() { return advance(le32_at(pos_), 4); }
@@ -51,33 +69,28 @@ public:
         skip(count);
     }
 
-    uint8_t u8_at(size_t offset) { return has(offset, 1) ? data_[offset] : fail<uint8_t>(); }
-    uint16_t le16_at(size_t offset) { return has(offset, 2) ? get_le16(data_ + offset) : fail<uint16_t>(); }
-    uint32_t le32_at(size_t offset) { return has(offset, 4) ? get_le32(data_ + offset) : fail<uint32_t>(); }
-    uint64_t le64_at(size_t offset) { return has(offset, 8) ? get_le64(data_ + offset) : fail<uint64_t>(); }
-    uint16_t be16_at(size_t offset) { return has(offset, 2) ? get_be16(data_ + offset) : fail<uint16_t>(); }
+    uint8_t u8_at(size_t offset) { return inside(offset, 1) ? data_[offset] : 0; }
+    uint16_t le16_at(size_t offset) { return inside(offset, 2) ? get_le16(data_ + offset) : 0; }
+    uint32_t le32_at(size_t offset) { return inside(offset, 4) ? get_le32(data_ + offset) : 0; }
+    uint64_t le64_at(size_t offset) { return inside(offset, 8) ? get_le64(data_ + offset) : 0; }
+    uint16_t be16_at(size_t offset) { return inside(offset, 2) ? get_be16(data_ + offset) : 0; }
     uint32_t be32_at(size_t offset) {
-        if (!has(offset, 4)) return fail<uint32_t>();
+        if (!inside(offset, 4)) return 0;
         return (static_cast<uint32_t>(get_be16(data_ + offset)) << 16) | get_be16(data_ + offset + 2);
     }
     void bytes_at(size_t offset, void* out, size_t count) {
         auto* to = static_cast<uint8_t*>(out);
-        const size_t inside = offset < size_ ? (count < size_ - offset ? count : size_ - offset) : 0;
-        if (inside != 0) std::memcpy(to, data_ + offset, inside);
-        if (inside != count) {
-            std::memset(to + inside, 0, count - inside);
-            ok_ = false;
+        const size_t there = offset < size_ ? (count < size_ - offset ? count : size_ - offset) : 0;
+        if (there != 0) std::memcpy(to, data_ + offset, there);
+        if (there != count) {
+            std::memset(to + there, 0, count - there);
+            fail();
         }
     }
     // A view of `count` bytes at `offset`, or null (and the flag set) when they are not all inside.
-    const uint8_t* span_at(size_t offset, size_t count) { return has(offset, count) ? data_ + offset : fail<const uint8_t*>(); }
+    const uint8_t* span_at(size_t offset, size_t count) { return inside(offset, count) ? data_ + offset : nullptr; }
 
 private:
-    template <typename T>
-    T fail() {
-        ok_ = false;
-        return T{};
-    }
     template <typename T>
     T advance(T value, size_t width) {
         skip(width);
@@ -85,30 +98,12 @@ private:
     }
 
     const uint8_t* data_;
-    size_t size_;
-    size_t pos_ = 0;
-    bool ok_ = true;
 };
 
-class write_cursor {
+class write_cursor : public cursor_base {
 public:
-    write_cursor(uint8_t* data, size_t size) : data_(data), size_(data == nullptr ? 0 : size) {}
+    write_cursor(uint8_t* data, size_t size) : cursor_base(data == nullptr ? 0 : size), data_(data) {}
     write_cursor(void* data, size_t size) : write_cursor(static_cast<uint8_t*>(data), size) {}
-
-    bool ok() const { return ok_; }
-    size_t size() const { return size_; }
-    size_t position() const { return pos_; }
-    size_t remaining() const { return pos_ < size_ ? size_ - pos_ : 0; }
-    bool has(size_t offset, size_t count) const { return offset <= size_ && count <= size_ - offset; }
-
-    void seek(size_t offset) {
-        if (offset > size_) {
-            ok_ = false;
-            offset = size_;
-        }
-        pos_ = offset;
-    }
-    void skip(size_t count) { seek(count > remaining() ? size_ + 1 : pos_ + count); }
 
     void u8(uint8_t v) { advance(u8_at(pos_, v), 1); }
     void le16(uint16_t v) { advance(le16_at(pos_, v), 2); }
@@ -118,23 +113,18 @@ public:
     void bytes(const void* from, size_t count) { advance(bytes_at(pos_, from, count), count); }
 
     // Each writes all of its bytes or none; false (and the flag set) when they do not fit.
-    bool u8_at(size_t offset, uint8_t v) { return put(offset, 1) && (data_[offset] = v, true); }
-    bool le16_at(size_t offset, uint16_t v) { return put(offset, 2) && (put_le16(data_ + offset, v), true); }
-    bool le32_at(size_t offset, uint32_t v) { return put(offset, 4) && (put_le32(data_ + offset, v), true); }
-    bool le64_at(size_t offset, uint64_t v) { return put(offset, 8) && (put_le64(data_ + offset, v), true); }
-    bool be16_at(size_t offset, uint16_t v) { return put(offset, 2) && (put_be16(data_ + offset, v), true); }
+    bool u8_at(size_t offset, uint8_t v) { return inside(offset, 1) && (data_[offset] = v, true); }
+    bool le16_at(size_t offset, uint16_t v) { return inside(offset, 2) && (put_le16(data_ + offset, v), true); }
+    bool le32_at(size_t offset, uint32_t v) { return inside(offset, 4) && (put_le32(data_ + offset, v), true); }
+    bool le64_at(size_t offset, uint64_t v) { return inside(offset, 8) && (put_le64(data_ + offset, v), true); }
+    bool be16_at(size_t offset, uint16_t v) { return inside(offset, 2) && (put_be16(data_ + offset, v), true); }
     bool bytes_at(size_t offset, const void* from, size_t count) {
-        if (!put(offset, count)) return false;
+        if (!inside(offset, count)) return false;
         if (count != 0) std::memcpy(data_ + offset, from, count);
         return true;
     }
 
 private:
-    bool put(size_t offset, size_t count) {
-        if (has(offset, count)) return true;
-        ok_ = false;
-        return false;
-    }
     void advance(bool written, size_t width) {
         if (written) {
             pos_ += width;
@@ -144,9 +134,6 @@ private:
     }
 
     uint8_t* data_;
-    size_t size_;
-    size_t pos_ = 0;
-    bool ok_ = true;
 };
 
 }  // namespace zelko
