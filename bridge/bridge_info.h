@@ -50,9 +50,6 @@ constexpr uint8_t k_rw_mode_normal = 0;
 constexpr uint8_t k_rw_mode_write_protect = 1;
 constexpr uint8_t k_rw_mode_format = 2;
 
-// The API version this library reports.
-constexpr unsigned k_api_version[4] = {1, 2, 3, 905};
-
 // The 20-byte firmware version answer: five 32-bit little-endian words.
 struct fw_version {
     uint32_t major = 0;

@@ -7,6 +7,7 @@
 #include "bridge/bridge_info.h"
 #include "common/bytes.h"
 #include "common/numbers.h"
+#include "common/version.h"
 
 namespace zelko {
 
@@ -21,7 +22,7 @@ int32_t as_int(uint32_t value) { return static_cast<int32_t>(value); }
 }  // namespace
 
 void cmd_get_api_ver(command_context&) {
-    std::printf("%u.%u.%u.%u\n", k_api_version[0], k_api_version[1], k_api_version[2], k_api_version[3]);
+    std::printf("%s\n", k_api_version);
 }
 
 void cmd_get_uuid(command_context& ctx) {

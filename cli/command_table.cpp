@@ -1,6 +1,7 @@
 #include "cli/command_table.h"
 
 #include <cstring>
+#include <iterator>
 
 #include "bridge/bridge_info_commands.h"
 #include "bridge/i2c_gpio_commands.h"
@@ -11,7 +12,7 @@
 namespace zelko {
 
 // clang-format off
-const command_row command_table[k_command_count] = {
+const command_row command_table[] = {
     {"help", 2, precheck::help, nullptr},  // 0
     {"scan", 2, precheck::none, cmd_scan},  // 1
     {"dev_scan", 2, precheck::none, cmd_dev_scan},  // 2
@@ -109,6 +110,7 @@ const command_row command_table[k_command_count] = {
     {"raid_get_mode", 3, precheck::device, cmd_raid_get_mode},  // 94
 };
 // clang-format on
+static_assert(std::size(command_table) == k_command_count, "the command table has a row too many or too few");
 
 int find_command(const char* word) {
     if (word == nullptr) return -1;

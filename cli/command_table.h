@@ -27,8 +27,10 @@ struct command_row {
     command_handler handler;  // null while the command's family is not part of this build
 };
 
+// The table's size is taken from its rows where it is defined, and checked there against
+// this count at compile time: a row lost or added by mistake does not build.
 constexpr int k_command_count = 95;
-extern const command_row command_table[k_command_count];
+extern const command_row command_table[];
 
 // Index of the row whose name equals `word` exactly, or -1.
 int find_command(const char* word);

@@ -6,6 +6,7 @@
 #include <span>
 
 #include "cli/command_table.h"
+#include "common/version.h"
 #include "led/led_names.h"
 
 namespace zelko {
@@ -16,7 +17,6 @@ namespace zelko {
 
 namespace {
 
-constexpr const char* k_tool_version = "1.2.1.905";
 constexpr const char* k_example_device = "\\\\.\\PhysicalDrive1";  // \\.\PhysicalDrive1
 constexpr const char* k_restart_command = "fw_restart";            // named by nvme_fw_activate
 

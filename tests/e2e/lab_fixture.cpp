@@ -108,7 +108,10 @@ std::string lab_test::run(const std::vector<std::string>& args) {
 void lab_test::expect_lab_error(const std::vector<std::string>& args, const std::string& message, int status) {
     const process_result result = lab(args);
     std::string joined;
-    for (const std::string& arg : args) joined += " " + arg.substr(0, 40);
+    for (const std::string& arg : args) {
+        joined += ' ';
+        joined += arg.substr(0, 40);
+    }
     EXPECT_EQ(result.status, status) << "mvbridge-lab DIR" << joined;
     EXPECT_EQ(result.out, "") << "mvbridge-lab DIR" << joined;
     EXPECT_EQ(result.err, message) << "mvbridge-lab DIR" << joined;

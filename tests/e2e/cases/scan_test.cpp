@@ -103,7 +103,8 @@ TEST_F(scan_e2e, bridge_check_follows_revision_chip_identity_and_version) {
         const std::string cmd = "CMD PhysicalDrive" + std::to_string(drive) + " E2 00 00 00 92 00 00 00 ";
         EXPECT_EQ(cmds[1], cmd + "C8 00 " + c.base + " 04 00 00 00 in 4 status=0 err=0");
         EXPECT_EQ(cmds[2], cmd + "C4 00 " + c.base + " 04 00 00 00 in 4 status=0 err=0");
-        scanned += (scanned.empty() ? "" : "\n") + nvme_listing(drive);
+        if (!scanned.empty()) scanned += '\n';
+        scanned += nvme_listing(drive);
     }
     EXPECT_EQ(run({"scan"}), scanned);
 }
