@@ -1,6 +1,7 @@
 #include "lab/lab_dir.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -18,7 +19,7 @@ constexpr size_t k_max_state_file = 64u << 20;
 std::string names_dir(const std::string& dir) { return dir + "/names"; }
 std::string bridges_dir(const std::string& dir) { return dir + "/bridges"; }
 std::string name_path(const std::string& dir, const std::string& name) { return names_dir(dir) + "/" + name; }
-std::string bridge_path(const std::string& dir, const std::string& id) { return bridges_dir(dir) + "/" + id + ".state"; }
+std::string bridge_path(const std::string& dir, const std::string& id) { return lab_bridge_file_path(dir, id, "state"); }
 
 bool fail(std::string* error, const std::string& message) {
     if (error != nullptr) *error = message;
@@ -69,11 +70,21 @@ bool write_file_atomically(const std::string& path, const std::string& content) 
 
 }  // namespace
 
+const char* const k_crash_points[] = {"name_written", "record_saved", nullptr};
+
+void lab_crash_point(const std::string& dir, const char* point) {
+    lab_settings settings;
+    if (lab_load_settings(dir, &settings, nullptr) && settings.crash_point == point) std::_Exit(137);
+}
+
 std::string lab_settings_path(const std::string& dir) { return dir + "/lab.conf"; }
 std::string lab_lock_path(const std::string& dir) { return dir + "/lab.lock"; }
 std::string lab_trace_path(const std::string& dir) { return dir + "/trace.log"; }
 std::string lab_bridge_lock_path(const std::string& dir, const std::string& id) {
-    return bridges_dir(dir) + "/" + id + ".lock";
+    return lab_bridge_file_path(dir, id, "lock");
+}
+std::string lab_bridge_file_path(const std::string& dir, const std::string& id, const std::string& suffix) {
+    return bridges_dir(dir) + "/" + id + "." + suffix;
 }
 
 bool lab_exists(const std::string& dir) {
@@ -108,6 +119,7 @@ std::string lab_settings_text(const lab_settings& settings) {
     content += "time_factor " + std::to_string(settings.time_factor) + "\n";
     content += "anchor_real_ms " + std::to_string(settings.anchor_real_ms) + "\n";
     content += "anchor_lab_ms " + std::to_string(settings.anchor_lab_ms) + "\n";
+    if (!settings.crash_point.empty()) content += "crash_point " + settings.crash_point + "\n";
     return content;
 }
 
@@ -136,6 +148,10 @@ bool lab_parse_settings(const std::string& content, lab_settings* settings, std:
             ok = parse_i64(words[1], &settings->anchor_real_ms);
         } else if (ok && words[0] == "anchor_lab_ms") {
             ok = parse_i64(words[1], &settings->anchor_lab_ms);
+        } else if (ok && words[0] == "crash_point") {
+            uint32_t point = 0;
+            ok = choice_value(k_crash_points, words[1], &point);
+            settings->crash_point = words[1];
         } else {
             ok = false;
         }
@@ -230,8 +246,12 @@ bool lab_load_bridge(const std::string& dir, const std::string& id, bridge_recor
     std::string content;
     if (!read_file(path, &content, k_max_state_file)) return fail(error, path + ": cannot read the device state");
     record->id = id;
+    record->memories.dir = dir;
     std::string why;
     if (!decode_bridge(content, record, &why)) return fail(error, path + ": corrupt device state (" + why + ")");
+    // A file of the older form had its flash areas moved into the flash file: save it in
+    // the present form. A process killed before this save moves the same bytes again.
+    if (record->dirty) return lab_save_bridge(dir, *record, error);
     return true;
 }
 

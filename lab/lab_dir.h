@@ -5,8 +5,12 @@
 //   DIR/names/NAME            "bridge ID" or "cdrom ID": the device a name reaches
 //   DIR/bridges/ID.state      one device record (state.h)
 //   DIR/bridges/ID.lock       lock taken for each request and each change of that record
+//   DIR/bridges/ID.flash      the bridge's memories, read and written in place
+//   DIR/bridges/ID.led        (lab/storage.h); missing until first written
+//   DIR/bridges/ID.media
 //   DIR/trace.log             the trace, when tracing is on
-// Files are replaced atomically (written to a temporary file, then renamed over).
+// Settings and name files are replaced atomically (written to a temporary file, then
+// renamed over).
 #pragma once
 
 #include <cstdint>
@@ -20,7 +24,16 @@ struct lab_settings {
     uint32_t time_factor = 1;       // lab time runs this many times faster than real time
     int64_t anchor_real_ms = 0;     // lab time = anchor_lab_ms + (real now - anchor_real_ms) x factor
     int64_t anchor_lab_ms = 0;
+    // A test hook: the lab's process ends at once, as if killed, when it reaches this step
+    // of moving a bridge's name (k_crash_points); empty: never.
+    std::string crash_point;
 };
+
+// The steps a bridge's move to another name can be killed at: its new name written, its
+// record saved under the new name.
+extern const char* const k_crash_points[];
+// Ends the process at once when the lab's crash point is `point`.
+void lab_crash_point(const std::string& dir, const char* point);
 
 struct name_entry {
     std::string id;
@@ -31,6 +44,8 @@ std::string lab_settings_path(const std::string& dir);
 std::string lab_lock_path(const std::string& dir);
 std::string lab_trace_path(const std::string& dir);
 std::string lab_bridge_lock_path(const std::string& dir, const std::string& id);
+// DIR/bridges/ID.SUFFIX: the files of one device.
+std::string lab_bridge_file_path(const std::string& dir, const std::string& id, const std::string& suffix);
 
 bool lab_exists(const std::string& dir);
 // Makes a new lab in a missing or empty directory.
@@ -62,7 +77,8 @@ void lab_remove_name(const std::string& dir, const std::string& name);
 std::vector<std::pair<std::string, name_entry>> lab_list_names(const std::string& dir);
 
 bool lab_bridge_exists(const std::string& dir, const std::string& id);
-// Load and save one record; the caller holds the record's lock.
+// Load and save one record; the caller holds the record's lock. A loaded record reaches
+// its memory files in `dir`; a file of the older form is saved in the present form.
 bool lab_load_bridge(const std::string& dir, const std::string& id, bridge_record* record, std::string* error);
 bool lab_save_bridge(const std::string& dir, bridge_record& record, std::string* error);
 

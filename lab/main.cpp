@@ -16,7 +16,8 @@ constexpr verb_row k_verbs[] = {
     {"init", verb_init, "init [--time-factor N] [--trace on|off]"},
     {"create", verb_create,
      "create NAME [--cdrom-of BRIDGE | [--foreign] [--gen 0|1] [--disk nvme|sata|none] [--KEY VALUE]...]"},
-    {"show", verb_show, "show [NAME [SECTION]]"},
+    {"show", verb_show, "show [NAME [SECTION [OFFSET [LENGTH]]]]"},
+    {"fill", verb_fill, "fill NAME MEMORY OFFSET LENGTH BYTE"},
     {"set", verb_set, "set NAME KEY VALUE | set lab time_factor N | set lab trace on|off"},
     {"fault", verb_fault, "fault NAME add PATTERN OPTIONS... | list | remove N | clear"},
     {"restart", verb_restart, "restart NAME"},
@@ -27,12 +28,18 @@ constexpr verb_row k_verbs[] = {
 void print_usage(std::FILE* out) {
     std::fprintf(out, "usage: mvbridge-lab DIR VERB [ARGS...]\n");
     for (const verb_row& verb : k_verbs) std::fprintf(out, "  %s\n", verb.usage);
+    std::fprintf(out, "  help\n");
 }
 
 }  // namespace
 
+bool asks_for_help(const char* word) {
+    return std::strcmp(word, "help") == 0 || std::strcmp(word, "--help") == 0 || std::strcmp(word, "-h") == 0;
+}
+
 int main(int argc, char** argv) {
-    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    // `mvbridge-lab help` and `mvbridge-lab DIR help`.
+    if ((argc == 2 && asks_for_help(argv[1])) || (argc == 3 && asks_for_help(argv[2]))) {
         print_usage(stdout);
         return 0;
     }

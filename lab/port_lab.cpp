@@ -116,8 +116,8 @@ int serve_locked(port_handle* handle, bridge_record& record, port_request* reque
     const std::string old_name = record.state.name;
     const uint32_t old_boot = record.state.boot_count;
     serve_request(record, block, answer);
-    if (record.dirty && !lab_save_bridge(attachment().dir, record, nullptr)) return k_error_device_gone;
-    if (record.state.boot_count != old_boot) *restart_note = lab_settle_restart(attachment().dir, record, old_name);
+    std::string ignored;
+    if (!lab_commit_record(attachment().dir, record, old_name, old_boot, restart_note, &ignored)) return k_error_device_gone;
     return answer.os_error;
 }
 

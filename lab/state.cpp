@@ -1,5 +1,6 @@
 #include "lab/state.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <type_traits>
 
@@ -14,7 +15,6 @@ constexpr size_t k_max_header = 1u << 20;
 
 constexpr const char* k_kind_names[] = {"bridge", "foreign", nullptr};
 constexpr const char* k_bus_names[] = {"usb", "other", nullptr};
-constexpr const char* k_disk_names[] = {"nvme", "sata", "none", nullptr};
 constexpr const char* k_raid_pending_names[] = {"JBOD", "RAID0", "RAID1", "none", nullptr};
 
 template <auto Member>
@@ -50,7 +50,7 @@ const std::vector<persisted_field> k_persisted_fields = {
     {"chip_version",        "identity", true,  u32_field{param<&P::chip_version>, true, k_u32}},
     {"uuid",                "identity", true,  u32_field{param<&P::uuid>, true, k_u32}},
     {"bus",                 "identity", true,  choice_field{param<&P::bus>, k_bus_names}},
-    {"disk",                "disk",     true,  choice_field{param<&P::disk>, k_disk_names}},
+    {"disk",                "disk",     true,  choice_field{param<&P::disk>, k_disk_kind_names}},
     {"disk_state",          "disk",     true,  u32_field{live<&L::disk_state>, false, k_u32}},
     {"pcie_link",           "disk",     true,  u32_field{param<&P::pcie_link>, false, k_u32}},
     {"model",               "disk",     true,  text_field{param<&P::model>, 0, 40, nullptr}},
@@ -76,16 +76,15 @@ const std::vector<persisted_field> k_persisted_fields = {
     {"ips_threshold",       "settings", true,  u32_field{param<&P::ips_threshold>, false, k_u32}},
     {"disk_speed_max",      "settings", true,  u32_field{param<&P::disk_speed_max>, false, 3, 1}},
     {"disks",               "settings", true,  u32_field{param<&P::disks>, false, 2, 1}},
+    {"flash_size",          "settings", true,  u32_field{param<&P::flash_size>, true, k_flash_size_max, k_flash_size_min}},
     {"name",                "state",    false, text_field{live<&L::name>, 1, 15, is_lab_name}},
     {"boot_count",          "state",    false, u32_field{live<&L::boot_count>, false, k_u32}},
-    {"offline_until_ms",    "state",    true,  i64_field{live<&L::offline_until_ms>, 0, k_i64}},
+    {"offline_until_ms",    "state",    true,  i64_field{live<&L::offline_until_ms>, 0, k_i64, true}},
     {"disk_speed",          "state",    true,  u32_field{live<&L::disk_speed>, false, 3}},
     {"rw_mode",             "state",    true,  u32_field{live<&L::rw_mode>, false, k_u8}},
     {"raid_mode",           "state",    true,  u32_field{live<&L::raid_mode>, false, k_u8}},
     {"raid_pending",        "state",    false, choice_field{live<&L::raid_pending>, k_raid_pending_names}},
     {"register",            "registers", false, register_map_field{live<&L::registers>}},
-    {"flash_pg",            "memory",   false, blob_field{live<&L::flash_pg>, k_flash_sector_size, false}},
-    {"cust_page",           "memory",   false, blob_field{live<&L::cust_page>, k_cust_page_size, false}},
     {"gpio_pins",           "pins",     false, k_gpio_pins_field},
     {"gpio_in",             "pins",     true,  k_gpio_in_field},
     {"i2c_buses",           "pins",     false, k_i2c_buses_field},
@@ -98,6 +97,25 @@ const std::vector<persisted_field> k_persisted_fields = {
 };
 // clang-format on
 
+// Flash areas that state files kept as binary sections before the memories had files of
+// their own; loading such a file moves their bytes into the flash.
+struct legacy_blob {
+    const char* key;
+    uint64_t flash_offset;
+    uint32_t size;
+};
+constexpr legacy_blob k_legacy_blobs[] = {
+    {"flash_pg", k_flash_pg_sector, k_flash_sector_size},
+    {"cust_page", k_flash_cust_page, k_cust_page_size},
+};
+
+const legacy_blob* find_legacy_blob(const std::string& key) {
+    for (const legacy_blob& blob : k_legacy_blobs) {
+        if (key == blob.key) return &blob;
+    }
+    return nullptr;
+}
+
 bool fail(std::string* error, const std::string& message) {
     *error = message;
     return false;
@@ -108,12 +126,6 @@ bool printable(const std::string& text) {
         if (c < ' ' || c > '~') return false;
     }
     return true;
-}
-
-std::string choice_list(const char* const* names) {
-    std::string out;
-    for (int i = 0; names[i] != nullptr; ++i) out += std::string(i != 0 ? "|" : "") + names[i];
-    return out;
 }
 
 struct set_visitor {
@@ -151,15 +163,9 @@ struct set_visitor {
         return true;
     }
     bool operator()(const choice_field& f) const {
-        for (uint32_t i = 0; f.names[i] != nullptr; ++i) {
-            if (value == f.names[i]) {
-                f.at(record) = i;
-                return true;
-            }
-        }
+        if (choice_value(f.names, value, &f.at(record))) return true;
         return fail(error, key + " is one of " + choice_list(f.names));
     }
-    bool operator()(const blob_field&) const { return fail(error, key + " cannot be set"); }
     bool operator()(const register_map_field&) const { return fail(error, key + " cannot be set"); }
     bool operator()(const fault_list_field&) const { return fail(error, key + " cannot be set"); }
     bool operator()(const custom_field& f) const {
@@ -177,23 +183,17 @@ std::string number_text(const u32_field& f, uint32_t value) {
     return text;
 }
 
-// Writes the header lines of one field (blobs are announced here, their bytes go to `blobs`).
+// Writes the header lines of one field.
 struct encode_visitor {
     bridge_record& record;
     const char* key;
     std::string& out;
-    std::string& blobs;
 
     void line(const std::string& value) const { out += std::string(key) + " " + value + "\n"; }
     void operator()(const u32_field& f) const { line(number_text(f, f.at(record))); }
     void operator()(const i64_field& f) const { line(std::to_string(f.at(record))); }
     void operator()(const text_field& f) const { line(escape_text(f.at(record))); }
-    void operator()(const choice_field& f) const { line(f.names[f.at(record)]); }
-    void operator()(const blob_field& f) const {
-        const std::vector<uint8_t>& bytes = f.at(record);
-        out += std::string("blob ") + key + " " + std::to_string(bytes.size()) + "\n";
-        blobs.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    }
+    void operator()(const choice_field& f) const { line(choice_name(f.names, f.at(record))); }
     void operator()(const register_map_field& f) const {
         for (const auto& [offset, value] : f.at(record)) line(format_hex32(offset) + " " + format_hex32(value));
     }
@@ -233,7 +233,6 @@ struct decode_visitor {
         f.at(record).push_back(rule);
         return true;
     }
-    bool operator()(const blob_field&) const { return fail(error, key + " is a blob"); }
     bool operator()(const custom_field& f) const { return f.decode(record, value, error); }
     template <class T>
     bool operator()(const T&) const {
@@ -241,19 +240,23 @@ struct decode_visitor {
     }
 };
 
+// A moment of lab time as seen from `now_ms`.
+std::string lab_time_text(int64_t moment_ms, int64_t now_ms) {
+    if (moment_ms == INT64_MAX) return "never";
+    if (moment_ms <= now_ms) return "past";
+    return "in " + std::to_string(moment_ms - now_ms) + " ms";
+}
+
 struct show_visitor {
     bridge_record& record;
+    int64_t now_ms;
 
     std::string operator()(const u32_field& f) const { return number_text(f, f.at(record)); }
-    std::string operator()(const i64_field& f) const { return std::to_string(f.at(record)); }
-    std::string operator()(const text_field& f) const { return "\"" + f.at(record) + "\""; }
-    std::string operator()(const choice_field& f) const { return f.names[f.at(record)]; }
-    std::string operator()(const blob_field& f) const {
-        const std::vector<uint8_t>& bytes = f.at(record);
-        size_t erased = 0;
-        for (const uint8_t b : bytes) erased += b == 0xFF ? 1 : 0;
-        return std::to_string(bytes.size()) + " bytes, " + std::to_string(erased) + " erased";
+    std::string operator()(const i64_field& f) const {
+        return f.lab_time ? lab_time_text(f.at(record), now_ms) : std::to_string(f.at(record));
     }
+    std::string operator()(const text_field& f) const { return "\"" + f.at(record) + "\""; }
+    std::string operator()(const choice_field& f) const { return choice_name(f.names, f.at(record)); }
     std::string operator()(const register_map_field& f) const {
         std::string out;
         for (const auto& [offset, value] : f.at(record)) {
@@ -266,12 +269,53 @@ struct show_visitor {
 };
 
 struct announced_blob {
-    const blob_field* field;
-    std::string key;
+    const legacy_blob* blob;
     size_t length;
 };
 
+// Moves the bytes of older binary sections into the flash; an area still erased is
+// left alone, so that loading makes no flash file for it.
+bool move_legacy_blobs(const std::string& content, size_t pos, const std::vector<announced_blob>& blobs,
+                       bridge_record* record, std::string* error) {
+    for (const announced_blob& announced : blobs) {
+        const char* bytes = content.data() + pos;
+        pos += announced.length;
+        if (std::all_of(bytes, bytes + announced.length, [](char c) { return static_cast<uint8_t>(c) == 0xFF; })) {
+            continue;
+        }
+        if (!memory_write(*record, lab_memory::flash, announced.blob->flash_offset, bytes, announced.length)) {
+            return fail(error, std::string("cannot move ") + announced.blob->key + " into the flash");
+        }
+    }
+    return true;
+}
+
 }  // namespace
+
+const char* const k_disk_kind_names[] = {"nvme", "sata", "none", nullptr};
+
+const char* choice_name(const char* const* names, uint32_t value) {
+    for (uint32_t i = 0; names[i] != nullptr; ++i) {
+        if (i == value) return names[i];
+    }
+    return "?";
+}
+
+std::string choice_list(const char* const* names) {
+    std::string out;
+    for (int i = 0; names[i] != nullptr; ++i) out += std::string(i != 0 ? "|" : "") + names[i];
+    return out;
+}
+
+bool choice_value(const char* const* names, const std::string& name, uint32_t* value) {
+    for (uint32_t i = 0; names[i] != nullptr; ++i) {
+        if (name == names[i]) {
+            *value = i;
+            return true;
+        }
+    }
+    return false;
+}
 
 const std::vector<persisted_field>& persisted_fields() { return k_persisted_fields; }
 
@@ -287,25 +331,23 @@ bool field_set_text(bridge_record& record, const persisted_field& field, const s
     return std::visit(set_visitor{record, field.key, value, error}, field.type);
 }
 
-std::string field_show_text(bridge_record& record, const persisted_field& field) {
-    return std::visit(show_visitor{record}, field.type);
+std::string field_show_text(bridge_record& record, const persisted_field& field, int64_t now_ms) {
+    return std::visit(show_visitor{record, now_ms}, field.type);
 }
 
 std::string encode_bridge(bridge_record& record) {
     std::string out = std::string(k_magic) + "\n";
-    std::string blobs;
-    for (const persisted_field& field : k_persisted_fields) {
-        std::visit(encode_visitor{record, field.key, out, blobs}, field.type);
-    }
+    for (const persisted_field& field : k_persisted_fields) std::visit(encode_visitor{record, field.key, out}, field.type);
     out += "data\n";
-    out += blobs;
     return out;
 }
 
 bool decode_bridge(const std::string& content, bridge_record* record, std::string* error) {
     const std::string id = record->id;
+    memory_home memories = std::move(record->memories);
     *record = bridge_record{};
     record->id = id;
+    record->memories = std::move(memories);
 
     size_t pos = 0;
     bool first_line = true;
@@ -334,14 +376,14 @@ bool decode_bridge(const std::string& content, bridge_record* record, std::strin
         const std::string value = space == std::string::npos ? std::string() : line.substr(space + 1);
         if (key == "blob") {
             const std::vector<std::string> words = split_words(value);
-            const persisted_field* field = words.size() == 2 ? find_field(words[0]) : nullptr;
-            const auto* blob = field != nullptr ? std::get_if<blob_field>(&field->type) : nullptr;
+            const legacy_blob* blob = words.size() == 2 ? find_legacy_blob(words[0]) : nullptr;
             uint32_t length = 0;
             if (blob == nullptr || !parse_u32(words[1], &length)) return fail(error, where + "bad blob line");
-            if (blob->variable ? length > blob->size : length != blob->size) {
-                return fail(error, where + "blob " + words[0] + " has a wrong length");
+            if (length != blob->size) return fail(error, where + "blob " + words[0] + " has a wrong length");
+            for (const announced_blob& earlier : blobs) {
+                if (earlier.blob == blob) return fail(error, where + "blob " + words[0] + " announced twice");
             }
-            blobs.push_back({blob, words[0], length});
+            blobs.push_back({blob, length});
             continue;
         }
         const persisted_field* field = find_field(key);
@@ -355,13 +397,8 @@ bool decode_bridge(const std::string& content, bridge_record* record, std::strin
     size_t total = 0;
     for (const announced_blob& blob : blobs) total += blob.length;
     if (content.size() - pos != total) return fail(error, "binary sections do not match their lengths");
-    for (const announced_blob& blob : blobs) {
-        std::vector<uint8_t>& bytes = blob.field->at(*record);
-        bytes.assign(content.begin() + static_cast<std::ptrdiff_t>(pos),
-                     content.begin() + static_cast<std::ptrdiff_t>(pos + blob.length));
-        pos += blob.length;
-    }
     if (!is_lab_name(record->state.name)) return fail(error, "state file has no valid name");
-    record->dirty = false;
+    if (!move_legacy_blobs(content, pos, blobs, record, error)) return false;
+    record->dirty = !blobs.empty();
     return true;
 }

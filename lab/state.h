@@ -10,10 +10,12 @@
 // before the field existed still loads, with the member's default.
 //
 // State file: a text header of "key value" lines (text values escaped with %XX so that a
-// value is one word; numbers decimal or 0x hex), "blob KEY LENGTH" lines announcing
-// binary sections, a line "data", then the binary sections back to back in the order
-// announced. Every length read from a file is checked against the field's size and the
-// file's own size; any fault makes the whole file corrupt.
+// value is one word; numbers decimal or 0x hex), then a line "data". The bridge's large
+// memories (flash, LED memory, disk media) are files of their own (lab/storage.h), never
+// part of this file. A file written before they were kept apart announces its flash
+// areas with "blob KEY LENGTH" lines and holds their bytes after "data": loading it moves
+// them into the flash once. Every length read from a file is checked against the area's
+// size and the file's own size; any fault makes the whole file corrupt.
 #pragma once
 
 #include <cstdint>
@@ -24,14 +26,23 @@
 
 #include "lab/fault.h"
 #include "lab/pin_state.h"
+#include "lab/storage.h"
 
 // Values of the choice fields.
 enum : uint32_t { k_kind_bridge = 0, k_kind_foreign = 1 };
 enum : uint32_t { k_bus_usb = 0, k_bus_other = 1 };
 enum : uint32_t { k_disk_nvme = 0, k_disk_sata = 1, k_disk_none = 2 };
 
-constexpr uint32_t k_flash_sector_size = 4096;
-constexpr uint32_t k_cust_page_size = 4096;
+// The disk kinds' names, by value, null-terminated: the state file, `create --disk` and
+// `show` all use this one list.
+extern const char* const k_disk_kind_names[];
+// The name of a choice value; "?" for a value beyond the list (a record built in code).
+const char* choice_name(const char* const* names, uint32_t value);
+// The value of a choice name; false when the list has no such name.
+bool choice_value(const char* const* names, const std::string& name, uint32_t* value);
+// The names joined by '|': "nvme|sata|none".
+std::string choice_list(const char* const* names);
+
 // raid_pending when no new RAID mode waits for a restart.
 constexpr uint32_t k_raid_none = 3;
 
@@ -68,6 +79,7 @@ struct bridge_params {
     uint32_t ips_threshold = 85;             // IPS threshold of the status block
     uint32_t disk_speed_max = 3;             // fastest disk link generation it trains to (1..3)
     uint32_t disks = 1;                      // disks it joins; 2 makes the RAID commands work
+    uint32_t flash_size = k_flash_size_default;  // bytes of its flash (lab/storage.h)
 };
 
 struct bridge_live {
@@ -77,8 +89,6 @@ struct bridge_live {
     uint32_t boot_count = 0;                 // restarts so far; handles of an older boot are stale
     int64_t offline_until_ms = 0;            // lab time; away until then
     std::map<uint32_t, uint32_t> registers;  // register block offset -> value written since boot
-    std::vector<uint8_t> flash_pg = std::vector<uint8_t>(k_flash_sector_size, 0xFF);  // configuration sector
-    std::vector<uint8_t> cust_page = std::vector<uint8_t>(k_cust_page_size, 0xFF);    // customer page (flash)
     uint32_t disk_speed = 0;                 // disk speed setting, 0: fastest; back to 0 at restart
     uint32_t rw_mode = 0;                    // read/write mode reported to the host; back to 0 at restart
     uint32_t raid_mode = 0;                  // RAID mode in force (0 JBOD, 1 RAID0, 2 RAID1)
@@ -92,6 +102,7 @@ struct bridge_record {
     bridge_params params;
     bridge_live state;
     bool dirty = false;                      // not persisted: set when the record must be saved
+    memory_home memories;                    // not persisted: where its memories live (storage.h)
 };
 
 // Field types of the persistence table.
@@ -105,6 +116,7 @@ struct i64_field {
     int64_t& (*at)(bridge_record&);
     int64_t min;
     int64_t max;
+    bool lab_time = false;                    // a moment of lab time: `show` tells it from now
 };
 struct text_field {
     std::string& (*at)(bridge_record&);
@@ -115,11 +127,6 @@ struct text_field {
 struct choice_field {
     uint32_t& (*at)(bridge_record&);
     const char* const* names;                 // null-terminated; the value is the index
-};
-struct blob_field {
-    std::vector<uint8_t>& (*at)(bridge_record&);
-    uint32_t size;                            // exact size, or the largest when `variable`
-    bool variable;
 };
 struct register_map_field {
     std::map<uint32_t, uint32_t>& (*at)(bridge_record&);
@@ -136,7 +143,7 @@ struct custom_field {
     std::string (*show)(const bridge_record&);
     bool (*set)(bridge_record&, const std::string& value, std::string* error);  // null: no `set` form
 };
-using field_type = std::variant<u32_field, i64_field, text_field, choice_field, blob_field, register_map_field,
+using field_type = std::variant<u32_field, i64_field, text_field, choice_field, register_map_field,
                                 fault_list_field, custom_field>;
 
 struct persisted_field {
@@ -152,8 +159,12 @@ const persisted_field* find_field(const std::string& key);
 // Sets a settable field from user text, with the field's checks.
 bool field_set_text(bridge_record& record, const persisted_field& field, const std::string& value,
                     std::string* error);
-// The field's value as `show` prints it.
-std::string field_show_text(bridge_record& record, const persisted_field& field);
+// The field's value as `show` prints it; a moment of lab time is told from `now_ms`
+// ("in 1500 ms", "past", "never").
+std::string field_show_text(bridge_record& record, const persisted_field& field, int64_t now_ms);
 
 std::string encode_bridge(bridge_record& record);
+// Reads a state file into `record`, which keeps its id and where its memories live. A
+// file with flash areas of the older form moves them into the flash and leaves the
+// record dirty, so that the caller saves it in the present form.
 bool decode_bridge(const std::string& content, bridge_record* record, std::string* error);

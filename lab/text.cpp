@@ -120,3 +120,10 @@ std::string format_hex32(uint32_t value) {
     std::snprintf(text, sizeof text, "0x%08X", value);
     return text;
 }
+
+bool parse_u64(const std::string& text, uint64_t* value) {
+    int64_t number = 0;
+    if (!parse_i64(text, &number) || number < 0) return false;
+    *value = static_cast<uint64_t>(number);
+    return true;
+}

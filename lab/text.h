@@ -10,6 +10,8 @@
 // Decimal, or hexadecimal with a "0x" prefix. The whole text must be the number.
 bool parse_u32(const std::string& text, uint32_t* value);
 bool parse_i64(const std::string& text, int64_t* value);
+// A number of parse_i64's range that is not negative (offsets and lengths).
+bool parse_u64(const std::string& text, uint64_t* value);
 // Two hexadecimal digits.
 bool parse_hex_byte(const std::string& text, uint8_t* value);
 

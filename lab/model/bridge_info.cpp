@@ -6,11 +6,11 @@
 // A block whose length field differs from its data phase, or that carries a parameter
 // the bridge does not know, is refused with 05/24/00; a restart whose data is not the
 // four zero bytes it expects with 05/26/00 (invalid field in parameter list).
-#include <cstring>
 
 #include "common/bytes.h"
 #include "lab/model/handlers.h"
 #include "lab/model/identity.h"
+#include "lab/model/memory.h"
 #include "lab/model/restart.h"
 
 using namespace zelko;
@@ -24,9 +24,8 @@ constexpr uint32_t k_disk_speed_len = 2;
 constexpr uint32_t k_rw_mode_len = 1;
 constexpr uint32_t k_status_block_len = 128;
 
-// The UUID area the by-offset read reaches: 2048 bytes of flash, erased except for the
-// UUID, kept at the generation's offset.
-constexpr uint32_t k_uuid_area_size = 0x800;
+// The UUID area the by-offset read reaches: 2048 bytes of flash (lab/storage.h), whose
+// word at the generation's offset always holds the bridge's UUID.
 constexpr uint32_t k_uuid_area_offset[2] = {0xFC, 0x7FC};
 
 // Restart types the firmware knows; each one restarts the bridge.
@@ -85,10 +84,11 @@ void handle_uuid_by_offset(bridge_record& record, const block_request& request, 
         answer_invalid_field(answer);
         return;
     }
-    uint8_t area[k_uuid_area_size];
-    std::memset(area, 0xFF, sizeof area);
-    put_le32(area + k_uuid_area_offset[generation_of(record)], record.params.uuid);
-    answer.data.assign(area + offset, area + offset + length);
+    answer_memory_read(record, lab_memory::flash, k_flash_uuid_area, k_uuid_area_size, answer);
+    if (answer.status != 0) return;
+    put_le32(answer.data.data() + k_uuid_area_offset[generation_of(record)], record.params.uuid);
+    answer.data.erase(answer.data.begin(), answer.data.begin() + offset);
+    answer.data.resize(length);
 }
 
 void handle_cust_page_write(bridge_record& record, const block_request& request, block_answer& answer) {
@@ -96,8 +96,7 @@ void handle_cust_page_write(bridge_record& record, const block_request& request,
         answer_invalid_field(answer);
         return;
     }
-    record.state.cust_page.assign(request.data_out, request.data_out + k_cust_page_size);
-    record.dirty = true;
+    answer_memory_write(record, lab_memory::flash, k_flash_cust_page, request.data_out, k_cust_page_size, answer);
 }
 
 void handle_cust_page_read(bridge_record& record, const block_request& request, block_answer& answer) {
@@ -105,7 +104,7 @@ void handle_cust_page_read(bridge_record& record, const block_request& request, 
         answer_invalid_field(answer);
         return;
     }
-    answer.data = record.state.cust_page;
+    answer_memory_read(record, lab_memory::flash, k_flash_cust_page, k_cust_page_size, answer);
 }
 
 void handle_fw_version(bridge_record& record, const block_request& request, block_answer& answer) {

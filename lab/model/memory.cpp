@@ -1,9 +1,9 @@
 // Bridge memory read (0x92), register read (0xA2) and register write (0x23).
 //
 // The address space a memory read reaches: the register block of the bridge's
-// generation (0x1000 bytes, little-endian 32-bit registers) and the configuration area
-// read window (the 4096-byte PG flash sector). A read that does not lie wholly inside
-// one of them is refused with 05/24/00.
+// generation (0x1000 bytes, little-endian 32-bit registers) and the flash read window
+// (0xAC000000 + flash offset, the whole flash; the PG sector is at 0xAC004000). A read
+// that does not lie wholly inside one of them is refused with 05/24/00.
 #include "lab/model/memory.h"
 
 #include "common/bytes.h"
@@ -66,12 +66,33 @@ void handle_mem_read(bridge_record& record, const block_request& request, block_
         }
         return;
     }
-    if (inside(address, length, k_config_window, k_flash_sector_size)) {
-        const auto start = record.state.flash_pg.begin() + (address - k_config_window);
-        answer.data.assign(start, start + length);
+    if (address >= k_flash_read_base && address - k_flash_read_base < k_flash_size_max) {
+        answer_memory_read(record, lab_memory::flash, address - k_flash_read_base, length, answer);
         return;
     }
     answer_invalid_field(answer);
+}
+
+void answer_memory_read(bridge_record& record, lab_memory which, uint64_t offset, uint32_t length,
+                        block_answer& answer) {
+    if (!memory_range_ok(record, which, offset, length)) {
+        answer_invalid_field(answer);
+        return;
+    }
+    answer.data.resize(length);
+    if (!memory_read(record, which, offset, answer.data.data(), length)) {
+        answer.data.clear();
+        answer_check(answer, 0x03, 0x11, 0x00);
+    }
+}
+
+void answer_memory_write(bridge_record& record, lab_memory which, uint64_t offset, const uint8_t* data,
+                         uint32_t length, block_answer& answer) {
+    if (!memory_range_ok(record, which, offset, length)) {
+        answer_invalid_field(answer);
+        return;
+    }
+    if (!memory_write(record, which, offset, data, length)) answer_check(answer, 0x03, 0x0C, 0x00);
 }
 
 void handle_reg_read(bridge_record& record, const block_request& request, block_answer& answer) {

@@ -5,8 +5,16 @@
 
 #include "lab/state.h"
 
-// Read window of the configuration area: the PG flash sector.
-constexpr uint32_t k_config_window = 0xAC004000;
+#include "lab/model/block.h"
+#include "lab/storage.h"
+
+// Serve a read or write of `length` bytes at `offset` of one of the bridge's memories:
+// a range outside the memory is refused with 05/24/00, a read the lab cannot make with
+// 03/11/00 (unrecovered read error), a write with 03/0C/00 (write error).
+void answer_memory_read(bridge_record& record, lab_memory which, uint64_t offset, uint32_t length,
+                        block_answer& answer);
+void answer_memory_write(bridge_record& record, lab_memory which, uint64_t offset, const uint8_t* data,
+                         uint32_t length, block_answer& answer);
 
 // The value a register of the bridge's register block reads now (`offset` from the
 // block's base): chip identity and version from the bridge's identity, values written

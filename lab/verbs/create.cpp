@@ -7,6 +7,8 @@
 //   --gen 0|1               revision and chip identity typical of the generation (default 1)
 //   --disk nvme|sata|none   the disk behind the bridge with typical strings (default nvme)
 //   --KEY VALUE             any `set` key, applied after the above, in the order given
+#include <cstdio>
+
 #include "lab/lab_os.h"
 #include "lab/model/identity.h"
 #include "lab/names.h"
@@ -50,14 +52,8 @@ bool parse_options(const verb_args& args, create_options* options, std::string* 
             }
             options->generation = value == "0" ? 0 : 1;
         } else if (key == "disk") {
-            if (value == "nvme") {
-                options->disk = k_disk_nvme;
-            } else if (value == "sata") {
-                options->disk = k_disk_sata;
-            } else if (value == "none") {
-                options->disk = k_disk_none;
-            } else {
-                *error = "--disk is one of nvme|sata|none";
+            if (!choice_value(k_disk_kind_names, value, &options->disk)) {
+                *error = "--disk is one of " + choice_list(k_disk_kind_names);
                 return false;
             }
         } else {
@@ -117,6 +113,11 @@ int verb_create(const std::string& dir, const verb_args& args) {
 
     bridge_record record;
     record.id = free_id(dir, name);
+    record.memories.dir = dir;
+    // Memory files a removed device of this id left behind are not the new device's.
+    for (const lab_memory_row& memory : memory_rows()) {
+        std::remove(lab_bridge_file_path(dir, record.id, memory.suffix).c_str());
+    }
     record.state.name = name;
     apply_generation_defaults(record.params, options.generation);
     apply_disk_defaults(record, options.disk);

@@ -23,6 +23,10 @@ int verb_run(const std::string& dir, const verb_args& args) {
     for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
 
+    // A directory that is no lab is an error, not a machine without bridges.
+    lab_settings settings;
+    std::string error;
+    if (!lab_load_settings(dir, &settings, &error)) return verb_fail(error);
     lab_port_attach(dir);
     run_command_line(static_cast<int>(words.size()), argv.data());
     std::fflush(stdout);

@@ -2,7 +2,9 @@
 // identity, disk and settings sections, plus `gen 0|1` (revision and chip identity
 // typical of the generation), `offline_until_ms`, the other settable keys of the state
 // section, and the pins' `gpio_in`, `i2c_slaves` and `uart_rx` (lab/pin_fields.h).
-// `set lab KEY VALUE`: the lab's own settings, `time_factor N` and `trace on|off`.
+// `set lab KEY VALUE`: the lab's own settings, `time_factor N` and `trace on|off`; for
+// tests, `crash_point name_written|record_saved|none` ends a process at that step of a
+// bridge's move to another name, as a kill would.
 #include "lab/lab_os.h"
 #include "lab/model/identity.h"
 #include "lab/text.h"
@@ -28,6 +30,12 @@ int set_lab(const std::string& dir, const std::string& key, const std::string& v
     } else if (key == "trace") {
         if (value != "on" && value != "off") return verb_fail("trace is on or off");
         settings.trace = value == "on";
+    } else if (key == "crash_point") {
+        uint32_t point = 0;
+        if (value != "none" && !choice_value(k_crash_points, value, &point)) {
+            return verb_fail("crash_point is none or one of " + choice_list(k_crash_points));
+        }
+        settings.crash_point = value == "none" ? "" : value;
     } else {
         return verb_fail("unknown lab setting '" + key + "' (time_factor, trace)");
     }

@@ -1,6 +1,9 @@
 // `show`: the lab's settings and devices. `show NAME [SECTION]`: a readable summary of a
 // device: identity, disk, settings, state, registers, memory, pins, faults; `blocks` lists the
-// command blocks it handles, and the name of a memory field (flash_pg, cust_page) dumps it in hex.
+// command blocks it handles. `show NAME MEMORY [OFFSET [LENGTH]]` dumps a memory (flash, led,
+// media) or a range of it in hex; `show NAME AREA` (flash_pg, cust_page, uuid_area) dumps
+// one area of the flash.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -14,7 +17,10 @@
 
 namespace {
 
-constexpr const char* k_usage = "show [NAME [SECTION]]";
+constexpr const char* k_usage = "show [NAME [SECTION [OFFSET [LENGTH]]]]";
+// A dump without LENGTH runs to the end of the memory, but no further than this.
+constexpr uint64_t k_default_dump_limit = 16u << 20;
+constexpr size_t k_dump_chunk = 64u << 10;
 constexpr const char* k_sections[] = {"identity", "disk", "settings", "state", "registers", "memory", "pins", "faults"};
 
 bool load_device(const std::string& dir, const device_ref& ref, bridge_record* record, std::string* error) {
@@ -78,21 +84,98 @@ void print_blocks(const bridge_record& record) {
     }
 }
 
-void print_section(bridge_record& record, const std::string& section) {
+void print_section(bridge_record& record, const std::string& section, int64_t now_ms) {
     std::printf("%s:\n", section.c_str());
     if (section == "registers") return print_registers(record);
     if (section == "faults") return print_faults(record);
     for (const persisted_field& field : persisted_fields()) {
         if (section != field.section) continue;
-        std::printf("  %s %s\n", field.key, field_show_text(record, field).c_str());
+        std::printf("  %s %s\n", field.key, field_show_text(record, field, now_ms).c_str());
+    }
+    for (const lab_memory_row& memory : memory_rows()) {
+        if (section != memory.section) continue;
+        const std::string where = memory_written(record, memory.which) ? memory_file_name(record, memory.which)
+                                                                         : "never written";
+        std::printf("  %s %llu bytes, %s\n", memory.name,
+                    static_cast<unsigned long long>(memory_size(record, memory.which)), where.c_str());
     }
 }
 
-void print_hex_dump(const std::vector<uint8_t>& bytes) {
-    for (size_t offset = 0; offset < bytes.size(); offset += 16) {
-        const size_t count = bytes.size() - offset < 16 ? bytes.size() - offset : 16;
-        std::printf("%04zX: %s\n", offset, hex_bytes(&bytes[offset], count).c_str());
+// One line of 16 bytes (fewer at the end): offset, hex in two groups of 8, ASCII.
+void print_dump_line(uint64_t offset, const uint8_t* bytes, size_t count) {
+    char hex[3 * 16 + 2] = {};
+    char ascii[17] = {};
+    size_t at = 0;
+    for (size_t i = 0; i < 16; ++i) {
+        if (i == 8) hex[at++] = ' ';
+        if (i < count) {
+            std::snprintf(hex + at, 4, "%02X ", bytes[i]);
+            ascii[i] = bytes[i] >= ' ' && bytes[i] <= '~' ? static_cast<char>(bytes[i]) : '.';
+        } else {
+            std::memcpy(hex + at, "   ", 4);
+        }
+        at += 3;
     }
+    std::printf("%08llX  %s |%s|\n", static_cast<unsigned long long>(offset), hex, ascii);
+}
+
+// A hex dump of [offset, offset + length) of a memory, as hexdump -C prints one: a line
+// repeating the line before it is left out, and a run of such lines is one "*" line; the
+// last line is the offset where the range ends.
+bool print_memory_dump(bridge_record& record, lab_memory which, uint64_t offset, uint64_t length) {
+    std::vector<uint8_t> chunk;
+    uint8_t previous[16];
+    bool have_previous = false;
+    bool starred = false;
+    for (uint64_t done = 0; done < length;) {
+        chunk.resize(static_cast<size_t>(std::min<uint64_t>(k_dump_chunk, length - done)));
+        if (!memory_read(record, which, offset + done, chunk.data(), chunk.size())) return false;
+        for (size_t at = 0; at < chunk.size(); at += 16) {
+            const size_t count = std::min<size_t>(16, chunk.size() - at);
+            if (count == 16 && have_previous && std::memcmp(previous, &chunk[at], 16) == 0) {
+                if (!starred) std::printf("*\n");
+                starred = true;
+                continue;
+            }
+            print_dump_line(offset + done + at, &chunk[at], count);
+            std::memcpy(previous, &chunk[at], count);
+            have_previous = count == 16;
+            starred = false;
+        }
+        done += chunk.size();
+    }
+    std::printf("%08llX\n", static_cast<unsigned long long>(offset + length));
+    return true;
+}
+
+// `show NAME MEMORY [OFFSET [LENGTH]]` and `show NAME AREA`; -1 when the section names
+// neither.
+int show_memory(bridge_record& record, const verb_args& args) {
+    const std::string& section = args[1];
+    for (const lab_memory_area& area : memory_areas()) {
+        if (section != area.name) continue;
+        if (args.size() > 2) return verb_usage(std::string("show NAME ") + area.name);
+        return print_memory_dump(record, area.which, area.offset, area.length) ? 0 : verb_fail("cannot read " + section);
+    }
+    const lab_memory_row* memory = find_memory(section);
+    if (memory == nullptr) return -1;
+    const uint64_t size = memory_size(record, memory->which);
+    uint64_t offset = 0;
+    if (args.size() > 2 && !parse_u64(args[2], &offset)) return verb_fail("OFFSET is a number, not '" + args[2] + "'");
+    if (offset > size) return verb_fail(section + " has " + std::to_string(size) + " bytes: offset " + args[2] + " is beyond it");
+    uint64_t length = std::min(size - offset, k_default_dump_limit);
+    if (args.size() > 3 && !parse_u64(args[3], &length)) return verb_fail("LENGTH is a number, not '" + args[3] + "'");
+    if (length > size - offset) {
+        return verb_fail(section + " has " + std::to_string(size) + " bytes: the range runs beyond it");
+    }
+    return print_memory_dump(record, memory->which, offset, length) ? 0 : verb_fail("cannot read " + section);
+}
+
+std::string memory_section_names() {
+    std::string names;
+    for (const lab_memory_row& memory : memory_rows()) names += std::string(", ") + memory.name;
+    for (const lab_memory_area& area : memory_areas()) names += std::string(", ") + area.name;
+    return names;
 }
 
 void print_names(const std::string& dir, const bridge_record& record) {
@@ -122,9 +205,8 @@ int show_lab(const std::string& dir) {
             continue;
         }
         if (record.state.name != name) continue;
-        const char* disks[] = {"nvme", "sata", "none"};
         std::printf("%s %s, disk %s in state %u, %s, %s\n", name.c_str(), kind_text(record).c_str(),
-                    disks[record.params.disk], record.state.disk_state, record.params.bus == k_bus_usb ? "usb" : "other",
+                    choice_name(k_disk_kind_names, record.params.disk), record.state.disk_state, record.params.bus == k_bus_usb ? "usb" : "other",
                     availability(record, now).c_str());
     }
     return 0;
@@ -134,7 +216,7 @@ int show_lab(const std::string& dir) {
 
 int verb_show(const std::string& dir, const verb_args& args) {
     if (args.empty()) return show_lab(dir);
-    if (args.size() > 2) return verb_usage(k_usage);
+    if (args.size() > 4) return verb_usage(k_usage);
     device_ref ref;
     std::string error;
     if (!resolve_device(dir, args[0], &ref, &error)) return verb_fail(error);
@@ -143,32 +225,29 @@ int verb_show(const std::string& dir, const verb_args& args) {
     bridge_record record;
     if (!load_device(dir, ref, &record, &error)) return verb_fail(error);
 
-    if (args.size() == 2) {
+    const int64_t now = lab_time_ms(settings);
+    if (args.size() >= 2) {
+        const int dumped = show_memory(record, args);
+        if (dumped >= 0) return dumped;
         const std::string& section = args[1];
-        if (section == "blocks") {
+        const bool plain = args.size() == 2;
+        if (plain && section == "blocks") {
             print_blocks(record);
             return 0;
         }
-        const persisted_field* field = find_field(section);
-        if (field != nullptr) {
-            if (const auto* blob = std::get_if<blob_field>(&field->type)) {
-                print_hex_dump(blob->at(record));
-                return 0;
-            }
-        }
         for (const char* known : k_sections) {
-            if (section == known) {
-                print_section(record, section);
+            if (plain && section == known) {
+                print_section(record, section, now);
                 return 0;
             }
         }
+        if (!plain) return verb_usage(k_usage);
         return verb_fail("unknown section '" + section + "' (identity, disk, settings, state, registers, memory, "
-                         "pins, faults, blocks, flash_pg, cust_page)");
+                         "pins, faults, blocks" + memory_section_names() + ")");
     }
 
-    std::printf("%s: %s, %s\n", ref.name.c_str(), kind_text(record).c_str(),
-                availability(record, lab_time_ms(settings)).c_str());
+    std::printf("%s: %s, %s\n", ref.name.c_str(), kind_text(record).c_str(), availability(record, now).c_str());
     print_names(dir, record);
-    for (const char* section : k_sections) print_section(record, section);
+    for (const char* section : k_sections) print_section(record, section, now);
     return 0;
 }

@@ -42,12 +42,10 @@ bool edit_device(const std::string& dir, const device_ref& ref,
     const std::string old_name = record.state.name;
     const uint32_t old_boot = record.state.boot_count;
     if (!edit(record, error)) return false;
-    if (record.dirty && !lab_save_bridge(dir, record, error)) return false;
-    if (record.state.boot_count != old_boot) {
-        const std::string note = lab_settle_restart(dir, record, old_name);
-        lab_settings settings;
-        if (lab_load_settings(dir, &settings, nullptr) && settings.trace) lab_append_trace(dir, note);
-    }
+    std::string note;
+    if (!lab_commit_record(dir, record, old_name, old_boot, &note, error)) return false;
+    lab_settings settings;
+    if (!note.empty() && lab_load_settings(dir, &settings, nullptr) && settings.trace) lab_append_trace(dir, note);
     return true;
 }
 

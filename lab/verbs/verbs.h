@@ -13,6 +13,7 @@ using verb_args = std::vector<std::string>;
 int verb_init(const std::string& dir, const verb_args& args);
 int verb_create(const std::string& dir, const verb_args& args);
 int verb_show(const std::string& dir, const verb_args& args);
+int verb_fill(const std::string& dir, const verb_args& args);
 int verb_set(const std::string& dir, const verb_args& args);
 int verb_fault(const std::string& dir, const verb_args& args);
 int verb_restart(const std::string& dir, const verb_args& args);

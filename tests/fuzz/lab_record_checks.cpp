@@ -59,8 +59,9 @@ std::vector<uint8_t> cdb_bytes(const char* hex) {
 }  // namespace
 
 void require_sound(const bridge_record& record) {
-    require(record.state.flash_pg.size() == k_flash_sector_size);
-    require(record.state.cust_page.size() == k_cust_page_size);
+    require(record.params.flash_size >= k_flash_size_min && record.params.flash_size <= k_flash_size_max);
+    // Every area the device models serve lies inside the flash.
+    for (const lab_memory_area& area : memory_areas()) require(memory_range_ok(record, area.which, area.offset, area.length));
     const bridge_pins& pins = record.state.pins;
     require(pins.i2c_slaves.size() <= k_i2c_max_slaves);
     for (const i2c_slave& slave : pins.i2c_slaves) {

@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     require_sound(record);
-    for (const persisted_field& field : persisted_fields()) field_show_text(record, field);
+    for (const persisted_field& field : persisted_fields()) field_show_text(record, field, 0);
     require_round_trip(record);
     serve_tool_blocks(record);
     require_sound(record);

@@ -171,8 +171,9 @@ TEST_F(bridge_info_e2e, customer_page) {
     EXPECT_EQ(page, "61 62 63 " + repeated("00 ", 4093));
     EXPECT_EQ(last_cmds(1), lines{"CMD PhysicalDrive1 E2 00 00 00 C4 00 00 00 00 00 00 00 00 10 00 00 in 4096 status=0 "
                                   "err=0"});
-    EXPECT_EQ(lab_ok({"show", "PhysicalDrive1", "cust_page"}).substr(0, 54),
-              "0000: 61 62 63 00 00 00 00 00 00 00 00 00 00 00 00 00\n");
+    EXPECT_EQ(lab_ok({"show", "PhysicalDrive1", "cust_page"}),
+              "00003000  61 62 63 00 00 00 00 00  00 00 00 00 00 00 00 00  |abc.............|\n"
+              "00003010  00 00 00 00 00 00 00 00  00 00 00 00 00 00 00 00  |................|\n*\n00004000\n");
     EXPECT_EQ(run1("set_cust_page", {""}), "");
     EXPECT_EQ(run1("get_cust_page"), repeated("00 ", 4096));
 

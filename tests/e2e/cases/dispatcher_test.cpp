@@ -128,6 +128,7 @@ TEST_F(dispatcher_e2e, word_count_errors_touch_no_device) {
 // The program name is what `run --as` gives; the report-level option after the required
 // words is taken and changes nothing printed.
 TEST_F(dispatcher_e2e, program_name_and_report_level) {
+    lab_ok({"init"});
     EXPECT_EQ(run({}), "Please run mvbridge help to get more info\n");
     EXPECT_EQ(run({"--as", "C:\\tools\\x.exe"}), "Please run x.exe help to get more info\n");
     EXPECT_EQ(run({"--as", "mvb", "nosuch"}), "Invalid command\nPlease run mvb help to get more info\n");

@@ -12,12 +12,20 @@ namespace {
 
 class persistence_e2e : public lab_test {};
 
-// A missing lab has no device for the tool; a directory that is not a lab is left alone.
+// Running the tool on a missing directory or one that is no lab is one line of error, not
+// a machine without bridges; a directory that is not a lab is left alone.
 TEST_F(persistence_e2e, missing_or_foreign_directory_is_no_lab) {
     const std::string missing = dir_ + "/missing";
-    EXPECT_EQ(run_process(MVBRIDGE_LAB_PATH, {missing, "run", "query", drive_path(1)}).out, "invalid dev path\n");
-    EXPECT_EQ(run_process(MVBRIDGE_LAB_PATH, {missing, "run", "scan"}).out, "");
+    for (const std::vector<std::string>& command : {std::vector<std::string>{"query", drive_path(1)}, {"scan"}}) {
+        std::vector<std::string> args = {missing, "run"};
+        args.insert(args.end(), command.begin(), command.end());
+        const process_result result = run_process(MVBRIDGE_LAB_PATH, args);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, "mvbridge-lab: " + missing + ": not a lab directory (no lab.conf)\n");
+        EXPECT_EQ(result.status, 1);
+    }
     write_lab_file("notes.txt", "mine\n");
+    expect_lab_error({"run", "scan"}, "mvbridge-lab: " + dir_ + ": not a lab directory (no lab.conf)\n");
     expect_lab_error({"create", "PhysicalDrive1"},
                      "mvbridge-lab: " + dir_ + ": not a lab directory (no lab.conf) and not empty\n");
     EXPECT_FALSE(std::filesystem::exists(dir_ + "/lab.conf"));
@@ -61,7 +69,7 @@ TEST_F(persistence_e2e, damaged_state_file_gives_one_line_error_and_no_device) {
 }
 
 // A name file leading outside the bridges or to no record opens nothing; a damaged lab.conf
-// is one line of error and no device.
+// is one line of error, for the tool too.
 TEST_F(persistence_e2e, damaged_lab_files_give_no_device) {
     lab_ok({"create", "PhysicalDrive1"});
     write_lab_file("names/PhysicalDrive2", "bridge ../../etc/passwd\n");
@@ -70,7 +78,7 @@ TEST_F(persistence_e2e, damaged_lab_files_give_no_device) {
     EXPECT_EQ(run({"query", drive_path(3)}), "invalid dev path\n");
     write_lab_file("lab.conf", "mvbridge-lab lab 1\ntime_factor zero\n");
     expect_lab_error({"show"}, "mvbridge-lab: " + dir_ + ": lab.conf is corrupt ('time_factor zero')\n");
-    EXPECT_EQ(run({"query", drive_path(1)}), "invalid dev path\n");
+    expect_lab_error({"run", "query", drive_path(1)}, "mvbridge-lab: " + dir_ + ": lab.conf is corrupt ('time_factor zero')\n");
 }
 
 TEST_F(persistence_e2e, concurrent_processes_are_serialised_per_request) {

@@ -41,6 +41,40 @@ TEST_F(restart_e2e, restart_never_keeps_it_away_until_set_back) {
     EXPECT_EQ(query(drive_path(1)), query_output(drive_path(1)));
 }
 
+// A process killed while the bridge moves to its new name (here by the lab's crash hook,
+// which ends the process at that step as a kill would) never loses the bridge: before the
+// record is saved it answers under its old name, after that under the new one, and the
+// other name leads nowhere.
+TEST_F(restart_e2e, a_process_killed_while_the_name_moves_never_loses_the_bridge) {
+    lab_ok({"set", "PhysicalDrive1", "restart_delay_ms", "0"});
+    lab_ok({"set", "PhysicalDrive1", "restart_name", "PhysicalDrive4"});
+    lab_ok({"create", "PhysicalDrive6"});
+    lab_ok({"set", "PhysicalDrive6", "restart_delay_ms", "0"});
+    lab_ok({"set", "PhysicalDrive6", "restart_name", "PhysicalDrive7"});
+    lab_ok({"set", "lab", "crash_point", "name_written"});
+    EXPECT_EQ(lab({"run", "fw_restart", drive_path(1), "0"}).status, 137);
+    EXPECT_EQ(lab({"restart", "PhysicalDrive6"}).status, 137);
+    lab_ok({"set", "lab", "crash_point", "none"});
+    EXPECT_EQ(query(drive_path(1)), query_output(drive_path(1)));
+    EXPECT_EQ(query(drive_path(4)), "invalid dev path\n");
+    EXPECT_EQ(query(drive_path(6)), query_output(drive_path(6)));
+
+    lab_ok({"set", "lab", "crash_point", "record_saved"});
+    EXPECT_EQ(lab({"run", "fw_restart", drive_path(1), "0"}).status, 137);
+    EXPECT_EQ(lab({"restart", "PhysicalDrive6"}).status, 137);
+    lab_ok({"set", "lab", "crash_point", "none"});
+    EXPECT_EQ(query(drive_path(1)), "invalid dev path\n");
+    EXPECT_EQ(query(drive_path(4)), query_output(drive_path(4)));
+    EXPECT_EQ(query(drive_path(6)), "invalid dev path\n");
+    EXPECT_EQ(query(drive_path(7)), query_output(drive_path(7)));
+    const std::string scan = run({"dev_scan"});
+    EXPECT_TRUE(scan.starts_with(drive_path(4) + "\n")) << scan;
+    EXPECT_NE(scan.find("\n" + drive_path(7) + "\n"), std::string::npos) << scan;
+    EXPECT_EQ(scan.find(drive_path(1)), std::string::npos) << scan;
+    EXPECT_TRUE(lab_ok({"show"}).ends_with("\nPhysicalDrive4 bridge, disk nvme in state 1, usb, online\n"
+                                           "PhysicalDrive7 bridge, disk nvme in state 1, usb, online\n"));
+}
+
 // 1000 s of lab time at a factor of 1000 pass in about one real second.
 TEST_F(restart_e2e, lab_time_runs_faster_by_the_time_factor) {
     lab_ok({"set", "lab", "time_factor", "1000"});

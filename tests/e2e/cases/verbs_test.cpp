@@ -124,7 +124,9 @@ TEST_F(verbs_e2e, show_lists_names_sections_blocks_and_flash) {
     EXPECT_NE(summary.find("\n  uuid 0x12345678\n"), std::string::npos);
     EXPECT_NE(summary.find("\nregisters:\n  0xB3700094 0x00003300\n  0xB37000C4 0x00120003\n  0xB37000C8 0xA0020001\n"),
               std::string::npos);
-    EXPECT_NE(summary.find("\nmemory:\n  flash_pg 4096 bytes, 4096 erased\n"), std::string::npos);
+    EXPECT_NE(summary.find("\nmemory:\n  flash 2097152 bytes, never written\n  led 16384 bytes, never written\n"),
+              std::string::npos);
+    EXPECT_NE(summary.find("\n  media 1000204886016 bytes, never written\n"), std::string::npos);
     EXPECT_TRUE(summary.ends_with("\nfaults:\n  none\n"));
 
     const std::string blocks = lab_ok({"show", "PhysicalDrive1", "blocks"});
@@ -132,13 +134,12 @@ TEST_F(verbs_e2e, show_lists_names_sections_blocks_and_flash) {
     EXPECT_NE(blocks.find("  E2 A8 byte 5=13    disk information block\n"), std::string::npos);
     EXPECT_NE(blocks.find("  A1 .. byte 9=EC    ATA IDENTIFY DEVICE\n"), std::string::npos);
 
-    const std::string flash = lab_ok({"show", "PhysicalDrive1", "flash_pg"});
-    EXPECT_EQ(flash.substr(0, 54), "0000: FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF\n");
-    EXPECT_EQ(std::count(flash.begin(), flash.end(), '\n'), 256);
+    EXPECT_EQ(lab_ok({"show", "PhysicalDrive1", "flash_pg"}),
+              "00004000  FF FF FF FF FF FF FF FF  FF FF FF FF FF FF FF FF  |................|\n*\n00005000\n");
 
     expect_refusals({{{"show", "PhysicalDrive1", "colours"},
                       "unknown section 'colours' (identity, disk, settings, state, registers, memory, pins, faults, "
-                      "blocks, flash_pg, cust_page)"}});
+                      "blocks, flash, led, media, flash_pg, cust_page, uuid_area)"}});
 }
 
 TEST_F(verbs_e2e, foreign_disk_handles_inquiry_only) {
@@ -148,7 +149,7 @@ TEST_F(verbs_e2e, foreign_disk_handles_inquiry_only) {
 
 TEST_F(verbs_e2e, unknown_verbs_and_missing_words_are_usage_errors) {
     expect_lab_error({"explode"},
-                     "mvbridge-lab: unknown verb 'explode' (init, create, show, set, fault, restart, trace, run)\n", 2);
+                     "mvbridge-lab: unknown verb 'explode' (init, create, show, fill, set, fault, restart, trace, run)\n", 2);
     EXPECT_EQ(run_process(MVBRIDGE_LAB_PATH, {}).status, 2);
     EXPECT_EQ(run_process(MVBRIDGE_LAB_PATH, {"--help"}).status, 0);
     expect_lab_error({"trace", "sideways"}, "mvbridge-lab: " + dir_ + ": not a lab directory (no lab.conf)\n");

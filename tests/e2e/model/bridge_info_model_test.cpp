@@ -15,7 +15,7 @@ TEST(bridge_info_model, blocks_in_any_other_shape_are_refused) {
     bridge_record bridge = make_bridge();
     bridge.params.disks = 2;
     const std::vector<uint8_t> page(4096, 0x11);
-    bridge.state.cust_page = page;
+    set_flash(bridge, k_flash_cust_page, page);
     expect_senses(bridge, {
                               {"E2 00 00 00 C3 00 00 00 00 00 00 00 08", true, 8, "05/24/00"},
                               {"E2 00 00 00 C3 00 00 00 00 00 00 00 04", true, 8, "05/24/00"},
@@ -42,7 +42,7 @@ TEST(bridge_info_model, blocks_in_any_other_shape_are_refused) {
                               {"E3 00 00 00 52 01 00 00 52 41 49 44", false, 1, "05/24/00"},
                               {"E2 00 00 00 D2 00 00 00 00 00 00 00 02", true, 2, "05/24/00"},
                           });
-    EXPECT_EQ(bridge.state.cust_page, page);
+    EXPECT_EQ(flash_at(bridge, k_flash_cust_page, 4096), page);
     EXPECT_EQ(bridge.state.rw_mode, 0u);
     EXPECT_EQ(bridge.state.boot_count, 0u);
     EXPECT_EQ(bridge.state.raid_pending, k_raid_none);
@@ -117,7 +117,7 @@ TEST(bridge_info_model, restart_resets_volatile_settings_and_applies_the_waiting
     bridge.params.disks = 2;
     bridge.state.rw_mode = 2;
     bridge.state.disk_speed = 1;
-    bridge.state.cust_page.assign(4096, 0x42);
+    set_flash(bridge, k_flash_cust_page, std::vector<uint8_t>(4096, 0x42));
     ASSERT_EQ(serve_out(bridge, "E3 00 00 00 52 01 00 00 52 41 49 44", {}).sense(), "");
     EXPECT_EQ(bridge.state.raid_pending, 1u);
     EXPECT_EQ(serve_in(bridge, "E2 00 00 00 D2 00 00 00 00 00 00 00 01", 1).answer.data, std::vector<uint8_t>{0});
@@ -131,7 +131,7 @@ TEST(bridge_info_model, restart_resets_volatile_settings_and_applies_the_waiting
         // The waiting mode is applied once; a restart with nothing waiting keeps the mode.
         EXPECT_EQ(bridge.state.raid_mode, 1u);
         EXPECT_EQ(bridge.state.raid_pending, k_raid_none);
-        EXPECT_EQ(bridge.state.cust_page, std::vector<uint8_t>(4096, 0x42));
+        EXPECT_EQ(flash_at(bridge, k_flash_cust_page, 4096), std::vector<uint8_t>(4096, 0x42));
     }
 }
 

@@ -56,10 +56,13 @@ TEST(device_model, unknown_or_malformed_blocks_are_refused) {
                               {"E2 00 00 00 A8 12 00 00 00 00 00 00 48", true, 4, "05/20/00"},
                               {"A1 08 0E 00 01 00 00 00 00 B0", true, 4, "05/20/00"},
                               {"12 01 80 00 FF", true, 255, "05/24/00"},   // no vital product data pages
-                              // The other generation's block, past the block, past the window.
+                              // The other generation's block, past the block, past the flash
+                              // (2 MiB), past the flash window.
                               {"E2 00 00 00 92 00 00 00 C8 00 50 B3 04", true, 4, "05/24/00"},
                               {"E2 00 00 00 92 00 00 00 FE 0F 70 B3 04", true, 4, "05/24/00"},
-                              {"E2 00 00 00 92 00 00 00 01 40 00 AC 00 10", true, 4096, "05/24/00"},
+                              {"E2 00 00 00 92 00 00 00 01 F0 1F AC 00 10", true, 4096, "05/24/00"},
+                              {"E2 00 00 00 92 00 00 00 00 00 00 B0 04", true, 4, "05/24/00"},
+                              {"E2 00 00 00 92 00 00 00 00 00 00 AB 04", true, 4, "05/24/00"},
                               // The length field must match; a register read is 4 aligned bytes.
                               {"E2 00 00 00 92 00 00 00 00 40 00 AC 60", true, 64, "05/24/00"},
                               {"E2 00 00 00 A2 00 00 00 C6 00 70 B3 04", true, 4, "05/24/00"},
@@ -84,7 +87,9 @@ TEST(device_model, unknown_or_malformed_blocks_are_refused) {
 // the identity registers are read only; the transfer flag is kept, the limit reported.
 TEST(device_model, memory_registers_and_transfer_settings) {
     bridge_record bridge = make_bridge();
-    std::iota(bridge.state.flash_pg.begin(), bridge.state.flash_pg.end(), uint8_t{0});
+    std::vector<uint8_t> sector(k_flash_sector_size);
+    std::iota(sector.begin(), sector.end(), uint8_t{0});
+    set_flash(bridge, k_flash_pg_sector, sector);
     const served unlock = serve_in(bridge, "E2 00 00 00 92 00 00 00 00 40 00 AC 60 00 00 00", 96);
     ASSERT_EQ(unlock.answer.data.size(), 96u);
     EXPECT_EQ(unlock.answer.data[95], 95);

@@ -29,8 +29,10 @@ bridge_record busy_record() {
     record.params.capacity_sectors = 0xFFFFFFFFFFFFll;
     record.state.registers[0x94] = 0x12345678;
     record.state.registers[0x10] = 0;
-    for (size_t i = 0; i < record.state.flash_pg.size(); ++i) record.state.flash_pg[i] = static_cast<uint8_t>(i * 7);
-    record.state.flash_pg[100] = '\n';
+    std::vector<uint8_t> sector(k_flash_sector_size);
+    for (size_t i = 0; i < sector.size(); ++i) sector[i] = static_cast<uint8_t>(i * 7);
+    sector[100] = '\n';
+    set_flash(record, k_flash_pg_sector, sector);
     fault_rule rule;
     std::string error;
     fault_parse_pattern("E2 .. .. .. BB", &rule, &error);
@@ -53,6 +55,16 @@ bridge_record busy_record() {
     uart_log_transmission(pins, {4, 115200, std::string(1, '\0') + "x"});
     pins.uart_received = {0x00, 0x0A, 0xFF};
     return record;
+}
+
+std::vector<uint8_t> flash_at(bridge_record& record, uint64_t offset, size_t length) {
+    std::vector<uint8_t> bytes(length);
+    EXPECT_TRUE(memory_read(record, lab_memory::flash, offset, bytes.data(), length));
+    return bytes;
+}
+
+void set_flash(bridge_record& record, uint64_t offset, const std::vector<uint8_t>& bytes) {
+    EXPECT_TRUE(memory_write(record, lab_memory::flash, offset, bytes.data(), bytes.size()));
 }
 
 std::array<uint8_t, 16> cdb_of(const std::string& hex) {

@@ -23,6 +23,10 @@ bridge_record make_bridge(uint32_t disk = k_disk_nvme, int generation = 1);
 // rule with its counter, and busy pins.
 bridge_record busy_record();
 
+// Bytes of the record's flash, and their replacement.
+std::vector<uint8_t> flash_at(bridge_record& record, uint64_t offset, size_t length);
+void set_flash(bridge_record& record, uint64_t offset, const std::vector<uint8_t>& bytes);
+
 // CDB from hex pairs, zero-padded to 16 bytes.
 std::array<uint8_t, 16> cdb_of(const std::string& hex);
 
