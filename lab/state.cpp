@@ -94,6 +94,7 @@ const std::vector<persisted_field> k_persisted_fields = {
     {"uart_tx",             "pins",     false, k_uart_tx_field},
     {"uart_rx",             "pins",     true,  k_uart_rx_field},
     {"fault",               "faults",   false, fault_list_field{live<&L::faults>}},
+    {"flash_address",       "state",    false, u32_field{live<&L::flash_address>, true, k_u32}},
 };
 // clang-format on
 

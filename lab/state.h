@@ -95,6 +95,7 @@ struct bridge_live {
     uint32_t raid_pending = k_raid_none;     // RAID mode applied at the next restart, or k_raid_none
     bridge_pins pins;                        // GPIO, I2C and UART (pin_state.h)
     std::vector<fault_rule> faults;
+    uint32_t flash_address = 0;              // flash write address taken by E3 10; 0: none since boot
 };
 
 struct bridge_record {

@@ -66,6 +66,9 @@ constexpr handled_block k_handled_blocks[] = {
     {0xE2, 0xBA,      data_dir::in,  "UART receive count",       handle_uart_count},
     {0xE2, 0xB8,      data_dir::in,  "UART receive",             handle_uart_receive},
     {0xE3, 0x3A,      data_dir::none, "UART clear buffer",       handle_uart_clear},
+    // PG record and firmware: the flash write path
+    {0xE3, 0x10,      data_dir::out, "flash write address",      handle_flash_address},
+    {0xE3, 0x11,      data_dir::out, "flash write",              handle_flash_data},
 };
 // clang-format on
 

@@ -56,3 +56,7 @@ void handle_uart_transmit(bridge_record& record, const block_request& request, b
 void handle_uart_count(bridge_record& record, const block_request& request, block_answer& answer);
 void handle_uart_receive(bridge_record& record, const block_request& request, block_answer& answer);
 void handle_uart_clear(bridge_record& record, const block_request& request, block_answer& answer);
+
+// flash.cpp: the flash write path (address, then whole sectors)
+void handle_flash_address(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_flash_data(bridge_record& record, const block_request& request, block_answer& answer);

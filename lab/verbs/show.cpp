@@ -2,13 +2,14 @@
 // device: identity, disk, settings, state, registers, memory, pins, faults; `blocks` lists the
 // command blocks it handles. `show NAME MEMORY [OFFSET [LENGTH]]` dumps a memory (flash, led,
 // media) or a range of it in hex; `show NAME AREA` (flash_pg, cust_page, uuid_area) dumps
-// one area of the flash.
+// one area of the flash; `show NAME pg` lists the entries of the PG record.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 #include "lab/lab_os.h"
 #include "lab/model/block_table.h"
+#include "lab/model/flash.h"
 #include "lab/model/identity.h"
 #include "lab/model/memory.h"
 #include "lab/model/restart.h"
@@ -235,6 +236,10 @@ int verb_show(const std::string& dir, const verb_args& args) {
             print_blocks(record);
             return 0;
         }
+        if (plain && section == "pg") {
+            std::printf("pg:\n%s", pg_record_text(record).c_str());
+            return 0;
+        }
         for (const char* known : k_sections) {
             if (plain && section == known) {
                 print_section(record, section, now);
@@ -243,7 +248,7 @@ int verb_show(const std::string& dir, const verb_args& args) {
         }
         if (!plain) return verb_usage(k_usage);
         return verb_fail("unknown section '" + section + "' (identity, disk, settings, state, registers, memory, "
-                         "pins, faults, blocks" + memory_section_names() + ")");
+                         "pins, faults, blocks, pg" + memory_section_names() + ")");
     }
 
     std::printf("%s: %s, %s\n", ref.name.c_str(), kind_text(record).c_str(), availability(record, now).c_str());

@@ -139,7 +139,7 @@ TEST_F(verbs_e2e, show_lists_names_sections_blocks_and_flash) {
 
     expect_refusals({{{"show", "PhysicalDrive1", "colours"},
                       "unknown section 'colours' (identity, disk, settings, state, registers, memory, pins, faults, "
-                      "blocks, flash, led, media, flash_pg, cust_page, uuid_area)"}});
+                      "blocks, pg, flash, led, media, flash_pg, cust_page, uuid_area)"}});
 }
 
 TEST_F(verbs_e2e, foreign_disk_handles_inquiry_only) {
