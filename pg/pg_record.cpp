@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "common/cursor.h"
 
@@ -230,10 +231,18 @@ cmd_status put_pg_entry(uint8_t* record, size_t length, uint8_t tag, const void*
     if (walk.found && pg_entry_data_size(record, length, p) != static_cast<int64_t>(size)) return -1;
     write_cursor out(record, length);
     if (!out.has(p, 1 + size)) return -1;
+    // A new entry takes the place of the end marker, which a descriptor of length 0 just
+    // before it reads as its length byte: such a record would swallow the new entry, so
+    // the walk must find it where it was written, else the record is left as it was.
+    const std::vector<uint8_t> before(record + p, record + length);
     out.u8_at(p, tag);
     out.bytes_at(p + 1, value, size);
-    if (!walk.found) std::memset(record + p + 1 + size, 0, length - (p + 1 + size));
-    return 0;
+    if (walk.found) return 0;
+    std::memset(record + p + 1 + size, 0, length - (p + 1 + size));
+    const pg_walk check = find_pg_entry(record, length, tag);
+    if (check.code == 0 && check.found && check.position == p) return 0;
+    std::memcpy(record + p, before.data(), before.size());
+    return -1;
 }
 
 size_t string_to_usb_descriptor(const char* text, size_t text_length, uint8_t* out, size_t capacity) {

@@ -117,7 +117,8 @@ cmd_status remove_pg_entry(uint8_t* record, size_t length, uint8_t tag);
 
 // Writes `size` bytes of `value` as the data of `tag`: over the first entry with the tag
 // (whose data size must be `size`), or as a new entry at the end marker, after which the
-// record is zero to its end. -1 (record unchanged) when invalid or when it does not fit.
+// record is zero to its end. -1 (record unchanged) when invalid, when it does not fit, or
+// when the walk would not find the new entry where it was written.
 cmd_status put_pg_entry(uint8_t* record, size_t length, uint8_t tag, const void* value, size_t size);
 
 // Capacity of a descriptor's characters, per tag (62 for tags 5 and 7, 30 for tag 6).

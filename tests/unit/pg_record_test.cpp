@@ -195,6 +195,13 @@ TEST(PgEdit, RemoveAndPut) {
     EXPECT_EQ(full[2046], 0xCD);
     EXPECT_EQ(full[2047], 0xAB);
 
+    // A descriptor of length 0 reads the end marker as its length: an entry written there
+    // would vanish into it, so the record is left as it was.
+    record_t swallowing = record_of({4, 1, 2, 5, 0});
+    const record_t swallowing_before = swallowing;
+    EXPECT_EQ(put_pg_entry(swallowing.data(), swallowing.size(), 3, vid, 2), -1);
+    EXPECT_EQ(swallowing, swallowing_before);
+
     // Invalid records are left alone.
     record_t invalid = record_of({200, 5, 3, 1, 2});
     const record_t invalid_before = invalid;
