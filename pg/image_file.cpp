@@ -96,6 +96,11 @@ cmd_status read_image_header(const char* path, uint8_t* header) {
     return crc == f.crc ? 0 : -1;
 }
 
+int64_t image_file_size(const char* path) {
+    file_ptr file = open_binary(path);
+    return file ? file_size(file.get()) : -1;
+}
+
 uint64_t check_led_image(const char* path, uint32_t* address) {
     file_ptr file = open_binary(path);
     if (!file) return 0;

@@ -46,6 +46,9 @@ bool image_layout_ok(const image_header_fields& fields, uint64_t file_size);
 // range lies outside it, or whose CRC differs.
 cmd_status read_image_header(const char* path, uint8_t* header);
 
+// The size of the file at `path`, -1 when it cannot be opened or measured.
+int64_t image_file_size(const char* path);
+
 // LED image: magic 0x4C454453, flash address at 0x08, lengths at 0x0C and 0x14.
 constexpr uint32_t k_led_image_magic = 0x4C454453;
 constexpr size_t k_led_image_header_len = 64;
