@@ -226,11 +226,19 @@ bool lab_write_name(const std::string& dir, const std::string& name, const name_
 
 void lab_remove_name(const std::string& dir, const std::string& name) { std::remove(name_path(dir, name).c_str()); }
 
+bool lab_name_taken(const std::string& dir, const std::string& name, name_entry* entry) {
+    if (!lab_read_name(dir, name, entry)) return false;
+    if (entry->cdrom) return true;
+    bridge_record record;
+    if (!lab_load_bridge(dir, entry->id, &record, nullptr)) return true;
+    return record.state.name == name;
+}
+
 std::vector<std::pair<std::string, name_entry>> lab_list_names(const std::string& dir) {
     std::vector<std::pair<std::string, name_entry>> names;
     for (const std::string& name : lab_all_names()) {
         name_entry entry;
-        if (lab_read_name(dir, name, &entry)) names.emplace_back(name, entry);
+        if (lab_name_taken(dir, name, &entry)) names.emplace_back(name, entry);
     }
     return names;
 }

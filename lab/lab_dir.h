@@ -73,7 +73,12 @@ bool lab_parse_name_entry(const std::string& content, name_entry* entry);
 bool lab_read_name(const std::string& dir, const std::string& name, name_entry* entry);
 bool lab_write_name(const std::string& dir, const std::string& name, const name_entry& entry);
 void lab_remove_name(const std::string& dir, const std::string& name);
-// Every name in use, in scan order, with its entry.
+// True when the name leads to a device that answers under it. A name file left behind by a
+// process killed while a bridge moved to another name leads to a bridge whose record holds
+// another name: such a name is stale and free to take. A record that cannot be read keeps
+// its names (nothing is given away on a doubt).
+bool lab_name_taken(const std::string& dir, const std::string& name, name_entry* entry);
+// Every name in use, in scan order, with its entry; stale names are left out.
 std::vector<std::pair<std::string, name_entry>> lab_list_names(const std::string& dir);
 
 bool lab_bridge_exists(const std::string& dir, const std::string& id);

@@ -12,7 +12,7 @@ std::string claim_new_name(const std::string& dir, bridge_record& record, const 
     lab_lock_owner lock(lab_lock_path(dir));
     lab_lock_guard guard(lock.get());
     name_entry taken;
-    if (lab_read_name(dir, new_name, &taken) && taken.id != record.id) {
+    if (lab_name_taken(dir, new_name, &taken) && taken.id != record.id) {
         record.state.name = old_name;
         return ", " + new_name + " is taken: keeps its name";
     }

@@ -108,7 +108,7 @@ int verb_create(const std::string& dir, const verb_args& args) {
     lab_lock_owner lock(lab_lock_path(dir));
     lab_lock_guard guard(lock.get());
     name_entry existing;
-    if (lab_read_name(dir, name, &existing)) return verb_fail(name + " already exists");
+    if (lab_name_taken(dir, name, &existing)) return verb_fail(name + " already exists");
     if (!options.cdrom_of.empty()) return create_cdrom(dir, name, options.cdrom_of);
 
     bridge_record record;
