@@ -10,6 +10,7 @@
 #include "device/discovery_commands.h"
 #include "nvme/nvme_cli.h"
 #include "led/led_commands.h"
+#include "pg/pg_commands.h"
 
 namespace zelko {
 
@@ -36,16 +37,16 @@ const command_row command_table[] = {
     {"i2c_write", 6, precheck::device, cmd_i2c_write},  // 18
     {"i2c_read", 6, precheck::device, cmd_i2c_read},  // 19
     {"i2c_read_wf", 7, precheck::device, cmd_i2c_read_wf},  // 20
-    {"pg_read", 3, precheck::device, nullptr},  // 21
-    {"pg_write", 4, precheck::device, nullptr},  // 22
-    {"pg_set_usb_speed", 4, precheck::device, nullptr},  // 23
-    {"pg_get_usb_speed", 3, precheck::device, nullptr},  // 24
-    {"pg_set_sn", 4, precheck::device, nullptr},  // 25
-    {"pg_get_sn", 3, precheck::device, nullptr},  // 26
-    {"pg_set_vid", 4, precheck::device, nullptr},  // 27
-    {"pg_get_vid", 3, precheck::device, nullptr},  // 28
-    {"pg_set_pid", 4, precheck::device, nullptr},  // 29
-    {"pg_get_pid", 3, precheck::device, nullptr},  // 30
+    {"pg_read", 3, precheck::device, cmd_pg_read},  // 21
+    {"pg_write", 4, precheck::device, cmd_pg_write},  // 22
+    {"pg_set_usb_speed", 4, precheck::device, cmd_pg_set_usb_speed},  // 23
+    {"pg_get_usb_speed", 3, precheck::device, cmd_pg_get_usb_speed},  // 24
+    {"pg_set_sn", 4, precheck::device, cmd_pg_set_sn},  // 25
+    {"pg_get_sn", 3, precheck::device, cmd_pg_get_sn},  // 26
+    {"pg_set_vid", 4, precheck::device, cmd_pg_set_vid},  // 27
+    {"pg_get_vid", 3, precheck::device, cmd_pg_get_vid},  // 28
+    {"pg_set_pid", 4, precheck::device, cmd_pg_set_pid},  // 29
+    {"pg_get_pid", 3, precheck::device, cmd_pg_get_pid},  // 30
     {"fwupdate", 7, precheck::device, nullptr},  // 31
     {"nvme_cmd_timeout", 4, precheck::nvme, cmd_nvme_cmd_timeout},  // 32
     {"nvme_get_id", 3, precheck::nvme, cmd_nvme_get_id},  // 33

@@ -138,6 +138,7 @@ const std::vector<persisted_field> k_persisted_fields = {
     {"smart_attribute",     "disk",     true,  k_smart_attribute_field},
     {"smart_file",          "disk",     true,  k_smart_file_field},
     {"ata_features",        "disk",     false, k_ata_features_field},
+    {"flash_address",       "state",    false, u32_field{live<&L::flash_address>, true, k_u32}},
 };
 // clang-format on
 

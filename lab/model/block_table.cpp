@@ -90,6 +90,9 @@ constexpr handled_block k_handled_blocks[] = {
     {0xE3, 0x34,      data_dir::out, "PCIe memory write",        handle_pcie_mem_write},
     {0xA1, k_any_sub, data_dir::in,  "ATA SMART READ DATA",      handle_ata_smart_read, 9, 0xB0},
     {0xA1, k_any_sub, data_dir::none, "ATA SET FEATURES",        handle_ata_set_features, 9, 0xEF},
+    // PG record and firmware: the flash write path
+    {0xE3, 0x10,      data_dir::out, "flash write address",      handle_flash_address},
+    {0xE3, 0x11,      data_dir::out, "flash write",              handle_flash_data},
 };
 // clang-format on
 

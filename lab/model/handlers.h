@@ -81,3 +81,6 @@ void handle_pcie_mem_write(bridge_record& record, const block_request& request, 
 // ata.cpp: a SATA disk's SMART READ DATA and SET FEATURES
 void handle_ata_smart_read(bridge_record& record, const block_request& request, block_answer& answer);
 void handle_ata_set_features(bridge_record& record, const block_request& request, block_answer& answer);
+// flash.cpp: the flash write path (address, then whole sectors)
+void handle_flash_address(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_flash_data(bridge_record& record, const block_request& request, block_answer& answer);

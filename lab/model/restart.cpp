@@ -11,6 +11,7 @@ void bridge_restart(bridge_record& record, int64_t now_ms) {
     live.xfer_flag = 1;
     live.registers.clear();
     live.disk_speed = 0;
+    live.flash_address = 0;
     live.rw_mode = 0;
     pins_power_on(live.pins);
     nvme_power_on(record);
