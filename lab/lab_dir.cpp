@@ -117,6 +117,7 @@ std::string lab_settings_text(const lab_settings& settings) {
     std::string content = std::string(k_settings_magic) + "\n";
     content += std::string("trace ") + (settings.trace ? "on" : "off") + "\n";
     content += "time_factor " + std::to_string(settings.time_factor) + "\n";
+    if (settings.step_time) content += "time_mode step\n";
     content += "anchor_real_ms " + std::to_string(settings.anchor_real_ms) + "\n";
     content += "anchor_lab_ms " + std::to_string(settings.anchor_lab_ms) + "\n";
     if (!settings.crash_point.empty()) content += "crash_point " + settings.crash_point + "\n";
@@ -144,6 +145,9 @@ bool lab_parse_settings(const std::string& content, lab_settings* settings, std:
             settings->trace = words[1] == "on";
         } else if (ok && words[0] == "time_factor") {
             ok = parse_u32(words[1], &settings->time_factor) && settings->time_factor != 0;
+        } else if (ok && words[0] == "time_mode") {
+            ok = words[1] == "step" || words[1] == "real";
+            settings->step_time = words[1] == "step";
         } else if (ok && words[0] == "anchor_real_ms") {
             ok = parse_i64(words[1], &settings->anchor_real_ms);
         } else if (ok && words[0] == "anchor_lab_ms") {
@@ -181,6 +185,7 @@ bool lab_save_settings(const std::string& dir, const lab_settings& settings, std
 // 0: anchors and a factor far beyond what the lab writes (a damaged or edited lab.conf)
 // still give a clock, only a stopped one.
 int64_t lab_time_at_ms(const lab_settings& settings, int64_t real_now_ms) {
+    if (settings.step_time) return settings.anchor_lab_ms < 0 ? 0 : settings.anchor_lab_ms;
     int64_t elapsed = 0;
     if (__builtin_sub_overflow(real_now_ms, settings.anchor_real_ms, &elapsed)) {
         elapsed = real_now_ms < settings.anchor_real_ms ? INT64_MIN : INT64_MAX;
@@ -197,6 +202,7 @@ int64_t lab_time_at_ms(const lab_settings& settings, int64_t real_now_ms) {
 int64_t lab_time_ms(const lab_settings& settings) { return lab_time_at_ms(settings, lab_real_now_ms()); }
 
 uint64_t lab_sleep_real_us(const lab_settings& settings, uint32_t milliseconds) {
+    if (settings.step_time) return 0;
     return static_cast<uint64_t>(milliseconds) * 1000u / (settings.time_factor != 0 ? settings.time_factor : 1);
 }
 
@@ -205,6 +211,20 @@ void lab_set_time_factor(lab_settings& settings, uint32_t factor) {
     settings.anchor_real_ms = lab_real_now_ms();
     settings.anchor_lab_ms = now_lab;
     settings.time_factor = factor;
+}
+
+void lab_set_step_time(lab_settings& settings, bool step) {
+    const int64_t now_lab = lab_time_ms(settings);
+    settings.anchor_real_ms = lab_real_now_ms();
+    settings.anchor_lab_ms = now_lab;
+    settings.step_time = step;
+}
+
+void lab_step_time(lab_settings& settings, uint32_t milliseconds) {
+    if (!settings.step_time) return;
+    int64_t now = lab_time_at_ms(settings, 0);
+    if (__builtin_add_overflow(now, static_cast<int64_t>(milliseconds), &now)) now = INT64_MAX;
+    settings.anchor_lab_ms = now;
 }
 
 bool lab_parse_name_entry(const std::string& content, name_entry* entry) {

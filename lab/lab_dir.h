@@ -22,6 +22,10 @@
 struct lab_settings {
     bool trace = false;
     uint32_t time_factor = 1;       // lab time runs this many times faster than real time
+    // Step time: lab time stands still and moves only by the sleeps the tool asks for, each
+    // adding its milliseconds (anchor_lab_ms is then lab time); a clock read does not move
+    // it. What a tool prints over lab time is then the same on every run and machine.
+    bool step_time = false;
     int64_t anchor_real_ms = 0;     // lab time = anchor_lab_ms + (real now - anchor_real_ms) x factor
     int64_t anchor_lab_ms = 0;
     // A test hook: the lab's process ends at once, as if killed, when it reaches this step
@@ -66,6 +70,10 @@ int64_t lab_time_at_ms(const lab_settings& settings, int64_t real_now_ms);
 // Real microseconds a sleep of `milliseconds` of lab time takes.
 uint64_t lab_sleep_real_us(const lab_settings& settings, uint32_t milliseconds);
 void lab_set_time_factor(lab_settings& settings, uint32_t factor);
+// Switches between real time (scaled by the factor) and step time, lab time continuous.
+void lab_set_step_time(lab_settings& settings, bool step);
+// Step time: lab time moves on by `milliseconds` (held at its largest value).
+void lab_step_time(lab_settings& settings, uint32_t milliseconds);
 
 // The text of a names/NAME file: "bridge ID" or "cdrom ID". False for any other text.
 bool lab_parse_name_entry(const std::string& content, name_entry* entry);

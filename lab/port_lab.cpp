@@ -54,9 +54,27 @@ void trace(const std::string& line) {
     if (lab.ok && lab.settings.trace) lab_append_trace(lab.dir, line);
 }
 
+// In step time another process's sleeps move lab time too: it is read from lab.conf.
 int64_t lab_now_ms() {
-    const lab_attachment& lab = attachment();
-    return lab.ok ? lab_time_ms(lab.settings) : lab_real_now_ms();
+    lab_attachment& lab = attachment();
+    if (!lab.ok) return lab_real_now_ms();
+    if (lab.settings.step_time) {
+        lab_settings now;
+        if (lab_load_settings(lab.dir, &now, nullptr)) lab.settings = now;
+    }
+    return lab_time_ms(lab.settings);
+}
+
+// A sleep in step time: lab time moves on by its milliseconds at once, for every process
+// of the lab.
+void step_lab_time(uint32_t milliseconds) {
+    lab_attachment& lab = attachment();
+    lab_lock_owner lock(lab_lock_path(lab.dir));
+    lab_lock_guard guard(lock.get());
+    lab_settings now;
+    if (!guard.held() || !lab_load_settings(lab.dir, &now, nullptr)) return;
+    lab_step_time(now, milliseconds);
+    if (lab_save_settings(lab.dir, now, nullptr)) lab.settings = now;
 }
 
 // Loads the record a handle leads to, when the device still answers that handle.
@@ -211,6 +229,11 @@ std::vector<port_candidate_path> port_candidate_paths() {
 
 void port_sleep_ms(uint32_t milliseconds) {
     const lab_attachment& lab = attachment();
+    if (lab.ok && lab.settings.step_time) {
+        step_lab_time(milliseconds);
+        trace("# SLEEP " + std::to_string(milliseconds) + " ms of step time");
+        return;
+    }
     lab_real_sleep_us(lab.ok ? lab_sleep_real_us(lab.settings, milliseconds) : uint64_t{milliseconds} * 1000u);
 }
 

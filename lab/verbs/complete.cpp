@@ -99,8 +99,9 @@ words set_completions(const std::string& dir, const words& w, size_t at) {
         return names;
     }
     if (w[1] == "lab") {
-        if (at == 2) return {"time_factor", "trace"};
+        if (at == 2) return {"time_factor", "time_mode", "trace"};
         if (at == 3 && w[2] == "trace") return {"on", "off"};
+        if (at == 3 && w[2] == "time_mode") return {"real", "step"};
         return {};
     }
     if (at == 2) return set_keys();
@@ -120,7 +121,7 @@ words candidates(const std::string& dir, const words& w) {
     const std::string& verb = w[0];
     if (verb == "init") {
         if (w[at - 1] == "--trace") return {"on", "off"};
-        return w[at - 1] == "--time-factor" ? words{} : words{"--time-factor", "--trace"};
+        return w[at - 1] == "--time-factor" ? words{} : words{"--time-factor", "--step-time", "--trace"};
     }
     if (verb == "create") return create_completions(dir, w, at);
     if (verb == "set") return set_completions(dir, w, at);

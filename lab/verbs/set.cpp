@@ -2,7 +2,8 @@
 // identity, disk and settings sections, plus `gen 0|1` (revision and chip identity
 // typical of the generation), `offline_until_ms`, the other settable keys of the state
 // section, and the pins' `gpio_in`, `i2c_slaves` and `uart_rx` (lab/pin_fields.h).
-// `set lab KEY VALUE`: the lab's own settings, `time_factor N` and `trace on|off`; for
+// `set lab KEY VALUE`: the lab's own settings, `time_factor N`, `time_mode real|step`
+// (step: lab time moves only by the tool's sleeps) and `trace on|off`; for
 // tests, `crash_point name_written|record_saved|none` ends a process at that step of a
 // bridge's move to another name, as a kill would.
 #include "lab/lab_os.h"
@@ -12,7 +13,8 @@
 
 namespace {
 
-constexpr const char* k_usage = "set NAME KEY VALUE | set lab time_factor N | set lab trace on|off";
+constexpr const char* k_usage =
+    "set NAME KEY VALUE | set lab time_factor N | set lab time_mode real|step | set lab trace on|off";
 constexpr uint32_t k_max_time_factor = 1000000;
 
 int set_lab(const std::string& dir, const std::string& key, const std::string& value) {
@@ -27,6 +29,9 @@ int set_lab(const std::string& dir, const std::string& key, const std::string& v
             return verb_fail("time_factor is from 1 to " + std::to_string(k_max_time_factor));
         }
         lab_set_time_factor(settings, factor);
+    } else if (key == "time_mode") {
+        if (value != "real" && value != "step") return verb_fail("time_mode is real or step");
+        lab_set_step_time(settings, value == "step");
     } else if (key == "trace") {
         if (value != "on" && value != "off") return verb_fail("trace is on or off");
         settings.trace = value == "on";
@@ -37,7 +42,7 @@ int set_lab(const std::string& dir, const std::string& key, const std::string& v
         }
         settings.crash_point = value == "none" ? "" : value;
     } else {
-        return verb_fail("unknown lab setting '" + key + "' (time_factor, trace)");
+        return verb_fail("unknown lab setting '" + key + "' (time_factor, time_mode, trace)");
     }
     if (!lab_save_settings(dir, settings, &error)) return verb_fail(error);
     return 0;

@@ -194,6 +194,7 @@ int show_lab(const std::string& dir) {
     std::printf("lab %s\n", dir.c_str());
     std::printf("trace %s\n", settings.trace ? "on" : "off");
     std::printf("time_factor %u\n", settings.time_factor);
+    if (settings.step_time) std::printf("time_mode step (lab time %lld ms)\n", static_cast<long long>(lab_time_ms(settings)));
     const int64_t now = lab_time_ms(settings);
     for (const auto& [name, entry] : lab_list_names(dir)) {
         const device_ref ref{name, entry};

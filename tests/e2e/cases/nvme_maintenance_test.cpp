@@ -83,14 +83,46 @@ TEST_F(nvme_maintenance_e2e, format) {
     EXPECT_EQ(run1("nvme_format", {"1", "3"}), "nvme_format fail\n");
 }
 
-// The sanitize runs over lab time: progress lines while it runs, then its status report
-// and the restart. Lab time runs ten times faster: the 3 s sanitize takes 0.3 s, and how
-// many progress lines appear depends on the machine's speed (the exact line is pinned by
-// the unit tests).
-TEST_F(nvme_maintenance_e2e, sanitize_block_erase_with_progress) {
+// The sanitize runs over lab time. In step time only the tool's one-second waits move it,
+// so a 4 s sanitize prints exactly what real time would: progress at 0, 1, 2 and 3 s, then
+// the status report once it is done, then the restart.
+TEST_F(nvme_maintenance_e2e, sanitize_block_erase_prints_its_progress_exactly) {
+    lab_ok({"set", "lab", "time_mode", "step"});
+    lab_ok({"set", "PhysicalDrive1", "nvme_sanitize_ms", "4000"});
+    EXPECT_EQ(run1("nvme_rw_test"), "nvme_rw_test pass\n");
+    EXPECT_EQ(run1("nvme_sanitize", {"0", "0", "0", "0", "2", "0"}),
+              "nvme_sanitize success\n"
+              "Sanitize log: Progress(SPROG) 0.000000%\n"
+              "Sanitize log: Progress(SPROG) 25.000000%\n"
+              "Sanitize log: Progress(SPROG) 50.000000%\n"
+              "Sanitize log: Progress(SPROG) 75.000000%\n"
+              "Sanitize log: Sanitize Progress (SPROG) :  65535\n"
+              "Sanitize Status (SSTAT) :  0x101\n"
+              "Sanitize Command Dword 10 Information (SCDW10) :  0x2\n"
+              "restart device\n");
+    // Five one-second waits, each moving lab time at once.
+    EXPECT_EQ(trace_lines("# SLEEP 1000 ms of step time").size(), 5u);
+    EXPECT_EQ(shown("PhysicalDrive1", "disk", "media"), "1000204886016 bytes, never written");
+    EXPECT_EQ(shown("PhysicalDrive1", "state", "rw_mode"), "0");
+    EXPECT_EQ(trace_lines("CMD PhysicalDrive1 E5 00 00 FD 01 00 00 00 0A").size(), 1u);
+    EXPECT_EQ(trace_lines("CMD PhysicalDrive1 E3 00 00 00 4F 00 02").size(), 1u);
+    // A duration that is no whole number of seconds: 3 s of 2.5 s polls at 0, 40 and 80 %.
+    lab_ok({"set", "PhysicalDrive1", "nvme_sanitize_ms", "2500"});
+    EXPECT_EQ(run1("nvme_sanitize", {"0", "0", "0", "0", "2", "0"}),
+              "nvme_sanitize success\n"
+              "Sanitize log: Progress(SPROG) 0.000000%\n"
+              "Sanitize log: Progress(SPROG) 39.999390%\n"
+              "Sanitize log: Progress(SPROG) 79.998779%\n"
+              "Sanitize log: Sanitize Progress (SPROG) :  65535\n"
+              "Sanitize Status (SSTAT) :  0x101\n"
+              "Sanitize Command Dword 10 Information (SCDW10) :  0x2\n"
+              "restart device\n");
+}
+
+// Real time scaled by the factor stays the default: the lines keep their shape.
+TEST_F(nvme_maintenance_e2e, sanitize_in_fast_real_time) {
     lab_ok({"set", "lab", "time_factor", "10"});
     lab_ok({"set", "PhysicalDrive1", "nvme_sanitize_ms", "3000"});
-    EXPECT_EQ(run1("nvme_rw_test"), "nvme_rw_test pass\n");
     const std::string out = run1("nvme_sanitize", {"0", "0", "0", "0", "2", "0"});
     const std::regex shape(
         "nvme_sanitize success\n"
@@ -100,10 +132,7 @@ TEST_F(nvme_maintenance_e2e, sanitize_block_erase_with_progress) {
         "Sanitize Command Dword 10 Information \\(SCDW10\\) :  0x2\n"
         "restart device\n");
     EXPECT_TRUE(std::regex_match(out, shape)) << out;
-    EXPECT_EQ(shown("PhysicalDrive1", "disk", "media"), "1000204886016 bytes, never written");
-    EXPECT_EQ(shown("PhysicalDrive1", "state", "rw_mode"), "0");
-    EXPECT_EQ(trace_lines("CMD PhysicalDrive1 E5 00 00 FD 01 00 00 00 0A").size(), 1u);
-    EXPECT_EQ(trace_lines("CMD PhysicalDrive1 E3 00 00 00 4F 00 02").size(), 1u);
+    EXPECT_EQ(trace_lines("# SLEEP").size(), 0u);
 }
 
 TEST_F(nvme_maintenance_e2e, sanitize_refusals_and_poll_failures) {

@@ -48,10 +48,13 @@ TEST_F(verbs_e2e, set_validates_keys_and_values) {
         {{"set", "PhysicalDrive1", "restart_name", "PhysicalDrive11"}, "restart_name cannot be 'PhysicalDrive11'"},
         {{"set", "PhysicalDrive7", "disk", "sata"}, "no device PhysicalDrive7 in " + dir_},
         {{"set", "lab", "time_factor", "0"}, "time_factor is from 1 to 1000000"},
-        {{"set", "lab", "colour", "red"}, "unknown lab setting 'colour' (time_factor, trace)"},
+        {{"set", "lab", "colour", "red"}, "unknown lab setting 'colour' (time_factor, time_mode, trace)"},
+        {{"set", "lab", "time_mode", "fast"}, "time_mode is real or step"},
     });
     expect_lab_error({"set", "PhysicalDrive1", "disk"},
-                     "usage: mvbridge-lab DIR set NAME KEY VALUE | set lab time_factor N | set lab trace on|off\n", 2);
+                     "usage: mvbridge-lab DIR set NAME KEY VALUE | set lab time_factor N | set lab time_mode real|step | "
+                     "set lab trace on|off\n",
+                     2);
 
     lab_ok({"set", "PhysicalDrive1", "gen", "0"});
     lab_ok({"set", "PhysicalDrive1", "chip-version", "0x002F0001"});
@@ -60,6 +63,13 @@ TEST_F(verbs_e2e, set_validates_keys_and_values) {
               "  chip_id 0xA0010002\n  chip_version 0x002F0001\n  uuid 0x0E14B4CB\n  bus usb\n");
     lab_ok({"set", "lab", "time_factor", "1000"});
     EXPECT_TRUE(lab_ok({"show"}).starts_with("lab " + dir_ + "\ntrace off\ntime_factor 1000\n"));
+    // Step time stands still between verbs.
+    lab_ok({"set", "lab", "time_mode", "step"});
+    const std::string stepped = lab_ok({"show"});
+    EXPECT_TRUE(stepped.starts_with("lab " + dir_ + "\ntrace off\ntime_factor 1000\ntime_mode step (lab time ")) << stepped;
+    EXPECT_EQ(lab_ok({"show"}), stepped);
+    lab_ok({"set", "lab", "time_mode", "real"});
+    EXPECT_EQ(lab_ok({"show"}).find("time_mode"), std::string::npos);
 }
 
 TEST_F(verbs_e2e, fault_rules_are_validated_listed_and_removed) {
@@ -158,6 +168,13 @@ TEST_F(verbs_e2e, unknown_verbs_and_missing_words_are_usage_errors) {
     expect_lab_error({"trace", "sideways"}, "mvbridge-lab: " + dir_ + ": not a lab directory (no lab.conf)\n");
     lab_ok({"init"});
     expect_lab_error({"trace", "sideways"}, "usage: mvbridge-lab DIR trace on|off|show|clear\n", 2);
+}
+
+TEST_F(verbs_e2e, init_takes_step_time_as_a_flag_among_its_options) {
+    expect_lab_error({"init", "--time-factor"}, "usage: mvbridge-lab DIR init [--time-factor N] [--step-time] [--trace on|off]\n", 2);
+    lab_ok({"init", "--time-factor", "50", "--step-time", "--trace", "on"});
+    const std::string shown_lab = lab_ok({"show"});
+    EXPECT_TRUE(shown_lab.starts_with("lab " + dir_ + "\ntrace on\ntime_factor 50\ntime_mode step (lab time ")) << shown_lab;
 }
 
 TEST_F(verbs_e2e, trace_records_only_while_on_and_clears) {

@@ -31,6 +31,40 @@ TEST(lab_time, clock_runs_faster_and_a_new_factor_keeps_it_continuous) {
     EXPECT_EQ(settings.time_factor, 1u);
 }
 
+// Step time stands still for clock reads, moves by sleeps only (held at its largest
+// value), sleeps take no real time, and switching modes keeps lab time continuous.
+TEST(lab_time, step_time_moves_only_by_sleeps) {
+    lab_settings settings;
+    settings.anchor_real_ms = lab_real_now_ms() - 10;
+    settings.anchor_lab_ms = 5000;
+    settings.time_factor = 100;
+    lab_set_step_time(settings, true);
+    const int64_t start = lab_time_ms(settings);
+    EXPECT_GE(start, 5000 + 10 * 100);
+    EXPECT_EQ(lab_time_at_ms(settings, 0), start);
+    EXPECT_EQ(lab_time_at_ms(settings, INT64_MAX), start);
+    EXPECT_EQ(lab_sleep_real_us(settings, 1000), 0u);
+    lab_step_time(settings, 1000);
+    lab_step_time(settings, 250);
+    EXPECT_EQ(lab_time_ms(settings), start + 1250);
+    lab_settings back;
+    std::string why;
+    ASSERT_TRUE(lab_parse_settings(lab_settings_text(settings), &back, &why)) << why;
+    EXPECT_TRUE(back.step_time);
+    EXPECT_EQ(lab_time_ms(back), start + 1250);
+    settings.anchor_lab_ms = INT64_MAX - 5;
+    lab_step_time(settings, 1000);
+    EXPECT_EQ(lab_time_ms(settings), INT64_MAX);
+    settings.anchor_lab_ms = start;
+    lab_set_step_time(settings, false);
+    EXPECT_FALSE(settings.step_time);
+    EXPECT_GE(lab_time_ms(settings), start);
+    EXPECT_LT(lab_time_ms(settings) - start, 1000);
+    // Real time ignores steps.
+    lab_step_time(settings, 100000);
+    EXPECT_LT(lab_time_ms(settings) - start, 1000);
+}
+
 // Damaged anchors or a huge factor hold lab time at its limits instead of overflowing.
 TEST(lab_time, clock_holds_at_its_limits_instead_of_overflowing) {
     struct clock_case {
@@ -82,6 +116,8 @@ TEST(lab_settings_text, reads_its_own_lines_or_says_what_is_wrong) {
         {"mvbridge-lab lab 1\ntrace maybe\n", "'trace maybe'"},
         {"mvbridge-lab lab 1\nanchor_lab_ms 9223372036854775808\n", "'anchor_lab_ms 9223372036854775808'"},
         {"mvbridge-lab lab 1\ncolour blue\n", "'colour blue'"},
+        {"mvbridge-lab lab 1\ntime_mode step\n", nullptr},
+        {"mvbridge-lab lab 1\ntime_mode fast\n", "'time_mode fast'"},
     };
     for (const auto& [content, why] : cases) {
         lab_settings settings;
