@@ -121,6 +121,9 @@ const std::vector<persisted_field> k_persisted_fields = {
     {"nvme_fw_gap",         "nvme",     false, u32_field{live<&L::nvme_fw_gap>, false, 1}},
     {"nvme_fw_active",      "nvme",     true,  u32_field{live<&L::nvme_fw_active>, false, 7, 1}},
     {"nvme_fw_pending",     "nvme",     false, u32_field{live<&L::nvme_fw_pending>, false, 7}},
+    {"nvme_sanitize_fail",  "nvme",     true,  u32_field{live<&L::nvme_sanitize_fail>, false, 1}},
+    {"nvme_sanitize_failed", "nvme",    false, u32_field{live<&L::nvme_sanitize_failed>, false, 1}},
+    {"nvme_media_key",      "nvme",     false, u32_field{live<&L::nvme_media_key>, true, k_u32}},
     // LED control
     {"led_argb",            "settings", true,  u32_field{param<&P::led_argb>, false, 1}},
     {"led_sync",            "settings", true,  u32_field{param<&P::led_sync>, false, 7}},

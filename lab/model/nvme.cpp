@@ -48,6 +48,7 @@ constexpr uint16_t k_sc_invalid_namespace = 0x0B;
 constexpr uint16_t k_sc_lba_out_of_range = 0x80;
 constexpr uint16_t k_sc_capacity_exceeded = 0x81;
 constexpr uint16_t k_sc_sequence_error = 0x0C;
+constexpr uint16_t k_sc_sanitize_failed = 0x1C;
 constexpr uint16_t k_sc_sanitize_in_progress = 0x1D;
 constexpr uint16_t k_sc_invalid_log_page = 0x109;   // command specific
 constexpr uint16_t k_sc_invalid_fw_slot = 0x106;
@@ -55,10 +56,13 @@ constexpr uint16_t k_sc_invalid_fw_image = 0x107;
 constexpr uint16_t k_sc_invalid_format = 0x10A;
 constexpr uint16_t k_sc_overlapping_range = 0x114;
 
-// Sanitize actions and SSTAT values.
+// Sanitize actions, CDW10 fields and SSTAT values.
 constexpr uint32_t k_sanact_exit_failure = 1;
 constexpr uint32_t k_sanact_overwrite = 3;
 constexpr uint32_t k_sanact_crypto_erase = 4;
+constexpr uint32_t k_cdw10_ause = 1u << 3;
+constexpr uint32_t k_cdw10_oipbp = 1u << 8;
+constexpr uint32_t k_owpass_none = 16;          // OWPASS 0 asks for 16 passes
 constexpr uint32_t k_sstat_completed = 1;
 constexpr uint32_t k_sstat_in_progress = 2;
 constexpr uint32_t k_sstat_failed = 3;
@@ -125,8 +129,18 @@ outcome page_answer(const std::vector<uint8_t>& page, size_t asked) {
     return o;
 }
 
-// A sanitize in progress moves on with lab time; once its time is up the media is erased
-// (block or crypto erase) or overwritten with the pattern, and the log says so.
+// The pattern an overwrite leaves: OWPASS passes (0 meaning 16), the pattern inverted
+// between passes when OIPBP is set, so an even number of passes ends inverted.
+uint32_t overwrite_final_pattern(uint32_t cdw10, uint32_t pattern) {
+    const uint32_t passes = (cdw10 >> 4) & 0xF;
+    const bool inverted = (cdw10 & k_cdw10_oipbp) != 0 && (passes == 0 ? k_owpass_none : passes) % 2 == 0;
+    return inverted ? ~pattern : pattern;
+}
+
+// A sanitize in progress moves on with lab time. Once its time is up the media is erased
+// (block erase), its key replaced (crypto erase) or overwritten with the pattern, and the
+// log says so; with `nvme_sanitize_fail` set it fails instead: the media is left as it
+// was, the log reports the failure and the controller enters sanitize failure mode.
 void sanitize_progress(bridge_record& record, int64_t now_ms) {
     bridge_live& s = record.state;
     if (s.nvme_sanitize_action == 0) return;
@@ -138,10 +152,29 @@ void sanitize_progress(bridge_record& record, int64_t now_ms) {
         s.nvme_sprog = static_cast<uint32_t>(elapsed * 65536 / duration);
         return;
     }
-    nvme_media_erase(record, s.nvme_sanitize_action == k_sanact_overwrite ? s.nvme_sanitize_pattern : 0);
-    s.nvme_sstat = k_sstat_completed | k_sstat_global_erased;
     s.nvme_sprog = 0xFFFF;
+    if (s.nvme_sanitize_fail != 0) {
+        s.nvme_sstat = k_sstat_failed;
+        s.nvme_sanitize_failed = 1;
+    } else {
+        if (s.nvme_sanitize_action == k_sanact_crypto_erase) {
+            nvme_media_crypto_erase(record);
+        } else {
+            const bool overwrite = s.nvme_sanitize_action == k_sanact_overwrite;
+            nvme_media_erase(record, overwrite ? overwrite_final_pattern(s.nvme_sanitize_cdw10, s.nvme_sanitize_pattern) : 0);
+        }
+        s.nvme_sstat = k_sstat_completed | k_sstat_global_erased;
+        s.nvme_sanitize_failed = 0;
+    }
     s.nvme_sanitize_action = 0;
+}
+
+// Media access while a sanitize runs or after one failed is refused.
+uint16_t media_refusal(bridge_record& record, int64_t now_ms) {
+    sanitize_progress(record, now_ms);
+    if (record.state.nvme_sanitize_action != 0) return k_sc_sanitize_in_progress;
+    if (record.state.nvme_sanitize_failed != 0) return k_sc_sanitize_failed;
+    return k_sc_success;
 }
 
 std::vector<uint8_t> sanitize_status_page(bridge_record& record, int64_t now_ms) {
@@ -165,9 +198,12 @@ outcome sanitize(bridge_record& record, const nvme_command& c, int64_t now_ms) {
     sanitize_progress(record, now_ms);
     if (s.nvme_sanitize_action != 0) return failed(k_sc_sanitize_in_progress);
     const uint32_t action = c.cdw10 & 0x7;
+    // Exit Failure Mode leaves failure mode after a sanitize that failed, unless it ran in
+    // restricted completion mode (AUSE clear): then only a new sanitize that succeeds
+    // does. The log keeps reporting the failed sanitize, the last one that ran.
     if (action == k_sanact_exit_failure) {
-        if ((s.nvme_sstat & 0x7) != k_sstat_failed) return failed(k_sc_sequence_error);
-        s.nvme_sstat = k_sstat_completed;
+        if (s.nvme_sanitize_failed == 0 || (s.nvme_scdw10 & k_cdw10_ause) == 0) return failed(k_sc_sequence_error);
+        s.nvme_sanitize_failed = 0;
         record.dirty = true;
         return outcome{};
     }
@@ -186,9 +222,10 @@ outcome sanitize(bridge_record& record, const nvme_command& c, int64_t now_ms) {
 }
 
 // Format NVM of namespace 1 (or all namespaces): LBA format 0 is the only one; the media
-// is erased.
-outcome format(bridge_record& record, const nvme_command& c) {
+// is erased. Not while a sanitize runs or after one failed.
+outcome format(bridge_record& record, const nvme_command& c, int64_t now_ms) {
     if (c.nsid != 1 && c.nsid != 0xFFFFFFFF) return failed(k_sc_invalid_namespace);
+    if (const uint16_t refusal = media_refusal(record, now_ms); refusal != k_sc_success) return failed(refusal);
     uint8_t nlbaf = 0;
     nvme_memory_read(record, nvme_memory::id_ns, 25, &nlbaf, 1);
     if ((c.cdw10 & 0xF) > nlbaf) return failed(k_sc_invalid_format);
@@ -325,8 +362,7 @@ outcome set_features(bridge_record& record, const nvme_command& c, const uint8_t
 // NVM Read and Write on namespace 1, 512-byte blocks.
 outcome read_write(bridge_record& record, const nvme_command& c, const uint8_t* data, int64_t now_ms) {
     if (c.nsid != 1) return failed(k_sc_invalid_namespace);
-    sanitize_progress(record, now_ms);
-    if (record.state.nvme_sanitize_action != 0) return failed(k_sc_sanitize_in_progress);
+    if (const uint16_t refusal = media_refusal(record, now_ms); refusal != k_sc_success) return failed(refusal);
     const uint64_t lba = c.cdw10 | (static_cast<uint64_t>(c.cdw11) << 32);
     const uint64_t blocks = (c.cdw12 & 0xFFFF) + uint64_t{1};
     if (blocks * k_nvme_block_len != c.data_length) return failed(k_sc_data_transfer_error);
@@ -360,7 +396,7 @@ outcome run_command(bridge_record& record, const nvme_command& c, const uint8_t*
     case k_admin_identify: return identify(record, c);
     case k_admin_get_log_page: return get_log_page(record, c, now_ms);
     case k_admin_sanitize: return sanitize(record, c, now_ms);
-    case k_admin_format: return format(record, c);
+    case k_admin_format: return format(record, c, now_ms);
     case k_admin_fw_download: return fw_download(record, c, data);
     case k_admin_fw_commit: return fw_commit(record, c);
     case k_admin_get_features: return get_features(record, c);

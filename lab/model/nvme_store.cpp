@@ -155,16 +155,33 @@ bool held(const bridge_record& record, const place& p) { return p.held_bit == 0 
 
 bool inside(uint64_t offset, size_t length, uint64_t size) { return offset <= size && length <= size - offset; }
 
-// After an overwrite sanitize, blocks that hold only zeros read as its pattern.
+// A 32-bit mix of a key and a word's index: what a block encrypted with a key that is gone
+// reads as.
+uint32_t key_noise(uint32_t key, uint64_t word) {
+    uint64_t x = (uint64_t{key} << 32) ^ (word * 0x9E3779B97F4A7C15ull);
+    x ^= x >> 31;
+    x *= 0xBF58476D1CE4E5B9ull;
+    x ^= x >> 27;
+    x *= 0x94D049BB133111EBull;
+    x ^= x >> 31;
+    return static_cast<uint32_t>(x);
+}
+
+// After a sanitize, blocks that hold only zeros read as what it left: the pattern of an
+// overwrite, or after a crypto erase the noise of data whose key was replaced.
 void apply_media_fill(const bridge_record& record, uint64_t offset, uint8_t* out, size_t length) {
     const uint32_t fill = record.state.nvme_media_fill;
-    if (fill == 0) return;
+    const uint32_t key = record.state.nvme_media_key;
+    if (fill == 0 && key == 0) return;
     size_t done = 0;
     while (done < length) {
         const uint64_t at = offset + done;
         const size_t count = std::min<size_t>(length - done, k_nvme_block_len - at % k_nvme_block_len);
         if (std::all_of(out + done, out + done + count, [](uint8_t b) { return b == 0; })) {
-            for (size_t i = 0; i < count; ++i) out[done + i] = static_cast<uint8_t>(fill >> (8 * ((at + i) % 4)));
+            for (size_t i = 0; i < count; ++i) {
+                const uint32_t word = key != 0 ? key_noise(key, (at + i) / 4) : fill;
+                out[done + i] = static_cast<uint8_t>(word >> (8 * ((at + i) % 4)));
+            }
         }
         done += count;
     }
@@ -279,7 +296,15 @@ bool nvme_load_file(bridge_record& record, nvme_memory which, const std::string&
 void nvme_media_erase(bridge_record& record, uint32_t pattern) {
     memory_erase(record, lab_memory::media);
     record.state.nvme_media_fill = pattern;
+    record.state.nvme_media_key = 0;
     record.dirty = true;
+}
+
+void nvme_media_crypto_erase(bridge_record& record) {
+    const uint32_t old_key = record.state.nvme_media_key;
+    nvme_media_erase(record, 0);
+    const uint32_t key = key_noise(old_key, static_cast<uint64_t>(record.state.nvme_sanitize_start_ms) + 1);
+    record.state.nvme_media_key = key != 0 ? key : 1;
 }
 
 void nvme_power_on(bridge_record& record) {

@@ -7,7 +7,8 @@
 // settings (model, serial, firmware, capacity) when read, so `set model ...` shows in
 // Identify; a page loaded from a file (`create --nvme-id-ctrl FILE`) is served as it is.
 // The media is sparse: blocks never written read as zeros, or as the pattern of an
-// overwrite sanitize after one (a block written with zeros since then reads so too).
+// overwrite sanitize after one, or as noise after a crypto erase (a block written with
+// zeros since then reads so too).
 #pragma once
 
 #include <cstddef>
@@ -42,6 +43,9 @@ bool nvme_load_file(bridge_record& record, nvme_memory which, const std::string&
 
 // Erases the whole media: every block reads as the 32-bit `pattern` repeated.
 void nvme_media_erase(bridge_record& record, uint32_t pattern);
+// A crypto erase: the media's key is replaced, so every block reads as noise of the new
+// key (not as zeros, as after a block erase), different after each crypto erase.
+void nvme_media_crypto_erase(bridge_record& record);
 
 // Counts a served read or write in the SMART log: data units (thousands of 512-byte
 // units, rounded up per command) and host commands.

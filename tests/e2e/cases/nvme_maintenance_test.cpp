@@ -119,6 +119,56 @@ TEST_F(nvme_maintenance_e2e, sanitize_block_erase_prints_its_progress_exactly) {
               "restart device\n");
 }
 
+// A sanitize the disk fails: polled to its end, where the status report shows the failed
+// state (SSTAT 3); the disk then refuses media access until Exit Failure Mode (action 1),
+// which it accepts after a sanitize run with AUSE and refuses after one without.
+TEST_F(nvme_maintenance_e2e, a_failed_sanitize_then_exit_failure_mode) {
+    lab_ok({"set", "lab", "time_mode", "step"});
+    lab_ok({"set", "PhysicalDrive1", "nvme_sanitize_ms", "2000"});
+    lab_ok({"set", "PhysicalDrive1", "nvme_sanitize_fail", "1"});
+    const std::string failed_report = "Sanitize log: Sanitize Progress (SPROG) :  65535\n"
+                                      "Sanitize Status (SSTAT) :  0x3\n";
+    EXPECT_EQ(run1("nvme_sanitize", {"0", "0", "0", "1", "2", "0"}),
+              "nvme_sanitize success\n"
+              "Sanitize log: Progress(SPROG) 0.000000%\n"
+              "Sanitize log: Progress(SPROG) 50.000000%\n" +
+                  failed_report +
+                  "Sanitize Command Dword 10 Information (SCDW10) :  0xa\n"
+                  "restart device\n");
+    EXPECT_EQ(shown("PhysicalDrive1", "nvme", "nvme_sanitize_failed"), "1");
+    EXPECT_EQ(run1("nvme_rw_test"), "nvme_rw_test fail\n");
+    // Exit Failure Mode: the first poll finds the sanitize no longer running and reports
+    // the failed one at once.
+    lab_ok({"set", "PhysicalDrive1", "nvme_sanitize_fail", "0"});
+    EXPECT_EQ(run1("nvme_sanitize", {"0", "0", "0", "0", "1", "0"}),
+              "nvme_sanitize success\n" + failed_report +
+                  "Sanitize Command Dword 10 Information (SCDW10) :  0xa\n"
+                  "restart device\n");
+    EXPECT_EQ(run1("nvme_rw_test"), "nvme_rw_test pass\n");
+    // Failed in restricted completion mode (AUSE clear): Exit Failure Mode is refused, a
+    // new sanitize that succeeds ends the failure.
+    lab_ok({"set", "PhysicalDrive1", "nvme_sanitize_fail", "1"});
+    EXPECT_EQ(run1("nvme_sanitize", {"0", "0", "0", "0", "4", "0"}),
+              "nvme_sanitize success\n"
+              "Sanitize log: Progress(SPROG) 0.000000%\n"
+              "Sanitize log: Progress(SPROG) 50.000000%\n" +
+                  failed_report +
+                  "Sanitize Command Dword 10 Information (SCDW10) :  0x4\n"
+                  "restart device\n");
+    EXPECT_EQ(run1("nvme_sanitize", {"0", "0", "0", "0", "1", "0"}), "nvme_sanitize failed\nrestart device\n");
+    EXPECT_EQ(run1("nvme_rw_test"), "nvme_rw_test fail\n");
+    lab_ok({"set", "PhysicalDrive1", "nvme_sanitize_fail", "0"});
+    EXPECT_EQ(run1("nvme_sanitize", {"0", "0", "0", "0", "2", "0"}),
+              "nvme_sanitize success\n"
+              "Sanitize log: Progress(SPROG) 0.000000%\n"
+              "Sanitize log: Progress(SPROG) 50.000000%\n"
+              "Sanitize log: Sanitize Progress (SPROG) :  65535\n"
+              "Sanitize Status (SSTAT) :  0x101\n"
+              "Sanitize Command Dword 10 Information (SCDW10) :  0x2\n"
+              "restart device\n");
+    EXPECT_EQ(run1("nvme_rw_test"), "nvme_rw_test pass\n");
+}
+
 // Real time scaled by the factor stays the default: the lines keep their shape.
 TEST_F(nvme_maintenance_e2e, sanitize_in_fast_real_time) {
     lab_ok({"set", "lab", "time_factor", "10"});

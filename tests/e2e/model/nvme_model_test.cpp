@@ -198,6 +198,97 @@ TEST(nvme_model, sanitize_over_lab_time) {
     EXPECT_EQ(at_time(r, entry(0x84, 0, 0, 0x2), 9000).sense(), "04/44/00");
 }
 
+std::vector<uint8_t> media_at(bridge_record& r, uint64_t offset, size_t length) {
+    std::vector<uint8_t> bytes(length);
+    EXPECT_TRUE(nvme_memory_read(r, nvme_memory::media, offset, bytes.data(), bytes.size()));
+    return bytes;
+}
+
+// A sanitize that fails leaves the media, reports SSTAT 3 with SPROG FFFFh and refuses
+// media access (Sanitize Failed, 1Ch) until Exit Failure Mode (allowed only when the
+// sanitize ran with AUSE) or a new sanitize that succeeds; the log keeps the failure.
+TEST(nvme_model, a_failed_sanitize_and_its_failure_mode) {
+    for (const bool ause : {true, false}) {
+        bridge_record r = make_bridge();
+        r.state.nvme_sanitize_ms = 1000;
+        r.state.nvme_sanitize_fail = 1;
+        const std::vector<uint8_t> data(512, 0x5A);
+        const std::vector<uint8_t> read1 = entry(0x02, 1, 512, 7);
+        EXPECT_EQ(run(r, entry(0x01, 1, 512, 7), true, false, 2, nullptr, data).sense(), "");
+        const uint32_t cdw10 = 0x2 | (ause ? 0x8 : 0);
+        EXPECT_EQ(at_time(r, entry(0x84, 0, 0, cdw10), 0).sense(), "");
+        const std::vector<uint8_t> log81 = entry(0x02, 0xFFFFFFFF, 512, 0x007F0081);
+        served log = at_time(r, log81, 1000);
+        EXPECT_EQ(get_le16(&log.answer.data[0]), 0xFFFFu);
+        EXPECT_EQ(get_le16(&log.answer.data[2]), 0x3u);
+        EXPECT_EQ(get_le32(&log.answer.data[4]), cdw10);
+        EXPECT_EQ(media_at(r, 7 * 512, 512), data);
+        std::vector<uint8_t> completion;
+        EXPECT_EQ(run(r, read1, true, true, 1, &completion).sense(), "04/44/00");
+        EXPECT_EQ(get_le16(&completion[14]) >> 1, 0x1Cu);
+        EXPECT_EQ(at_time(r, entry(0x80, 1, 0, 0), 1000).sense(), "04/44/00");
+        // Exit Failure Mode: accepted after an unrestricted sanitize only.
+        EXPECT_EQ(at_time(r, entry(0x84, 0, 0, 0x1), 1000).sense(), ause ? "" : "04/44/00") << ause;
+        EXPECT_EQ(run(r, read1, true, true, 1).sense(), ause ? "" : "04/44/00") << ause;
+        log = at_time(r, log81, 1000);
+        EXPECT_EQ(get_le16(&log.answer.data[2]), 0x3u);
+        EXPECT_EQ(get_le32(&log.answer.data[4]), cdw10);
+        // A new sanitize that succeeds ends failure mode in either case.
+        r.state.nvme_sanitize_fail = 0;
+        EXPECT_EQ(at_time(r, entry(0x84, 0, 0, 0x2), 2000).sense(), "");
+        log = at_time(r, log81, 3000);
+        EXPECT_EQ(get_le16(&log.answer.data[2]), 0x101u);
+        EXPECT_EQ(run(r, read1, true, true, 1).sense(), "");
+        EXPECT_EQ(at_time(r, entry(0x84, 0, 0, 0x1), 3000).sense(), "04/44/00");
+    }
+}
+
+// What each finished sanitize leaves on the media: zeros after a block erase, noise that
+// differs from it and from one crypto erase to the next, the final pattern of an overwrite
+// (inverted when OIPBP is set and the passes are even; OWPASS 0 is 16 passes).
+TEST(nvme_model, media_after_each_sanitize_action) {
+    bridge_record r = make_bridge();
+    r.state.nvme_sanitize_ms = 10;
+    const std::vector<uint8_t> log81 = entry(0x02, 0xFFFFFFFF, 512, 0x007F0081);
+    int64_t now = 0;
+    const auto sanitize_with = [&](uint32_t cdw10, uint32_t pattern) {
+        const std::vector<uint8_t> data(512, 0x5A);
+        EXPECT_EQ(run(r, entry(0x01, 1, 512, 3), true, false, 2, nullptr, data).sense(), "");
+        EXPECT_EQ(at_time(r, entry(0x84, 0, 0, cdw10, pattern), now).sense(), "") << cdw10;
+        now += 10;
+        EXPECT_EQ(get_le16(&at_time(r, log81, now).answer.data[2]), 0x101u) << cdw10;
+        return std::make_pair(media_at(r, 3 * 512, 512), media_at(r, 1000 * 512, 8));
+    };
+    const auto block = sanitize_with(0x2, 0);
+    EXPECT_EQ(block.first, std::vector<uint8_t>(512, 0));
+    const auto crypto1 = sanitize_with(0x4, 0);
+    const auto crypto2 = sanitize_with(0x4, 0);
+    EXPECT_NE(crypto1.first, block.first);
+    EXPECT_NE(crypto1.first, std::vector<uint8_t>(512, 0x5A));
+    EXPECT_NE(crypto1.second, crypto2.second);
+    EXPECT_NE(std::vector<uint8_t>(crypto1.first.begin(), crypto1.first.begin() + 8), crypto1.second);
+    const uint32_t pattern = 0x11223344;
+    const struct {
+        uint32_t cdw10;
+        uint32_t final_pattern;
+    } overwrites[] = {
+        {0x3 | (1 << 4), pattern},                  // one pass
+        {0x3 | (2 << 4), pattern},                  // two passes, never inverted
+        {0x3 | (2 << 4) | 0x100, ~pattern},         // two passes inverted between them
+        {0x3 | (3 << 4) | 0x100, pattern},          // three: the last as given
+        {0x3 | 0x100, ~pattern},                    // OWPASS 0: sixteen passes
+    };
+    for (const auto& o : overwrites) {
+        std::vector<uint8_t> expected(8);
+        put_le32(&expected[0], o.final_pattern);
+        put_le32(&expected[4], o.final_pattern);
+        EXPECT_EQ(sanitize_with(o.cdw10, pattern).second, expected) << std::hex << o.cdw10;
+    }
+    // A block erase after a crypto erase reads zeros again.
+    sanitize_with(0x4, 0);
+    EXPECT_EQ(sanitize_with(0x2, 0).first, std::vector<uint8_t>(512, 0));
+}
+
 TEST(nvme_model, firmware_chunks_and_slots) {
     bridge_record r = make_bridge();
     std::vector<uint8_t> chunk(4096, 0xAB);
