@@ -38,6 +38,14 @@ protected:
         std::ofstream(path, std::ios::binary) << bytes;
         return path;
     }
+    // What nvme_sanitize prints when it runs to the end: its progress lines (the
+    // percentages), the status report with SSTAT and SCDW10, the restart.
+    static std::string sanitized(const lines& progress, const std::string& sstat, const std::string& scdw10) {
+        std::string out = "nvme_sanitize success\n";
+        for (const std::string& percent : progress) out += "Sanitize log: Progress(SPROG) " + percent + "%\n";
+        return out + "Sanitize log: Sanitize Progress (SPROG) :  65535\nSanitize Status (SSTAT) :  " + sstat +
+               "\nSanitize Command Dword 10 Information (SCDW10) :  " + scdw10 + "\nrestart device\n";
+    }
     std::string firmware_line() {
         const std::string out = run1("nvme_get_id");
         const size_t at = out.find("\tFirmware Revision: ");
@@ -109,14 +117,7 @@ TEST_F(nvme_maintenance_e2e, sanitize_block_erase_prints_its_progress_exactly) {
     // A duration that is no whole number of seconds: 3 s of 2.5 s polls at 0, 40 and 80 %.
     lab_ok({"set", "PhysicalDrive1", "nvme_sanitize_ms", "2500"});
     EXPECT_EQ(run1("nvme_sanitize", {"0", "0", "0", "0", "2", "0"}),
-              "nvme_sanitize success\n"
-              "Sanitize log: Progress(SPROG) 0.000000%\n"
-              "Sanitize log: Progress(SPROG) 39.999390%\n"
-              "Sanitize log: Progress(SPROG) 79.998779%\n"
-              "Sanitize log: Sanitize Progress (SPROG) :  65535\n"
-              "Sanitize Status (SSTAT) :  0x101\n"
-              "Sanitize Command Dword 10 Information (SCDW10) :  0x2\n"
-              "restart device\n");
+              sanitized({"0.000000", "39.999390", "79.998779"}, "0x101", "0x2"));
 }
 
 // A sanitize the disk fails: polled to its end, where the status report shows the failed
@@ -126,46 +127,23 @@ TEST_F(nvme_maintenance_e2e, a_failed_sanitize_then_exit_failure_mode) {
     lab_ok({"set", "lab", "time_mode", "step"});
     lab_ok({"set", "PhysicalDrive1", "nvme_sanitize_ms", "2000"});
     lab_ok({"set", "PhysicalDrive1", "nvme_sanitize_fail", "1"});
-    const std::string failed_report = "Sanitize log: Sanitize Progress (SPROG) :  65535\n"
-                                      "Sanitize Status (SSTAT) :  0x3\n";
-    EXPECT_EQ(run1("nvme_sanitize", {"0", "0", "0", "1", "2", "0"}),
-              "nvme_sanitize success\n"
-              "Sanitize log: Progress(SPROG) 0.000000%\n"
-              "Sanitize log: Progress(SPROG) 50.000000%\n" +
-                  failed_report +
-                  "Sanitize Command Dword 10 Information (SCDW10) :  0xa\n"
-                  "restart device\n");
+    const lines half = {"0.000000", "50.000000"};
+    EXPECT_EQ(run1("nvme_sanitize", {"0", "0", "0", "1", "2", "0"}), sanitized(half, "0x3", "0xa"));
     EXPECT_EQ(shown("PhysicalDrive1", "nvme", "nvme_sanitize_failed"), "1");
     EXPECT_EQ(run1("nvme_rw_test"), "nvme_rw_test fail\n");
     // Exit Failure Mode: the first poll finds the sanitize no longer running and reports
     // the failed one at once.
     lab_ok({"set", "PhysicalDrive1", "nvme_sanitize_fail", "0"});
-    EXPECT_EQ(run1("nvme_sanitize", {"0", "0", "0", "0", "1", "0"}),
-              "nvme_sanitize success\n" + failed_report +
-                  "Sanitize Command Dword 10 Information (SCDW10) :  0xa\n"
-                  "restart device\n");
+    EXPECT_EQ(run1("nvme_sanitize", {"0", "0", "0", "0", "1", "0"}), sanitized({}, "0x3", "0xa"));
     EXPECT_EQ(run1("nvme_rw_test"), "nvme_rw_test pass\n");
     // Failed in restricted completion mode (AUSE clear): Exit Failure Mode is refused, a
     // new sanitize that succeeds ends the failure.
     lab_ok({"set", "PhysicalDrive1", "nvme_sanitize_fail", "1"});
-    EXPECT_EQ(run1("nvme_sanitize", {"0", "0", "0", "0", "4", "0"}),
-              "nvme_sanitize success\n"
-              "Sanitize log: Progress(SPROG) 0.000000%\n"
-              "Sanitize log: Progress(SPROG) 50.000000%\n" +
-                  failed_report +
-                  "Sanitize Command Dword 10 Information (SCDW10) :  0x4\n"
-                  "restart device\n");
+    EXPECT_EQ(run1("nvme_sanitize", {"0", "0", "0", "0", "4", "0"}), sanitized(half, "0x3", "0x4"));
     EXPECT_EQ(run1("nvme_sanitize", {"0", "0", "0", "0", "1", "0"}), "nvme_sanitize failed\nrestart device\n");
     EXPECT_EQ(run1("nvme_rw_test"), "nvme_rw_test fail\n");
     lab_ok({"set", "PhysicalDrive1", "nvme_sanitize_fail", "0"});
-    EXPECT_EQ(run1("nvme_sanitize", {"0", "0", "0", "0", "2", "0"}),
-              "nvme_sanitize success\n"
-              "Sanitize log: Progress(SPROG) 0.000000%\n"
-              "Sanitize log: Progress(SPROG) 50.000000%\n"
-              "Sanitize log: Sanitize Progress (SPROG) :  65535\n"
-              "Sanitize Status (SSTAT) :  0x101\n"
-              "Sanitize Command Dword 10 Information (SCDW10) :  0x2\n"
-              "restart device\n");
+    EXPECT_EQ(run1("nvme_sanitize", {"0", "0", "0", "0", "2", "0"}), sanitized(half, "0x101", "0x2"));
     EXPECT_EQ(run1("nvme_rw_test"), "nvme_rw_test pass\n");
 }
 
