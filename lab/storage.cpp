@@ -7,6 +7,7 @@
 
 #include "lab/lab_dir.h"
 #include "lab/lab_os.h"
+#include "lab/model/nvme_store.h"
 #include "lab/state.h"
 
 namespace {
@@ -15,6 +16,8 @@ uint64_t flash_size(const bridge_record& record) { return record.params.flash_si
 uint64_t led_size(const bridge_record&) { return k_led_memory_size; }
 uint64_t nvme_pages_size(const bridge_record&) { return k_nvme_pages_size; }
 uint64_t nvme_fw_size(const bridge_record&) { return k_nvme_fw_buffer_size; }
+// One download buffer's size for each firmware slot the controller's FRMW reports.
+uint64_t nvme_slots_size(const bridge_record& record) { return uint64_t{nvme_fw_slot_count(record)} * k_nvme_fw_buffer_size; }
 template <uint32_t Size>
 uint64_t fixed_size(const bridge_record&) {
     return Size;
@@ -35,6 +38,8 @@ const std::vector<lab_memory_row> k_memories = {
     {lab_memory::pcie_conf, "pcie_conf", "pcie-conf", fixed_size<k_pcie_conf_size>, 0x00, "disk"},
     {lab_memory::pcie_bar0, "pcie_bar0", "pcie-bar0", fixed_size<k_pcie_bar0_size>, 0x00, "disk"},
     {lab_memory::smart_data, "smart_data", "smart", fixed_size<k_smart_data_size>, 0x00, "disk"},
+    // The NVMe controller's committed firmware images, slot n at (n - 1) x the buffer's size.
+    {lab_memory::nvme_slots, "nvme_slots", "nvmeslots", nvme_slots_size, 0x00, "nvme"},
 };
 
 const std::vector<lab_memory_area> k_areas = {
@@ -141,7 +146,7 @@ bool memory_range_ok(const bridge_record& record, lab_memory which, uint64_t off
     return offset <= size && length <= size - offset;
 }
 
-bool memory_read(bridge_record& record, lab_memory which, uint64_t offset, void* out, size_t length) {
+bool memory_read(const bridge_record& record, lab_memory which, uint64_t offset, void* out, size_t length) {
     if (!memory_range_ok(record, which, offset, length)) return false;
     if (length == 0) return true;
     auto* bytes = static_cast<uint8_t*>(out);

@@ -43,7 +43,7 @@
 
 struct bridge_record;
 
-enum class lab_memory { flash, led, media, nvme, nvme_fw, pcie_conf, pcie_bar0, smart_data, count };
+enum class lab_memory { flash, led, media, nvme, nvme_fw, pcie_conf, pcie_bar0, smart_data, nvme_slots, count };
 
 // Flash offsets of the areas the lab's device models serve.
 constexpr uint64_t k_flash_uuid_area = 0x2000;
@@ -104,7 +104,7 @@ const std::vector<lab_memory_area>& memory_areas();
 // The memory `show` or `fill` names, or null.
 const lab_memory_row* find_memory(const std::string& name);
 
-bool memory_read(bridge_record& record, lab_memory which, uint64_t offset, void* out, size_t length);
+bool memory_read(const bridge_record& record, lab_memory which, uint64_t offset, void* out, size_t length);
 bool memory_write(bridge_record& record, lab_memory which, uint64_t offset, const void* data, size_t length);
 uint64_t memory_size(const bridge_record& record, lab_memory which);
 

@@ -73,7 +73,7 @@ constexpr uint32_t k_sanicap_bit_of_action[] = {0, 0, 1u << 1, 1u << 2, 1u << 0}
 // Firmware: slots 1 to 7, Commit actions 0 to 3.
 constexpr size_t k_fw_revision_len = 8;
 constexpr size_t k_idc_fr = 64;
-constexpr size_t k_idc_frmw = 260;
+constexpr uint32_t k_fw_copy_chunk = 64u << 10;
 constexpr size_t k_idc_sanicap = 328;
 
 constexpr uint8_t k_cns_namespace = 0x00;
@@ -253,29 +253,58 @@ outcome fw_download(bridge_record& record, const nvme_command& c, const uint8_t*
     return outcome{};
 }
 
+// The controller's choice when a commit names slot 0: the next slot after the running one
+// that may be written.
+uint32_t chosen_slot(uint32_t active, uint32_t slots, bool slot1_read_only) {
+    for (uint32_t step = 1; step <= slots; ++step) {
+        const uint32_t slot = (active + step - 1) % slots + 1;
+        if (!(slot1_read_only && slot == 1)) return slot;
+    }
+    return 0;
+}
+
+// Copies the assembled image from the download buffer into a slot, clearing what a longer
+// image left there before, and records its length.
+bool store_slot_image(bridge_record& record, uint32_t slot, uint32_t length) {
+    const uint64_t base = uint64_t{slot - 1} * k_nvme_fw_buffer_size;
+    const uint32_t end = std::max(length, nvme_fw_slot_length(record, slot));
+    std::vector<uint8_t> chunk(k_fw_copy_chunk);
+    for (uint32_t at = 0; at < end; at += static_cast<uint32_t>(chunk.size())) {
+        const size_t count = std::min<size_t>(chunk.size(), end - at);
+        const size_t image = at < length ? std::min<size_t>(count, length - at) : 0;
+        std::fill(chunk.begin(), chunk.end(), 0);
+        if (!nvme_memory_read(record, nvme_memory::fw_buffer, at, chunk.data(), image) ||
+            !nvme_memory_write(record, nvme_memory::fw_slots, base + at, chunk.data(), count)) {
+            return false;
+        }
+    }
+    uint8_t bytes[4];
+    put_le32(bytes, length);
+    return nvme_memory_write(record, nvme_memory::fw_slot_lengths, (slot - 1) * 4, bytes, sizeof bytes);
+}
+
 // Firmware Commit: actions 0 (replace), 1 (replace, activate at reset), 2 (activate at
-// reset) and 3 (replace and activate now). An image's revision is its first 8 bytes.
+// reset) and 3 (replace and activate now). Replacing copies the whole image into the slot;
+// a slot FRMW marks read-only (slot 1) is refused as an invalid slot. An empty slot 1
+// holds the firmware the disk came with and may be activated.
 outcome fw_commit(bridge_record& record, const nvme_command& c) {
     bridge_live& s = record.state;
     uint8_t frmw = 0;
     nvme_memory_read(record, nvme_memory::id_ctrl, k_idc_frmw, &frmw, 1);
-    const uint32_t slots = (frmw >> 1) & 0x7;
-    uint32_t slot = c.cdw10 & 0x7;
+    const bool slot1_read_only = (frmw & 1) != 0;
+    const uint32_t slots = nvme_fw_slot_count(record);
     const uint32_t action = (c.cdw10 >> 3) & 0x7;
-    if (slot == 0) slot = s.nvme_fw_active % slots + 1;   // the controller's choice: the next slot
-    if (slot > slots || action > 3) return failed(action > 3 ? k_sc_invalid_field : k_sc_invalid_fw_slot);
-    uint8_t revision[k_fw_revision_len] = {};
+    if (action > 3) return failed(k_sc_invalid_field);
+    uint32_t slot = c.cdw10 & 0x7;
+    if (slot == 0) slot = chosen_slot(s.nvme_fw_active, slots, slot1_read_only);
+    if (slot == 0 || slot > slots) return failed(k_sc_invalid_fw_slot);
     if (action != 2) {
-        if ((frmw & 1) != 0 && slot == 1) return failed(k_sc_invalid_fw_slot);
+        if (slot1_read_only && slot == 1) return failed(k_sc_invalid_fw_slot);
         if (s.nvme_fw_length < k_fw_revision_len || s.nvme_fw_gap != 0) return failed(k_sc_invalid_fw_image);
-        nvme_memory_read(record, nvme_memory::fw_buffer, 0, revision, sizeof revision);
-        nvme_memory_write(record, nvme_memory::fw_slots, (slot - 1) * k_fw_revision_len, revision, sizeof revision);
+        if (!store_slot_image(record, slot, s.nvme_fw_length)) return failed(k_sc_invalid_fw_image);
         s.nvme_fw_length = 0;
-    } else {
-        nvme_memory_read(record, nvme_memory::fw_slots, (slot - 1) * k_fw_revision_len, revision, sizeof revision);
-        if (std::all_of(revision, revision + k_fw_revision_len, [](uint8_t b) { return b == 0; })) {
-            return failed(k_sc_invalid_fw_image);
-        }
+    } else if (slot != 1 && nvme_fw_slot_length(record, slot) == 0) {
+        return failed(k_sc_invalid_fw_image);
     }
     if (action == 1 || action == 2) s.nvme_fw_pending = slot;
     if (action == 3) s.nvme_fw_active = slot;
@@ -283,12 +312,16 @@ outcome fw_commit(bridge_record& record, const nvme_command& c) {
     return outcome{};
 }
 
-// Identify Controller reports the revision of the running slot once one was committed.
-void running_revision(bridge_record& record, std::vector<uint8_t>& page) {
+// Identify Controller reports the revision of the running slot's image (its first 8
+// bytes) once one was committed there.
+void running_revision(const bridge_record& record, std::vector<uint8_t>& page) {
+    const uint32_t slot = record.state.nvme_fw_active;
     uint8_t revision[k_fw_revision_len] = {};
-    nvme_memory_read(record, nvme_memory::fw_slots, (record.state.nvme_fw_active - 1) * k_fw_revision_len, revision,
-                     sizeof revision);
-    if (std::all_of(revision, revision + k_fw_revision_len, [](uint8_t b) { return b == 0; })) return;
+    if (nvme_fw_slot_length(record, slot) < k_fw_revision_len ||
+        !nvme_memory_read(record, nvme_memory::fw_slots, uint64_t{slot - 1} * k_nvme_fw_buffer_size, revision,
+                          sizeof revision)) {
+        return;
+    }
     std::copy_n(revision, k_fw_revision_len, page.begin() + k_idc_fr);
 }
 

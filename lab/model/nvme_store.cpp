@@ -138,8 +138,10 @@ place place_of(nvme_memory which) {
     case nvme_memory::apst_table: return {lab_memory::nvme, 8704, k_nvme_apst_len, 0};
     case nvme_memory::entry: return {lab_memory::nvme, 8960, k_nvme_entry_len, 0};
     case nvme_memory::completion: return {lab_memory::nvme, 9024, k_nvme_completion_len, 0};
-    case nvme_memory::fw_slots: return {lab_memory::nvme, 9040, k_nvme_fw_revision_len * k_nvme_fw_slot_count, 0};
+    // 9040 to 9095 held the slots' revisions before the slots held whole images.
+    case nvme_memory::fw_slot_lengths: return {lab_memory::nvme, 9096, 4 * k_nvme_fw_slot_count, 0};
     case nvme_memory::media: return {lab_memory::media, 0, 0, 0};
+    case nvme_memory::fw_slots: return {lab_memory::nvme_slots, 0, 0, 0};
     case nvme_memory::fw_buffer: break;
     }
     return {lab_memory::nvme_fw, 0, 0, 0};
@@ -218,8 +220,9 @@ bool no_decode(bridge_record&, const std::string&, std::string* error) {
 }
 
 std::vector<uint8_t> smart_of(const bridge_record& record) {
-    bridge_record reader = record;
-    return nvme_page(reader, nvme_memory::smart);
+    std::vector<uint8_t> page(k_nvme_log_len);
+    nvme_memory_read(record, nvme_memory::smart, 0, page.data(), page.size());
+    return page;
 }
 std::string show_temperature(const bridge_record& record) {
     return std::to_string(get_le16(&smart_of(record)[k_smart_temperature])) + " K";
@@ -246,7 +249,7 @@ uint64_t nvme_memory_size(const bridge_record& record, nvme_memory which) {
     return p.size != 0 ? p.size : memory_size(record, p.memory);
 }
 
-bool nvme_memory_read(bridge_record& record, nvme_memory which, uint64_t offset, void* out, size_t length) {
+bool nvme_memory_read(const bridge_record& record, nvme_memory which, uint64_t offset, void* out, size_t length) {
     const place p = place_of(which);
     if (!inside(offset, length, nvme_memory_size(record, which))) return false;
     if (!held(record, p)) {
@@ -270,6 +273,21 @@ bool nvme_memory_write(bridge_record& record, nvme_memory which, uint64_t offset
     }
     record.dirty = true;
     return memory_write(record, p.memory, p.base + offset, data, length);
+}
+
+uint32_t nvme_fw_slot_count(const bridge_record& record) {
+    uint8_t frmw = 0;
+    nvme_memory_read(record, nvme_memory::id_ctrl, k_idc_frmw, &frmw, 1);
+    return (frmw >> 1) & 0x7;
+}
+
+uint32_t nvme_fw_slot_length(const bridge_record& record, uint32_t slot) {
+    uint8_t bytes[4] = {};
+    if (slot == 0 || slot > k_nvme_fw_slot_count ||
+        !nvme_memory_read(record, nvme_memory::fw_slot_lengths, uint64_t{slot - 1} * 4, bytes, sizeof bytes)) {
+        return 0;
+    }
+    return get_le32(bytes);
 }
 
 std::vector<uint8_t> nvme_page(bridge_record& record, nvme_memory which) {
@@ -349,5 +367,18 @@ void print_nvme_summary(bridge_record& record) {
                 smart[k_smart_warning], get_le16(&smart[k_smart_temperature]),
                 static_cast<unsigned long long>(get_le64(&smart[32])), static_cast<unsigned long long>(get_le64(&smart[48])),
                 static_cast<unsigned long long>(get_le64(&smart[64])), static_cast<unsigned long long>(get_le64(&smart[80])));
+    for (uint32_t slot = 1; slot <= nvme_fw_slot_count(record); ++slot) {
+        const uint32_t length = nvme_fw_slot_length(record, slot);
+        char revision[k_nvme_fw_revision_len + 1] = {};
+        if (length >= k_nvme_fw_revision_len) {
+            nvme_memory_read(record, nvme_memory::fw_slots, uint64_t{slot - 1} * k_nvme_fw_buffer_size, revision,
+                             k_nvme_fw_revision_len);
+        }
+        std::printf("  firmware slot %u: %s%s%s\n", slot,
+                    length == 0 ? (slot == 1 ? "the disk's own firmware" : "empty")
+                                : (std::to_string(length) + " bytes, revision \"" + escape_text(revision) + "\"").c_str(),
+                    (ctrl[k_idc_frmw] & 1) != 0 && slot == 1 ? ", read-only" : "",
+                    slot == s.nvme_fw_active ? ", running" : "");
+    }
     std::printf("  tunnel: %s\n", s.nvme_entry_waiting == 0 ? "idle" : "an entry waits for its data phase");
 }

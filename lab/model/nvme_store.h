@@ -19,8 +19,10 @@
 #include "lab/state.h"
 
 // What the controller holds, each raw: its pages (in the lab memory `nvme_pages`), its
-// namespace's media (the lab memory `media`) and its firmware download buffer (`nvme_fw`).
-enum class nvme_memory { id_ctrl, id_ns, smart, apst_table, entry, completion, fw_slots, media, fw_buffer };
+// namespace's media (the lab memory `media`), its firmware download buffer (`nvme_fw`)
+// and the images committed to its firmware slots (`nvme_slots`, one buffer's size per
+// slot; `fw_slot_lengths` in the pages holds each image's length, u32, 0 for none).
+enum class nvme_memory { id_ctrl, id_ns, smart, apst_table, entry, completion, fw_slot_lengths, media, fw_buffer, fw_slots };
 
 constexpr uint32_t k_nvme_page_len = 4096;
 constexpr uint32_t k_nvme_log_len = 512;
@@ -29,11 +31,15 @@ constexpr uint32_t k_nvme_apst_len = 256;
 constexpr uint32_t k_nvme_entry_len = 64;
 constexpr uint32_t k_nvme_completion_len = 16;
 constexpr uint32_t k_nvme_fw_revision_len = 8;
-constexpr uint32_t k_nvme_fw_slot_count = 7;
+constexpr uint32_t k_nvme_fw_slot_count = 7;   // the most FRMW can report
 
-bool nvme_memory_read(bridge_record& record, nvme_memory which, uint64_t offset, void* out, size_t length);
+bool nvme_memory_read(const bridge_record& record, nvme_memory which, uint64_t offset, void* out, size_t length);
 bool nvme_memory_write(bridge_record& record, nvme_memory which, uint64_t offset, const void* data, size_t length);
 uint64_t nvme_memory_size(const bridge_record& record, nvme_memory which);
+// The firmware slots the controller reports (FRMW bits 3:1), 0 to 7.
+uint32_t nvme_fw_slot_count(const bridge_record& record);
+// The length of the image committed to a firmware slot (1 to 7), 0 for none.
+uint32_t nvme_fw_slot_length(const bridge_record& record, uint32_t slot);
 // The whole of a page (not the media or the buffer).
 std::vector<uint8_t> nvme_page(bridge_record& record, nvme_memory which);
 
@@ -53,6 +59,7 @@ void nvme_count_io(bridge_record& record, bool write, uint64_t blocks);
 
 // Offsets in the pages used by the controller and by `show`.
 constexpr size_t k_idc_ver = 80;
+constexpr size_t k_idc_frmw = 260;
 constexpr size_t k_idc_npss = 263;
 constexpr size_t k_smart_warning = 0;
 constexpr size_t k_smart_temperature = 1;

@@ -1,6 +1,8 @@
 // NVMe maintenance on an emulated NVMe bridge: firmware download and activation, format
 // and sanitize with its progress, through the lab's controller.
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <regex>
 
 #include "lab_fixture.h"
@@ -64,6 +66,24 @@ TEST_F(nvme_maintenance_e2e, download_activate_restart_shows_the_new_revision) {
     EXPECT_EQ(run1("fw_restart", {"0"}), "fw_restart ok\n");
     EXPECT_EQ(firmware_line(), "\tFirmware Revision: LABFW-77");
     EXPECT_EQ(shown("PhysicalDrive1", "nvme", "nvme_fw_active"), "2");
+    // The whole image is in slot 2 of the lab's memory nvme_slots, not in the settings file.
+    const std::string nvme = lab_ok({"show", "PhysicalDrive1", "nvme"});
+    EXPECT_NE(nvme.find("  firmware slot 1: the disk's own firmware\n"
+                        "  firmware slot 2: 10000 bytes, revision \"LABFW-77\", running\n"
+                        "  firmware slot 3: empty\n"),
+              std::string::npos)
+        << nvme;
+    EXPECT_EQ(lab_ok({"show", "PhysicalDrive1", "nvme_slots", "0x400000", "16"}),
+              "00400000  4C 41 42 46 57 2D 37 37  78 78 78 78 78 78 78 78  |LABFW-77xxxxxxxx|\n00400010\n");
+    EXPECT_EQ(lab_ok({"show", "PhysicalDrive1", "nvme_slots", "0x402700", "32"}),
+              "00402700  78 78 78 78 78 78 78 78  78 78 78 78 78 78 78 78  |xxxxxxxxxxxxxxxx|\n"
+              "00402710  00 00 00 00 00 00 00 00  00 00 00 00 00 00 00 00  |................|\n00402720\n");
+    for (const auto& file : std::filesystem::directory_iterator(dir_ + "/bridges")) {
+        if (file.path().extension() != ".state") continue;
+        std::ifstream in(file.path(), std::ios::binary);
+        const std::string settings((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(settings.find("LABFW"), std::string::npos) << file.path();
+    }
     // A 4098-byte image is refused before any chunk; the transfer flag stays as it was.
     EXPECT_EQ(run1("nvme_fw_download", {image("X", 4098), "1000", "0"}), "nvme_fw_download fail\n");
     EXPECT_EQ(data_phases(), lines{});

@@ -152,7 +152,7 @@ TEST_F(verbs_e2e, show_lists_names_sections_blocks_and_flash) {
 
     expect_refusals({{{"show", "PhysicalDrive1", "colours"},
                       "unknown section 'colours' (identity, disk, settings, state, registers, memory, pins, nvme, faults, "
-                      "blocks, leds, pg, flash, led, media, nvme_pages, nvme_fw, pcie_conf, pcie_bar0, smart_data, flash_pg, cust_page, uuid_area)"}});
+                      "blocks, leds, pg, flash, led, media, nvme_pages, nvme_fw, pcie_conf, pcie_bar0, smart_data, nvme_slots, flash_pg, cust_page, uuid_area)"}});
 }
 
 TEST_F(verbs_e2e, foreign_disk_handles_inquiry_only) {

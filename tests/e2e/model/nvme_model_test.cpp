@@ -5,6 +5,7 @@
 #include "common/bytes.h"
 #include "lab/model/nvme_store.h"
 #include "lab/serve.h"
+#include "lab/storage.h"
 #include "model_fixture.h"
 
 using namespace zelko;
@@ -309,6 +310,73 @@ TEST(nvme_model, firmware_chunks_and_slots) {
     EXPECT_EQ(at_time(r, entry(0x11, 0, 4096, 1023, 0), 0, chunk).sense(), "");
     EXPECT_EQ(at_time(r, entry(0x11, 0, 4096, 1023, 2048), 0, chunk).sense(), "");
     EXPECT_EQ(at_time(r, entry(0x10, 0, 0, 2 | (1 << 3)), 0).sense(), "04/44/00");
+}
+
+std::vector<uint8_t> slot_bytes(bridge_record& r, uint32_t slot, uint64_t offset, size_t length) {
+    std::vector<uint8_t> bytes(length);
+    EXPECT_TRUE(nvme_memory_read(r, nvme_memory::fw_slots, (slot - 1) * uint64_t{k_nvme_fw_buffer_size} + offset,
+                                 bytes.data(), bytes.size()));
+    return bytes;
+}
+
+// A committed slot holds the whole image (a shorter one later leaves nothing of the longer
+// one behind); the slots are as many as FRMW reports, each one download buffer large.
+TEST(nvme_model, slots_keep_whole_images) {
+    bridge_record r = make_bridge();
+    EXPECT_EQ(memory_size(r, lab_memory::nvme_slots), 3 * uint64_t{k_nvme_fw_buffer_size});
+    std::vector<uint8_t> image(12288);
+    for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i * 7 + 1);
+    std::memcpy(image.data(), "LONG-001", 8);
+    for (uint32_t n = 0; n < 3; ++n) {
+        const std::vector<uint8_t> chunk(image.begin() + n * 4096, image.begin() + (n + 1) * 4096);
+        EXPECT_EQ(at_time(r, entry(0x11, 0, 4096, 1023, n * 1024), 0, chunk).sense(), "");
+    }
+    EXPECT_EQ(at_time(r, entry(0x10, 0, 0, 2 | (1 << 3)), 0).sense(), "");
+    EXPECT_EQ(nvme_fw_slot_length(r, 2), 12288u);
+    EXPECT_EQ(slot_bytes(r, 2, 0, image.size()), image);
+    std::vector<uint8_t> short_image(4096, 0xC3);
+    std::memcpy(short_image.data(), "SHORT-02", 8);
+    EXPECT_EQ(at_time(r, entry(0x11, 0, 4096, 1023, 0), 0, short_image).sense(), "");
+    EXPECT_EQ(at_time(r, entry(0x10, 0, 0, 2 | (3 << 3)), 0).sense(), "");
+    EXPECT_EQ(nvme_fw_slot_length(r, 2), 4096u);
+    EXPECT_EQ(slot_bytes(r, 2, 0, 4096), short_image);
+    EXPECT_EQ(slot_bytes(r, 2, 4096, 8192), std::vector<uint8_t>(8192, 0));
+    const served id = at_time(r, entry(0x06, 0, 4096, 1), 0);
+    EXPECT_EQ(std::string(id.answer.data.begin() + 64, id.answer.data.begin() + 72), "SHORT-02");
+    // Back to slot 1, never written: the disk's own firmware.
+    EXPECT_EQ(at_time(r, entry(0x10, 0, 0, 1 | (2 << 3)), 0).sense(), "");
+    EXPECT_EQ(r.state.nvme_fw_pending, 1u);
+}
+
+// FRMW bit 0: slot 1 is read-only. Replacing it is refused with Invalid Firmware Slot
+// (106h); activating it is not; slot 0 lets the controller choose a writable slot. A
+// controller reporting no slots refuses every commit.
+TEST(nvme_model, read_only_slot_1_and_the_controllers_choice) {
+    bridge_record r = make_bridge();
+    const uint8_t frmw = 0x17;
+    ASSERT_TRUE(nvme_memory_write(r, nvme_memory::id_ctrl, 260, &frmw, 1));
+    std::vector<uint8_t> chunk(4096, 0x11);
+    std::memcpy(chunk.data(), "RO-TEST1", 8);
+    const auto download = [&] { EXPECT_EQ(at_time(r, entry(0x11, 0, 4096, 1023, 0), 0, chunk).sense(), ""); };
+    download();
+    std::vector<uint8_t> completion;
+    for (const uint32_t action : {0u, 1u, 3u}) {
+        EXPECT_EQ(run(r, entry(0x10, 0, 0, 1 | (action << 3)), false, false, 0, &completion).sense(), "04/44/00");
+        EXPECT_EQ(get_le16(&completion[14]) >> 1, 0x106u) << action;
+    }
+    EXPECT_EQ(nvme_fw_slot_length(r, 1), 0u);
+    EXPECT_EQ(at_time(r, entry(0x10, 0, 0, 1 | (2 << 3)), 0).sense(), "");
+    // Running slot 3: the next writable slot is 2, not the read-only 1.
+    r.state.nvme_fw_active = 3;
+    EXPECT_EQ(at_time(r, entry(0x10, 0, 0, 0 | (1 << 3)), 0).sense(), "");
+    EXPECT_EQ(nvme_fw_slot_length(r, 2), 4096u);
+    EXPECT_EQ(r.state.nvme_fw_pending, 2u);
+    const uint8_t no_slots = 0x00;
+    ASSERT_TRUE(nvme_memory_write(r, nvme_memory::id_ctrl, 260, &no_slots, 1));
+    download();
+    EXPECT_EQ(memory_size(r, lab_memory::nvme_slots), 0u);
+    EXPECT_EQ(run(r, entry(0x10, 0, 0, 0 | (1 << 3)), false, false, 0, &completion).sense(), "04/44/00");
+    EXPECT_EQ(get_le16(&completion[14]) >> 1, 0x106u);
 }
 
 }  // namespace
