@@ -32,6 +32,7 @@ void check_settings(const std::string& text) {
     lab_settings back;
     require(lab_parse_settings(lab_settings_text(settings), &back, &why));
     require(back.trace == settings.trace && back.time_factor == settings.time_factor);
+    require(back.step_time == settings.step_time);
     require(back.anchor_real_ms == settings.anchor_real_ms && back.anchor_lab_ms == settings.anchor_lab_ms);
 
     require(lab_time_ms(settings) >= 0);
@@ -40,6 +41,15 @@ void check_settings(const std::string& text) {
         lab_settings changed = settings;
         lab_set_time_factor(changed, factor);
         require(lab_time_ms(changed) >= 0);
+    }
+    // Step time never runs backwards, whatever the anchors, and a switch keeps it defined.
+    for (const bool step : {false, true}) {
+        lab_settings changed = settings;
+        lab_set_step_time(changed, step);
+        const int64_t before = lab_time_ms(changed);
+        require(before >= 0);
+        lab_step_time(changed, 0xFFFFFFFFu);
+        require(lab_time_ms(changed) >= (step ? before : 0));
     }
 }
 
