@@ -56,3 +56,14 @@ void handle_uart_transmit(bridge_record& record, const block_request& request, b
 void handle_uart_count(bridge_record& record, const block_request& request, block_answer& answer);
 void handle_uart_receive(bridge_record& record, const block_request& request, block_answer& answer);
 void handle_uart_clear(bridge_record& record, const block_request& request, block_answer& answer);
+
+// scsi_disk.cpp: the standard block commands of the disk the bridge presents
+void handle_test_unit_ready(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_read_capacity10(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_read_capacity16(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_media_read(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_media_write(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_mode_sense(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_request_sense(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_accept(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_synchronize_cache(bridge_record& record, const block_request& request, block_answer& answer);
