@@ -23,6 +23,7 @@ constexpr verb_row k_verbs[] = {
     {"restart", verb_restart, "restart NAME"},
     {"trace", verb_trace, "trace on|off|show|clear"},
     {"run", verb_run, "run [--as PROGRAM] COMMAND [ARGS...]"},
+    {"serve", verb_serve, "serve NAME --usbredir SOCKET"},
 };
 
 void print_usage(std::FILE* out) {

@@ -19,6 +19,7 @@ int verb_fault(const std::string& dir, const verb_args& args);
 int verb_restart(const std::string& dir, const verb_args& args);
 int verb_trace(const std::string& dir, const verb_args& args);
 int verb_run(const std::string& dir, const verb_args& args);
+int verb_serve(const std::string& dir, const verb_args& args);
 
 constexpr int k_exit_failure = 1;
 constexpr int k_exit_usage = 2;
