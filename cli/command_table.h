@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "cli/command.h"
 
@@ -31,6 +32,12 @@ struct command_row {
 // this count at compile time: a row lost or added by mistake does not build.
 constexpr int k_command_count = 95;
 extern const command_row command_table[];
+
+// The whole table, for walking it.
+inline std::span<const command_row> command_rows() { return {command_table, k_command_count}; }
+
+// Whether a row's command takes a device path as its second word.
+constexpr bool takes_device(precheck cls) { return cls != precheck::help && cls != precheck::none; }
 
 // Index of the row whose name equals `word` exactly, or -1.
 int find_command(const char* word);

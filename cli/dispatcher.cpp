@@ -140,8 +140,8 @@ int parse_level_option(const char* word, int32_t* level) {
     char digits[3] = {};
     if (std::strlen(word) > 2) std::strncpy(digits, word + 2, 2);
     int32_t value = parse_atol(digits);
-    if (value > 4) value = 4;
-    if (value < -1) value = -1;
+    if (value > k_max_print_level) value = k_max_print_level;
+    if (value < k_min_print_level) value = k_min_print_level;
     *level = value;
     return 0;
 }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <span>
+#include <string>
+#include <utility>
 
 #include "cli/command_table.h"
 #include "common/version.h"
@@ -594,15 +596,34 @@ constexpr bool manual_is_well_formed() {
 
 static_assert(manual_is_well_formed(), "a manual line's conversions do not match its arguments");
 
-// ---- Printing ----
+// ---- Rendering ----
 
-void print_line(const manual_line& l, const char* program, const char* command) {
+// Appends printf-formatted text to `out`.
+template <typename... Args>
+void append_format(std::string& out, const char* format, Args... args) {
+    const int length = std::snprintf(nullptr, 0, format, args...);
+    if (length <= 0) return;
+    const size_t at = out.size();
+    out.resize(at + static_cast<size_t>(length) + 1);
+    std::snprintf(out.data() + at, static_cast<size_t>(length) + 1, format, args...);
+    out.resize(at + static_cast<size_t>(length));
+}
+
+// What the arguments of the lines stand for in one rendering.
+struct manual_words {
+    const char* program;
+    const char* device;
+};
+
+void render_line(std::string& out, const manual_line& l, const manual_words& words, const char* command) {
     switch (l.times) {
     case repeat::each_led_state:
-        for (int state = 0; state < k_led_state_count; ++state) std::printf(l.format, state, k_led_state_names[state]);
+        for (int state = 0; state < k_led_state_count; ++state) {
+            append_format(out, l.format, state, k_led_state_names[state]);
+        }
         return;
     case repeat::each_led_mode:
-        for (int mode = 1; mode < k_led_mode_count; ++mode) std::printf(l.format, mode, k_led_mode_names[mode]);
+        for (int mode = 1; mode < k_led_mode_count; ++mode) append_format(out, l.format, mode, k_led_mode_names[mode]);
         return;
     case repeat::once:
         break;
@@ -611,13 +632,13 @@ void print_line(const manual_line& l, const char* program, const char* command) 
     for (int i = 0; i < l.arg_count; ++i) {
         switch (l.args[i]) {
         case arg::program:
-            values[i] = program;
+            values[i] = words.program;
             break;
         case arg::command:
             values[i] = command;
             break;
         case arg::device:
-            values[i] = k_example_device;
+            values[i] = words.device;
             break;
         case arg::restart:
             values[i] = k_restart_command;
@@ -625,24 +646,27 @@ void print_line(const manual_line& l, const char* program, const char* command) 
         }
     }
     // printf ignores arguments beyond those the format converts (checked above at build time).
-    std::printf(l.format, values[0], values[1], values[2]);
+    append_format(out, l.format, values[0], values[1], values[2]);
 }
 
-void print_entry(const manual_entry& entry, const char* program) {
-    for (const manual_line& l : entry.lines) print_line(l, program, entry.command);
+std::string render_entry(const manual_entry& entry, const manual_words& words) {
+    std::string text;
+    for (const manual_line& l : entry.lines) render_line(text, l, words, entry.command);
+    return text;
 }
 
-// Whether the command table row `row` is documented by `entry`.
-bool entry_covers(const manual_entry& entry, int row) {
+// The command table rows `entry` documents, first and last.
+std::pair<int, int> entry_rows(const manual_entry& entry) {
     const int first = find_command(entry.command);
     const int last = entry.last_command != nullptr ? find_command(entry.last_command) : first;
-    return first >= 0 && first <= row && row <= last;
+    return {first, last};
 }
 
 const manual_entry* find_entry(int row) {
     for (const manual_section& section : k_sections) {
         for (const manual_entry& entry : section.entries) {
-            if (entry_covers(entry, row)) return &entry;
+            const auto [first, last] = entry_rows(entry);
+            if (first >= 0 && first <= row && row <= last) return &entry;
         }
     }
     return nullptr;
@@ -652,12 +676,13 @@ const manual_entry* find_entry(int row) {
 
 void print_manual(const char* program, const char* command, bool whole) {
     if (program == nullptr) program = "";
+    const manual_words words{program, k_example_device};
     if (whole) {
         std::printf("%s Version: %s\n\n", program, k_tool_version);
         std::printf("Manual:\n\n");
         for (const manual_section& section : k_sections) {
             std::printf("%s", section.heading);
-            for (const manual_entry& entry : section.entries) print_entry(entry, program);
+            for (const manual_entry& entry : section.entries) std::fputs(render_entry(entry, words).c_str(), stdout);
         }
         return;
     }
@@ -668,7 +693,23 @@ void print_manual(const char* program, const char* command, bool whole) {
         return;
     }
     std::printf("Manual:\n\n");
-    if (const manual_entry* entry = find_entry(row)) print_entry(*entry, program);
+    if (const manual_entry* entry = find_entry(row)) std::fputs(render_entry(*entry, words).c_str(), stdout);
+}
+
+const char* manual_version() { return k_tool_version; }
+
+std::vector<manual_section_text> manual_texts(const char* program, const char* device) {
+    const manual_words words{program, device};
+    std::vector<manual_section_text> sections;
+    for (const manual_section& section : k_sections) {
+        manual_section_text& text = sections.emplace_back();
+        text.heading = section.heading;
+        for (const manual_entry& entry : section.entries) {
+            const auto [first, last] = entry_rows(entry);
+            text.entries.push_back({first, last, render_entry(entry, words)});
+        }
+    }
+    return sections;
 }
 
 }  // namespace zelko

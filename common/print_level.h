@@ -6,6 +6,10 @@
 
 namespace zelko {
 
+// The range "-d<n>" is clamped to.
+constexpr int32_t k_min_print_level = -1;
+constexpr int32_t k_max_print_level = 4;
+
 extern int32_t print_level;
 
 void set_print_level(int32_t level);

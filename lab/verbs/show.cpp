@@ -171,13 +171,6 @@ int show_memory(bridge_record& record, const verb_args& args) {
     return print_memory_dump(record, memory->which, offset, length) ? 0 : verb_fail("cannot read " + section);
 }
 
-std::string memory_section_names() {
-    std::string names;
-    for (const lab_memory_row& memory : memory_rows()) names += std::string(", ") + memory.name;
-    for (const lab_memory_area& area : memory_areas()) names += std::string(", ") + area.name;
-    return names;
-}
-
 void print_names(const std::string& dir, const bridge_record& record) {
     std::string names;
     for (const auto& [name, entry] : lab_list_names(dir)) {
@@ -214,6 +207,14 @@ int show_lab(const std::string& dir) {
 
 }  // namespace
 
+std::vector<std::string> show_section_names() {
+    std::vector<std::string> names(std::begin(k_sections), std::end(k_sections));
+    names.push_back("blocks");
+    for (const lab_memory_row& memory : memory_rows()) names.push_back(memory.name);
+    for (const lab_memory_area& area : memory_areas()) names.push_back(area.name);
+    return names;
+}
+
 int verb_show(const std::string& dir, const verb_args& args) {
     if (args.empty()) return show_lab(dir);
     if (args.size() > 4) return verb_usage(k_usage);
@@ -242,8 +243,9 @@ int verb_show(const std::string& dir, const verb_args& args) {
             }
         }
         if (!plain) return verb_usage(k_usage);
-        return verb_fail("unknown section '" + section + "' (identity, disk, settings, state, registers, memory, "
-                         "pins, faults, blocks" + memory_section_names() + ")");
+        std::string known;
+        for (const std::string& name : show_section_names()) known += (known.empty() ? "" : ", ") + name;
+        return verb_fail("unknown section '" + section + "' (" + known + ")");
     }
 
     std::printf("%s: %s, %s\n", ref.name.c_str(), kind_text(record).c_str(), availability(record, now).c_str());

@@ -20,6 +20,15 @@ int verb_restart(const std::string& dir, const verb_args& args);
 int verb_trace(const std::string& dir, const verb_args& args);
 int verb_run(const std::string& dir, const verb_args& args);
 int verb_serve(const std::string& dir, const verb_args& args);
+int verb_complete(const std::string& dir, const verb_args& args);
+
+// The words that may stand in the place of the last of `words` (the words after DIR, the
+// last one being the prefix typed so far), for the shell completion. A missing or damaged
+// lab gives what can be known without it.
+std::vector<std::string> lab_completions(const std::string& dir, const verb_args& words);
+
+// The SECTION words `show NAME SECTION` takes.
+std::vector<std::string> show_section_names();
 
 constexpr int k_exit_failure = 1;
 constexpr int k_exit_usage = 2;
