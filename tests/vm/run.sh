@@ -5,8 +5,8 @@
 #   tests/vm/run.sh [--lab PROGRAM] [--tool STATIC_TOOL] [--cache DIR] [--keep]
 #
 # One boot (TCG, one CPU) runs every line of tests/vm/cases.txt. The guest is a Debian
-# kernel (its package fetched once with `apt-get download` into the cache, never
-# installed) and a busybox initramfs with the modules xhci-pci, usb-storage
+# kernel (its package fetched once with `apt-get download` into the cache, by default
+# build/vm-cache, never installed) and a busybox initramfs with the modules xhci-pci, usb-storage
 # (delay_use=0), sd_mod and sg. Each bridge is served by `mvbridge-lab serve` on a UNIX
 # socket that QEMU's usb-redir device connects to.
 #
@@ -42,23 +42,40 @@ busybox=$(command -v busybox) || fail "busybox is not installed (busybox-static)
   fail "$lab_program was built without usbredir support (libusbredirparser-dev)"
 if ldd "$busybox" >/dev/null 2>&1; then fail "$busybox is not a static build (install busybox-static)"; fi
 
-# The kernel: the image package linux-image-amd64 depends on, unpacked into the cache.
+# The kernel: the image package linux-image-amd64 depends on, fetched once. The cache
+# keeps its kernel and the guest's modules with what they depend on (modules.list, in
+# loading order), not the whole package.
+guest_modules=(xhci-pci usb-storage sd_mod sg)
 fetch_kernel() {
-  local package deb
-  mkdir -p "$cache"
-  if ! compgen -G "$cache/root/boot/vmlinuz-*" >/dev/null; then
+  local package deb unpacked version module
+  if ! compgen -G "$cache/vmlinuz-*" >/dev/null || [[ ! -s "$cache/modules.list" ]]; then
+    mkdir -p "$cache"
+    rm -rf "$cache"/vmlinuz-* "$cache/modules" "$cache/modules.list"
     package=$(apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux-image-[0-9]/ {print $2; exit}')
+    if [[ -z "$package" && "$(id -u)" -eq 0 ]]; then
+      apt-get update >/dev/null 2>&1 </dev/null
+      package=$(apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux-image-[0-9]/ {print $2; exit}')
+    fi
     [[ -n "$package" ]] || fail "apt-cache knows no linux-image-amd64 (run apt-get update)"
-    (cd "$cache" && apt-get download "$package" >/dev/null 2>&1) || fail "apt-get download $package failed"
+    say "fetching $package into $cache"
+    (cd "$cache" && apt-get download "$package" >/dev/null 2>&1 </dev/null) || fail "apt-get download $package failed"
     deb=$(ls "$cache"/"$package"_*.deb | head -n 1)
-    rm -rf "$cache/root"
-    dpkg-deb -x "$deb" "$cache/root" || fail "cannot unpack $deb"
-    rm -f "$deb"
+    unpacked="$cache/unpacked"
+    rm -rf "$unpacked"
+    dpkg-deb -x "$deb" "$unpacked" || fail "cannot unpack $deb"
+    version=$(ls "$unpacked/lib/modules" | head -n 1)
+    depmod -b "$unpacked" "$version" || fail "depmod failed on $package"
+    mkdir -p "$cache/modules"
+    for module in "${guest_modules[@]}"; do
+      modprobe -d "$unpacked" -S "$version" --show-depends "$module" | awk '$1 == "insmod" {print $2}'
+    done | awk '!seen[$0]++' | while read -r path; do
+      cp "$path" "$cache/modules/"
+      basename "$path"
+    done >"$cache/modules.list"
+    cp "$unpacked/boot/vmlinuz-$version" "$cache/"
+    rm -rf "$unpacked" "$deb"
   fi
-  kernel=$(ls "$cache"/root/boot/vmlinuz-* | head -n 1)
-  version=${kernel##*/vmlinuz-}
-  [[ -f "$cache/root/lib/modules/$version/modules.dep" ]] || depmod -b "$cache/root" "$version" ||
-    fail "depmod failed on the cached kernel"
+  kernel=$(ls "$cache"/vmlinuz-* | head -n 1)
 }
 
 work=$(mktemp -d /tmp/mvbridge-vm-XXXXXX)
@@ -93,12 +110,8 @@ cp "$tool" "$image/bin/mvbridge"
 install -m 755 "$here/guest_init.sh" "$image/init"
 grep -v '^[[:space:]]*\(#\|$\)' "$here/cases.txt" >"$image/cases"
 for b in $(seq 1 $bridge_count); do echo "$b $(serial_of "$b")"; done >"$image/bridges"
-for module in xhci-pci usb-storage sd_mod sg; do
-  modprobe -d "$cache/root" -S "$version" --show-depends "$module" | awk '$1 == "insmod" {print $2}'
-done | awk '!seen[$0]++' | while read -r path; do
-  cp "$path" "$image/modules/"
-  basename "$path"
-done >"$image/modules.list"
+cp "$cache"/modules/*.ko "$image/modules/"
+cp "$cache/modules.list" "$image/modules.list"
 (cd "$image" && find . | cpio -o -H newc --quiet | gzip -1) >"$work/initrd.gz" || fail "cannot pack the initramfs"
 
 # The served lab and its bridges on sockets (the server listens before QEMU starts).
