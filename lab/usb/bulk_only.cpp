@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/bytes.h"
+#include "common/cursor.h"
 #include "lab/usb/usb_device.h"
 
 using namespace zelko;
@@ -84,18 +85,25 @@ bool bot_take_out(bulk_only_state& state, const uint8_t* data, size_t length, co
         return true;
     }
     // A wrapper: 31 bytes, its signature, LUN 0, a command block of 1 to 16 bytes.
-    const bool valid = length == k_cbw_len && get_le32(data) == k_cbw_signature && data[13] == 0 && data[14] >= 1 &&
-                       data[14] <= 16;
+    read_cursor cbw(data, length);
+    const uint32_t signature = cbw.le32();
+    const uint32_t tag = cbw.le32();
+    const uint32_t expected = cbw.le32();
+    const uint8_t flags = cbw.u8();
+    const uint8_t lun = cbw.u8();
+    const uint8_t cdb_length = cbw.u8();
+    const bool valid = length == k_cbw_len && cbw.ok() && signature == k_cbw_signature && lun == 0 &&
+                       cdb_length >= 1 && cdb_length <= sizeof state.cdb;
     if (!valid || !state.in_items.empty()) {
         state.in_halted = true;
         state.out_halted = true;
         return false;
     }
-    state.tag = get_le32(data + 4);
-    state.expected = get_le32(data + 8);
+    state.tag = tag;
+    state.expected = expected;
     std::memset(state.cdb, 0, sizeof state.cdb);
-    std::memcpy(state.cdb, data + 15, data[14]);
-    const bool data_in = (data[12] & k_cbw_flag_in) != 0;
+    for (uint8_t i = 0; i < cdb_length; ++i) state.cdb[i] = cbw.u8();
+    const bool data_in = (flags & k_cbw_flag_in) != 0;
     if (!data_in && state.expected != 0) {
         state.receiving = true;
         state.received.clear();
