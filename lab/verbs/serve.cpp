@@ -8,5 +8,6 @@ int verb_serve(const std::string& dir, const verb_args& args) {
     device_ref ref;
     std::string error;
     if (!resolve_device(dir, args[0], &ref, &error)) return verb_fail(error);
+    if (ref.entry.cdrom) return verb_fail(ref.name + " is a CD-ROM volume; serve its bridge");
     return serve_over_usbredir(dir, ref.name, args[2]);
 }
