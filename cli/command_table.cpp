@@ -7,6 +7,7 @@
 #include "bridge/i2c_gpio_commands.h"
 #include "bridge/uart_raid_commands.h"
 #include "device/discovery_commands.h"
+#include "nvme/nvme_cli.h"
 
 namespace zelko {
 
@@ -44,19 +45,19 @@ const command_row command_table[] = {
     {"pg_set_pid", 4, precheck::device, nullptr},  // 29
     {"pg_get_pid", 3, precheck::device, nullptr},  // 30
     {"fwupdate", 7, precheck::device, nullptr},  // 31
-    {"nvme_cmd_timeout", 4, precheck::nvme, nullptr},  // 32
-    {"nvme_get_id", 3, precheck::nvme, nullptr},  // 33
-    {"nvme_get_smart_log", 3, precheck::nvme, nullptr},  // 34
-    {"nvme_get_log", 4, precheck::disk, nullptr},  // 35
-    {"nvme_get_temp_thres", 3, precheck::nvme, nullptr},  // 36
-    {"nvme_rw_test", 3, precheck::nvme, nullptr},  // 37
-    {"nvme_fw_download", 6, precheck::nvme, nullptr},  // 38
-    {"nvme_fw_activate", 5, precheck::nvme, nullptr},  // 39
-    {"nvme_format", 5, precheck::nvme, nullptr},  // 40
-    {"nvme_sanitize", 9, precheck::nvme, nullptr},  // 41
-    {"nvme_aspm_dis", 3, precheck::nvme, nullptr},  // 42
-    {"nvme_pws", 4, precheck::nvme, nullptr},  // 43
-    {"nvme_lowpw_dis", 3, precheck::nvme, nullptr},  // 44
+    {"nvme_cmd_timeout", 4, precheck::nvme, cmd_nvme_cmd_timeout},  // 32
+    {"nvme_get_id", 3, precheck::nvme, cmd_nvme_get_id},  // 33
+    {"nvme_get_smart_log", 3, precheck::nvme, cmd_nvme_get_smart_log},  // 34
+    {"nvme_get_log", 4, precheck::disk, cmd_nvme_get_log},  // 35
+    {"nvme_get_temp_thres", 3, precheck::nvme, cmd_nvme_get_temp_thres},  // 36
+    {"nvme_rw_test", 3, precheck::nvme, cmd_nvme_rw_test},  // 37
+    {"nvme_fw_download", 6, precheck::nvme, cmd_nvme_fw_download},  // 38
+    {"nvme_fw_activate", 5, precheck::nvme, cmd_nvme_fw_activate},  // 39
+    {"nvme_format", 5, precheck::nvme, cmd_nvme_format},  // 40
+    {"nvme_sanitize", 9, precheck::nvme, cmd_nvme_sanitize},  // 41
+    {"nvme_aspm_dis", 3, precheck::nvme, cmd_nvme_aspm_dis},  // 42
+    {"nvme_pws", 4, precheck::nvme, cmd_nvme_pws},  // 43
+    {"nvme_lowpw_dis", 3, precheck::nvme, cmd_nvme_lowpw_dis},  // 44
     {"pcie_read_conf", 5, precheck::pcie, nullptr},  // 45
     {"pcie_write_conf", 5, precheck::disk, nullptr},  // 46
     {"pcie_read_mem", 5, precheck::disk, nullptr},  // 47

@@ -19,6 +19,7 @@ constexpr fault_kind_row k_fault_kinds[] = {
     {fault_kind::corrupt, "--corrupt", false},
     {fault_kind::corrupt_write, "--corrupt-write", false},
     {fault_kind::tear, "--tear", true},
+    {fault_kind::flip, "--flip", true},
 };
 
 const fault_kind_row* kind_row_of_option(const std::string& option) {

@@ -14,6 +14,7 @@
 //   --short N                        carried out, but only the first N data-in bytes reach
 //                                    the host; the rest of its buffer is left as it was
 //   --corrupt                        carried out; every data-in byte arrives inverted
+//   --flip N                         carried out; the data-in byte at offset N arrives inverted
 //   --corrupt-write                  carried out on data-out bytes that arrive inverted
 //                                    (a corrupted flash write); the host sees success
 //   --tear N                         carried out on data-out bytes whose part from offset N
@@ -25,14 +26,14 @@
 #include <string>
 #include <vector>
 
-enum class fault_kind : uint8_t { status, os_error, short_data, corrupt, corrupt_write, tear };
+enum class fault_kind : uint8_t { status, os_error, short_data, corrupt, corrupt_write, tear, flip };
 
 struct fault_rule {
     uint8_t pattern[16] = {};
     uint8_t mask[16] = {};       // 0xFF: the byte must equal pattern[i]; 0: any byte
     uint32_t pattern_len = 0;    // 1..16 bytes compared
     fault_kind kind = fault_kind::status;
-    uint32_t value = 0;          // status, OS error, short length or tear offset
+    uint32_t value = 0;          // status, OS error, short length, tear or flip offset
     uint8_t sense_key = 0;
     uint8_t sense_asc = 0;
     uint8_t sense_ascq = 0;

@@ -57,6 +57,8 @@ void serve_request(bridge_record& record, const block_request& request, block_an
         answer.data.resize(std::min<size_t>(answer.data.size(), fault.value));
     } else if (fault.kind == fault_kind::corrupt) {
         for (uint8_t& byte : answer.data) byte = static_cast<uint8_t>(~byte);
+    } else if (fault.kind == fault_kind::flip && fault.value < answer.data.size()) {
+        answer.data[fault.value] = static_cast<uint8_t>(~answer.data[fault.value]);
     }
 }
 

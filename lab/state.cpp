@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <type_traits>
 
+#include "lab/model/nvme_store.h"
 #include "lab/names.h"
 #include "lab/pin_fields.h"
 #include "lab/text.h"
@@ -94,6 +95,30 @@ const std::vector<persisted_field> k_persisted_fields = {
     {"uart_tx",             "pins",     false, k_uart_tx_field},
     {"uart_rx",             "pins",     true,  k_uart_rx_field},
     {"fault",               "faults",   false, fault_list_field{live<&L::faults>}},
+    // NVMe controller
+    {"nvme_held",           "nvme",     false, u32_field{live<&L::nvme_held>, true, k_u8}},
+    {"nvme_entry_waiting",  "nvme",     false, u32_field{live<&L::nvme_entry_waiting>, false, 1}},
+    {"nvme_entry_queue",    "nvme",     false, u32_field{live<&L::nvme_entry_queue>, false, 1}},
+    {"nvme_temperature",    "nvme",     true,  k_nvme_temperature_field},
+    {"nvme_critical_warning", "nvme",   true,  k_nvme_warning_field},
+    {"nvme_temp_threshold", "nvme",     true,  u32_field{live<&L::nvme_temp_threshold>, false, k_u16}},
+    {"nvme_power_state",    "nvme",     true,  u32_field{live<&L::nvme_power_state>, false, 31}},
+    {"nvme_apst",           "nvme",     true,  u32_field{live<&L::nvme_apst>, false, 1}},
+    {"nvme_cmd_timeout",    "nvme",     true,  u32_field{live<&L::nvme_cmd_timeout>, false, k_u32}},
+    {"nvme_aspm",           "nvme",     true,  u32_field{live<&L::nvme_aspm>, false, 1}},
+    {"nvme_media_fill",     "nvme",     false, u32_field{live<&L::nvme_media_fill>, true, k_u32}},
+    {"nvme_sanitize_action", "nvme",    false, u32_field{live<&L::nvme_sanitize_action>, false, 7}},
+    {"nvme_sanitize_cdw10", "nvme",     false, u32_field{live<&L::nvme_sanitize_cdw10>, true, k_u32}},
+    {"nvme_sanitize_pattern", "nvme",   false, u32_field{live<&L::nvme_sanitize_pattern>, true, k_u32}},
+    {"nvme_sanitize_start_ms", "nvme",  false, i64_field{live<&L::nvme_sanitize_start_ms>, 0, k_i64}},
+    {"nvme_sanitize_ms",    "nvme",     true,  u32_field{live<&L::nvme_sanitize_ms>, false, k_u32, 1}},
+    {"nvme_sstat",          "nvme",     false, u32_field{live<&L::nvme_sstat>, true, k_u16}},
+    {"nvme_sprog",          "nvme",     false, u32_field{live<&L::nvme_sprog>, false, k_u16}},
+    {"nvme_scdw10",         "nvme",     false, u32_field{live<&L::nvme_scdw10>, true, k_u32}},
+    {"nvme_fw_length",      "nvme",     false, u32_field{live<&L::nvme_fw_length>, false, k_nvme_fw_buffer_size}},
+    {"nvme_fw_gap",         "nvme",     false, u32_field{live<&L::nvme_fw_gap>, false, 1}},
+    {"nvme_fw_active",      "nvme",     true,  u32_field{live<&L::nvme_fw_active>, false, 7, 1}},
+    {"nvme_fw_pending",     "nvme",     false, u32_field{live<&L::nvme_fw_pending>, false, 7}},
 };
 // clang-format on
 

@@ -95,6 +95,30 @@ struct bridge_live {
     uint32_t raid_pending = k_raid_none;     // RAID mode applied at the next restart, or k_raid_none
     bridge_pins pins;                        // GPIO, I2C and UART (pin_state.h)
     std::vector<fault_rule> faults;
+    // The NVMe controller behind the bridge (lab/model/nvme*.cpp). Its pages are raw bytes
+    // in the lab memories `nvme_pages` and `nvme_fw` (nvme_store.h); these are its small
+    // settings.
+    uint32_t nvme_held = 0;                   // pages held as raw bytes (nvme_store.h); others built from the disk's settings
+    uint32_t nvme_entry_waiting = 0;          // 1: a submitted entry waits for its data phase
+    uint32_t nvme_entry_queue = 0;            // its queue: 0 admin, 1 I/O
+    uint32_t nvme_temp_threshold = 343;       // Temperature Threshold feature, composite over-temperature (K)
+    uint32_t nvme_power_state = 0;            // Power Management feature
+    uint32_t nvme_apst = 1;                   // Autonomous Power State Transition feature: enabled
+    uint32_t nvme_cmd_timeout = 30;           // bridge: NVMe command time-out
+    uint32_t nvme_aspm = 1;                   // bridge: 1 ASPM on, 0 switched off
+    uint32_t nvme_media_fill = 0;             // 32-bit pattern that blocks never written read as
+    uint32_t nvme_sanitize_action = 0;        // SANACT of the sanitize in progress, 0 for none
+    uint32_t nvme_sanitize_cdw10 = 0;         // its CDW10 and overwrite pattern
+    uint32_t nvme_sanitize_pattern = 0;
+    int64_t nvme_sanitize_start_ms = 0;       // lab time it started
+    uint32_t nvme_sanitize_ms = 3000;         // lab time a sanitize takes
+    uint32_t nvme_sstat = 0;                  // Sanitize Status log: SSTAT, SPROG and SCDW10 as last reported
+    uint32_t nvme_sprog = 0xFFFF;
+    uint32_t nvme_scdw10 = 0;
+    uint32_t nvme_fw_length = 0;              // bytes in the firmware download buffer, assembled at the chunks' offsets
+    uint32_t nvme_fw_gap = 0;                 // 1: a chunk left a gap, the image cannot be committed
+    uint32_t nvme_fw_active = 1;              // firmware slot running (its revision, or the disk's firmware when empty)
+    uint32_t nvme_fw_pending = 0;             // slot activated at the next reset, 0 for none
 };
 
 struct bridge_record {

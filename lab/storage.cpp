@@ -13,6 +13,8 @@ namespace {
 
 uint64_t flash_size(const bridge_record& record) { return record.params.flash_size; }
 uint64_t led_size(const bridge_record&) { return k_led_memory_size; }
+uint64_t nvme_pages_size(const bridge_record&) { return k_nvme_pages_size; }
+uint64_t nvme_fw_size(const bridge_record&) { return k_nvme_fw_buffer_size; }
 uint64_t media_size(const bridge_record& record) {
     return static_cast<uint64_t>(record.params.capacity_sectors) * k_media_sector_size;
 }
@@ -22,6 +24,10 @@ const std::vector<lab_memory_row> k_memories = {
     {lab_memory::flash, "flash", "flash", flash_size, 0xFF, "memory"},
     {lab_memory::led, "led", "led", led_size, 0xFF, "memory"},
     {lab_memory::media, "media", "media", media_size, 0x00, "disk"},
+    // The NVMe controller's pages (Identify, logs, features, tunnel; nvme_store.h) and its
+    // firmware download buffer.
+    {lab_memory::nvme, "nvme_pages", "nvme", nvme_pages_size, 0x00, "nvme"},
+    {lab_memory::nvme_fw, "nvme_fw", "nvmefw", nvme_fw_size, 0x00, "nvme"},
 };
 
 const std::vector<lab_memory_area> k_areas = {
@@ -146,6 +152,16 @@ bool memory_write(bridge_record& record, lab_memory which, uint64_t offset, cons
 
 std::string memory_file_name(const bridge_record& record, lab_memory which) {
     return lab_bridge_file_path("", record.id, memory_row(which).suffix).substr(1);
+}
+
+bool memory_erase(bridge_record& record, lab_memory which) {
+    if (record.memories.dir.empty()) {
+        std::erase_if(record.memories.pages, [which](const auto& entry) { return entry.first.first == static_cast<int>(which); });
+        return true;
+    }
+    std::error_code ec;
+    std::filesystem::remove(memory_path(record, which), ec);
+    return !ec;
 }
 
 bool memory_written(const bridge_record& record, lab_memory which) {

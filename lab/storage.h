@@ -43,7 +43,7 @@
 
 struct bridge_record;
 
-enum class lab_memory { flash, led, media, count };
+enum class lab_memory { flash, led, media, nvme, nvme_fw, count };
 
 // Flash offsets of the areas the lab's device models serve.
 constexpr uint64_t k_flash_uuid_area = 0x2000;
@@ -67,6 +67,8 @@ constexpr uint32_t k_flash_size_max = 0x4000000;
 
 constexpr uint32_t k_led_memory_size = 16384;
 constexpr uint64_t k_media_sector_size = 512;
+constexpr uint64_t k_nvme_pages_size = 16384;
+constexpr uint64_t k_nvme_fw_buffer_size = 4u << 20;
 
 struct lab_memory_row {
     lab_memory which;
@@ -101,6 +103,10 @@ const lab_memory_row* find_memory(const std::string& name);
 bool memory_read(bridge_record& record, lab_memory which, uint64_t offset, void* out, size_t length);
 bool memory_write(bridge_record& record, lab_memory which, uint64_t offset, const void* data, size_t length);
 uint64_t memory_size(const bridge_record& record, lab_memory which);
+
+// Erases a whole memory: it reads erased again and its file is gone (a format or sanitize
+// of the disk's media). False when the file cannot be removed.
+bool memory_erase(bridge_record& record, lab_memory which);
 
 // True when the range lies inside the memory.
 bool memory_range_ok(const bridge_record& record, lab_memory which, uint64_t offset, uint64_t length);

@@ -66,6 +66,14 @@ constexpr handled_block k_handled_blocks[] = {
     {0xE2, 0xBA,      data_dir::in,  "UART receive count",       handle_uart_count},
     {0xE2, 0xB8,      data_dir::in,  "UART receive",             handle_uart_receive},
     {0xE3, 0x3A,      data_dir::none, "UART clear buffer",       handle_uart_clear},
+    // NVMe tunnel and the bridge's NVMe settings: told apart by byte 3; byte 4 carries
+    // the queue selector or the high length bits
+    {0xE5, k_any_sub, data_dir::out, "NVMe submit",              handle_nvme_submit, 3, 0xF7},
+    {0xE4, k_any_sub, data_dir::in,  "NVMe data phase to host",  handle_nvme_data, 3, 0xF8},
+    {0xE5, k_any_sub, data_dir::out, "NVMe data phase to disk",  handle_nvme_data, 3, 0xF8},
+    {0xE4, k_any_sub, data_dir::in,  "NVMe completion",          handle_nvme_completion, 3, 0xF9},
+    {0xE5, 0x01,      data_dir::none, "NVMe command time-out",   handle_nvme_setting, 3, 0xFD},
+    {0xE5, 0x02,      data_dir::none, "NVMe ASPM off",           handle_nvme_setting, 3, 0xFD},
     // Standard block commands: what a host's storage stack sends on its own to the disk
     // the bridge presents (its media, 512-byte blocks), on a bridge or a foreign disk.
     {0x00, k_any_sub, data_dir::none, "TEST UNIT READY",         handle_test_unit_ready, -1, 0, k_both},

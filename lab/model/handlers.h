@@ -57,6 +57,12 @@ void handle_uart_count(bridge_record& record, const block_request& request, bloc
 void handle_uart_receive(bridge_record& record, const block_request& request, block_answer& answer);
 void handle_uart_clear(bridge_record& record, const block_request& request, block_answer& answer);
 
+// nvme.cpp: the NVMe tunnel (submit, data phase, completion) and the bridge's NVMe settings
+void handle_nvme_submit(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_nvme_data(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_nvme_completion(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_nvme_setting(bridge_record& record, const block_request& request, block_answer& answer);
+
 // scsi_disk.cpp: the standard block commands of the disk the bridge presents
 void handle_test_unit_ready(bridge_record& record, const block_request& request, block_answer& answer);
 void handle_read_capacity10(bridge_record& record, const block_request& request, block_answer& answer);

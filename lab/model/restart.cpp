@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "lab/model/nvme_store.h"
+
 void bridge_restart(bridge_record& record, int64_t now_ms) {
     bridge_live& live = record.state;
     live.boot_count += 1;
@@ -10,6 +12,7 @@ void bridge_restart(bridge_record& record, int64_t now_ms) {
     live.disk_speed = 0;
     live.rw_mode = 0;
     pins_power_on(live.pins);
+    nvme_power_on(record);
     if (live.raid_pending != k_raid_none) {
         live.raid_mode = live.raid_pending;
         live.raid_pending = k_raid_none;

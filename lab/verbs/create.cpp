@@ -6,18 +6,23 @@
 //   --foreign               another vendor's USB disk, for scans to skip
 //   --gen 0|1               revision and chip identity typical of the generation (default 1)
 //   --disk nvme|sata|none   the disk behind the bridge with typical strings (default nvme)
+//   --nvme-id-ctrl FILE     the NVMe disk's Identify Controller data from a saved 4096-byte page
+//   --nvme-id-ns FILE       its Identify Namespace data (4096 bytes)
+//   --nvme-smart FILE       its SMART / Health log (512 bytes)
 //   --KEY VALUE             any `set` key, applied after the above, in the order given
 #include <cstdio>
 
 #include "lab/lab_os.h"
 #include "lab/model/identity.h"
+#include "lab/model/nvme_store.h"
 #include "lab/names.h"
 #include "lab/verbs/verbs.h"
 
 namespace {
 
 constexpr const char* k_usage =
-    "create NAME [--cdrom-of BRIDGE | [--foreign] [--gen 0|1] [--disk nvme|sata|none] [--KEY VALUE]...]";
+    "create NAME [--cdrom-of BRIDGE | [--foreign] [--gen 0|1] [--disk nvme|sata|none] [--nvme-id-ctrl FILE] "
+    "[--nvme-id-ns FILE] [--nvme-smart FILE] [--KEY VALUE]...]";
 
 struct create_options {
     std::string cdrom_of;
@@ -25,7 +30,17 @@ struct create_options {
     int generation = 1;
     uint32_t disk = k_disk_nvme;
     std::vector<std::pair<std::string, std::string>> keys;
+    std::vector<std::pair<nvme_memory, std::string>> nvme_files;   // saved pages to load
 };
+
+// Options naming a saved NVMe page.
+bool nvme_page_option(const std::string& key, nvme_memory* which) {
+    if (key == "nvme_id_ctrl") *which = nvme_memory::id_ctrl;
+    else if (key == "nvme_id_ns") *which = nvme_memory::id_ns;
+    else if (key == "nvme_smart") *which = nvme_memory::smart;
+    else return false;
+    return true;
+}
 
 bool parse_options(const verb_args& args, create_options* options, std::string* error) {
     for (size_t i = 1; i < args.size(); ++i) {
@@ -43,8 +58,11 @@ bool parse_options(const verb_args& args, create_options* options, std::string* 
             return false;
         }
         const std::string value = args[++i];
+        nvme_memory page = nvme_memory::id_ctrl;
         if (key == "cdrom_of") {
             options->cdrom_of = value;
+        } else if (nvme_page_option(key, &page)) {
+            options->nvme_files.emplace_back(page, value);
         } else if (key == "gen") {
             if (value != "0" && value != "1") {
                 *error = "--gen is 0 or 1";
@@ -123,6 +141,9 @@ int verb_create(const std::string& dir, const verb_args& args) {
     apply_disk_defaults(record, options.disk);
     if (options.foreign) apply_foreign_defaults(record);
     record.params.uuid = default_uuid(name);
+    for (const auto& [which, path] : options.nvme_files) {
+        if (!nvme_load_file(record, which, path, &error)) return verb_fail(error);
+    }
     for (const auto& [key, value] : options.keys) {
         if (!field_set_text(record, *find_field(key), value, &error)) return verb_fail(error);
     }

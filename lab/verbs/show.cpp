@@ -1,5 +1,5 @@
 // `show`: the lab's settings and devices. `show NAME [SECTION]`: a readable summary of a
-// device: identity, disk, settings, state, registers, memory, pins, faults; `blocks` lists the
+// device: identity, disk, settings, state, registers, memory, pins, nvme, faults; `blocks` lists the
 // command blocks it handles. `show NAME MEMORY [OFFSET [LENGTH]]` dumps a memory (flash, led,
 // media) or a range of it in hex; `show NAME AREA` (flash_pg, cust_page, uuid_area) dumps
 // one area of the flash.
@@ -11,6 +11,7 @@
 #include "lab/model/block_table.h"
 #include "lab/model/identity.h"
 #include "lab/model/memory.h"
+#include "lab/model/nvme_store.h"
 #include "lab/model/restart.h"
 #include "lab/text.h"
 #include "lab/verbs/verbs.h"
@@ -21,7 +22,8 @@ constexpr const char* k_usage = "show [NAME [SECTION [OFFSET [LENGTH]]]]";
 // A dump without LENGTH runs to the end of the memory, but no further than this.
 constexpr uint64_t k_default_dump_limit = 16u << 20;
 constexpr size_t k_dump_chunk = 64u << 10;
-constexpr const char* k_sections[] = {"identity", "disk", "settings", "state", "registers", "memory", "pins", "faults"};
+constexpr const char* k_sections[] = {"identity", "disk", "settings", "state", "registers",
+                                      "memory",   "pins", "nvme",     "faults"};
 
 bool load_device(const std::string& dir, const device_ref& ref, bridge_record* record, std::string* error) {
     lab_lock_owner lock(lab_bridge_lock_path(dir, ref.entry.id));
@@ -99,6 +101,7 @@ void print_section(bridge_record& record, const std::string& section, int64_t no
         std::printf("  %s %llu bytes, %s\n", memory.name,
                     static_cast<unsigned long long>(memory_size(record, memory.which)), where.c_str());
     }
+    if (section == "nvme") print_nvme_summary(record);
 }
 
 // One line of 16 bytes (fewer at the end): offset, hex in two groups of 8, ASCII.

@@ -62,7 +62,7 @@ expect _mvbridge_lab "--usbredir" "$lab_program" "$lab" serve PhysicalDrive1 ""
 expect _mvbridge_lab "PhysicalDrive2" "$lab_program" "$lab" create PhysicalDrive2
 expect _mvbridge_lab "nvme sata none" "$lab_program" "$lab" create PhysicalDrive2 --disk ""
 expect _mvbridge_lab "faults flash flash_pg" "$lab_program" "$lab" show PhysicalDrive1 f
-expect _mvbridge_lab "flash led media" "$lab_program" "$lab" fill PhysicalDrive1 ""
+expect _mvbridge_lab "media" "$lab_program" "$lab" fill PhysicalDrive1 m
 expect _mvbridge_lab "'\\\\.\\PhysicalDrive1' '\\\\.\\c:'" "$lab_program" "$lab" run get_uuid ""
 expect _mvbridge_lab "'\\\\.\\PhysicalDrive1'" "$lab_program" "$lab" run get_uuid "'\\\\.\\P"
 expect _mvbridge_lab "-d-1 -d0 -d1 -d2 -d3 -d4" "$lab_program" "$lab" run --as x scan ""

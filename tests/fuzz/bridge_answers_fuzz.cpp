@@ -1,6 +1,7 @@
 // The tool's commands decode what the bridge answers: the INQUIRY and chip registers that
 // identify it, the disk status and identity, the UUID, firmware version, status block,
-// disk speed, read/write mode, customer page, I2C, GPIO and UART data and the RAID mode.
+// disk speed, read/write mode, customer page, I2C, GPIO and UART data, the RAID mode, and
+// the NVMe tunnel's data phases, completions and sense.
 // A device may answer anything, short, or fail; the commands must never read or write
 // outside their buffers, whatever it answers.
 //
@@ -50,6 +51,21 @@ const char* const k_command_lines[] = {
     "raid_set_mode P RAID0",
     "raid_set_mode P RAID1",
     "raid_get_mode P",
+    "nvme_cmd_timeout P #",
+    "nvme_get_id P",
+    "nvme_get_smart_log P",
+    "nvme_get_log P 2",
+    "nvme_get_log P 81",
+    "nvme_get_temp_thres P",
+    "nvme_rw_test P",
+    "nvme_aspm_dis P",
+    "nvme_pws P #",
+    "nvme_lowpw_dis P",
+    "nvme_fw_download P /dev/null 1000 0",
+    "nvme_fw_activate P # #",
+    "nvme_format P 1 0",
+    "nvme_sanitize P 0 0 0 0 2 0",
+    "nvme_sanitize P # 0 # 0 # ff",
 };
 constexpr size_t k_command_line_count = sizeof k_command_lines / sizeof k_command_lines[0];
 

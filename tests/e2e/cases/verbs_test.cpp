@@ -138,8 +138,8 @@ TEST_F(verbs_e2e, show_lists_names_sections_blocks_and_flash) {
               "00004000  FF FF FF FF FF FF FF FF  FF FF FF FF FF FF FF FF  |................|\n*\n00005000\n");
 
     expect_refusals({{{"show", "PhysicalDrive1", "colours"},
-                      "unknown section 'colours' (identity, disk, settings, state, registers, memory, pins, faults, "
-                      "blocks, flash, led, media, flash_pg, cust_page, uuid_area)"}});
+                      "unknown section 'colours' (identity, disk, settings, state, registers, memory, pins, nvme, faults, "
+                      "blocks, flash, led, media, nvme_pages, nvme_fw, flash_pg, cust_page, uuid_area)"}});
 }
 
 TEST_F(verbs_e2e, foreign_disk_handles_inquiry_and_the_standard_block_commands_only) {

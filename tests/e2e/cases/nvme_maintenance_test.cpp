@@ -1,0 +1,132 @@
+// NVMe maintenance on an emulated NVMe bridge: firmware download and activation, format
+// and sanitize with its progress, through the lab's controller.
+#include <fstream>
+#include <regex>
+
+#include "lab_fixture.h"
+
+namespace {
+
+using lines = std::vector<std::string>;
+
+class nvme_maintenance_e2e : public lab_test {
+protected:
+    void SetUp() override {
+        lab_test::SetUp();
+        lab_ok({"create", "PhysicalDrive1", "--restart-delay-ms", "0"});
+        lab_ok({"trace", "on"});
+    }
+    std::string run1(const std::string& command, const std::vector<std::string>& args = {}) {
+        clear_trace();
+        std::vector<std::string> words = {command, drive_path(1)};
+        words.insert(words.end(), args.begin(), args.end());
+        return run(words);
+    }
+    // Data phases of the last run: "<cdb> <dir> <length> status=<s>".
+    lines data_phases() {
+        lines out;
+        for (const std::string& line : trace_lines("CMD PhysicalDrive1 ")) {
+            const std::string rest = line.substr(std::string("CMD PhysicalDrive1 ").size());
+            if (rest.substr(9, 2) == "F8") out.push_back(rest.substr(0, rest.find(" err=")));
+        }
+        return out;
+    }
+    std::string image(const std::string& revision, size_t size) {
+        std::string bytes = revision;
+        bytes.resize(size, 'x');
+        const std::string path = dir_ + "/fw-" + std::to_string(size) + ".bin";
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    }
+    std::string firmware_line() {
+        const std::string out = run1("nvme_get_id");
+        const size_t at = out.find("\tFirmware Revision: ");
+        return out.substr(at, out.find('\n', at) - at);
+    }
+};
+
+TEST_F(nvme_maintenance_e2e, download_activate_restart_shows_the_new_revision) {
+    const std::string fw = image("LABFW-77", 10000);
+    EXPECT_EQ(run1("nvme_fw_download", {fw, "0", "0"}), "nvme_fw_download pass\n");
+    EXPECT_EQ(data_phases(), (lines{"E5 00 10 F8 00 00 02 00 00 00 00 00 00 00 00 00 out 4096 status=0",
+                                    "E5 00 10 F8 00 00 02 00 00 00 00 00 00 00 00 00 out 4096 status=0",
+                                    "E5 10 07 F8 00 00 02 00 00 00 00 00 00 00 00 00 out 1808 status=0"}));
+    EXPECT_EQ(run1("nvme_fw_activate", {"2", "1"}), "nvme_fw_activate pass\n");
+    EXPECT_EQ(firmware_line(), "\tFirmware Revision: 3B2QLAB1");
+    EXPECT_EQ(run1("fw_restart", {"0"}), "fw_restart ok\n");
+    EXPECT_EQ(firmware_line(), "\tFirmware Revision: LABFW-77");
+    EXPECT_EQ(shown("PhysicalDrive1", "nvme", "nvme_fw_active"), "2");
+    // A 4098-byte image is refused before any chunk; the transfer flag stays as it was.
+    EXPECT_EQ(run1("nvme_fw_download", {image("X", 4098), "1000", "0"}), "nvme_fw_download fail\n");
+    EXPECT_EQ(data_phases(), lines{});
+    EXPECT_EQ(shown("PhysicalDrive1", "settings", "xfer_flag"), "1");
+    // A failing middle chunk stops the download with the flag restored.
+    lab_ok({"fault", "PhysicalDrive1", "add", "E5 00 10 F8", "--status", "2", "--sense", "04/44/00", "--after", "1",
+            "--first", "1"});
+    EXPECT_EQ(run1("nvme_fw_download", {fw, "0", "0"}), "nvme_fw_download fail\n");
+    EXPECT_EQ(data_phases().size(), 2u);
+    EXPECT_EQ(shown("PhysicalDrive1", "settings", "xfer_flag"), "1");
+    // Committing an image with a gap is refused by the disk.
+    EXPECT_EQ(run1("nvme_fw_download", {fw, "0", "0x800"}), "nvme_fw_download pass\n");
+    EXPECT_EQ(run1("nvme_fw_activate", {"3", "1"}), "nvme_fw_activate fail\n");
+    EXPECT_EQ(run1("nvme_fw_activate", {"8", "1"}), "nvme_fw_activate fail\n");
+    EXPECT_EQ(data_phases(), lines{});
+}
+
+TEST_F(nvme_maintenance_e2e, format) {
+    EXPECT_EQ(run1("nvme_rw_test"), "nvme_rw_test pass\n");
+    EXPECT_EQ(run1("nvme_format", {"1", "0"}), "nvme_format pass\n");
+    EXPECT_EQ(shown("PhysicalDrive1", "disk", "media"), "1000204886016 bytes, never written");
+    // A bad namespace fails its Identify Namespace: no Format NVM is sent.
+    EXPECT_EQ(run1("nvme_format", {"2", "0"}), "nvme_format fail\n");
+    EXPECT_EQ(trace_lines("CMD PhysicalDrive1 E5 40 00 F7").size(), 1u);
+    EXPECT_EQ(run1("nvme_format", {"1", "3"}), "nvme_format fail\n");
+}
+
+// The sanitize runs over lab time: progress lines while it runs, then its status report
+// and the restart. Lab time runs ten times faster: the 3 s sanitize takes 0.3 s, and how
+// many progress lines appear depends on the machine's speed (the exact line is pinned by
+// the unit tests).
+TEST_F(nvme_maintenance_e2e, sanitize_block_erase_with_progress) {
+    lab_ok({"set", "lab", "time_factor", "10"});
+    lab_ok({"set", "PhysicalDrive1", "nvme_sanitize_ms", "3000"});
+    EXPECT_EQ(run1("nvme_rw_test"), "nvme_rw_test pass\n");
+    const std::string out = run1("nvme_sanitize", {"0", "0", "0", "0", "2", "0"});
+    const std::regex shape(
+        "nvme_sanitize success\n"
+        "(Sanitize log: Progress\\(SPROG\\) [0-9]+\\.[0-9]{6}%\n)+"
+        "Sanitize log: Sanitize Progress \\(SPROG\\) :  65535\n"
+        "Sanitize Status \\(SSTAT\\) :  0x101\n"
+        "Sanitize Command Dword 10 Information \\(SCDW10\\) :  0x2\n"
+        "restart device\n");
+    EXPECT_TRUE(std::regex_match(out, shape)) << out;
+    EXPECT_EQ(shown("PhysicalDrive1", "disk", "media"), "1000204886016 bytes, never written");
+    EXPECT_EQ(shown("PhysicalDrive1", "state", "rw_mode"), "0");
+    EXPECT_EQ(trace_lines("CMD PhysicalDrive1 E5 00 00 FD 01 00 00 00 0A").size(), 1u);
+    EXPECT_EQ(trace_lines("CMD PhysicalDrive1 E3 00 00 00 4F 00 02").size(), 1u);
+}
+
+TEST_F(nvme_maintenance_e2e, sanitize_refusals_and_poll_failures) {
+    lab_ok({"set", "lab", "time_factor", "100"});
+    EXPECT_EQ(run1("nvme_sanitize", {"0", "0", "0", "0", "5", "0"}), "nvme_sanitize failed\nrestart device\n");
+    EXPECT_EQ(trace_lines("CMD PhysicalDrive1 E5 40 00 F7").size(), 0u);
+    // Overwrite with 0x1FF: CDW11 carries 0xFF; the disk then reads 0xFF everywhere.
+    const std::string out = run1("nvme_sanitize", {"0", "0", "1", "0", "3", "0x1FF"});
+    EXPECT_NE(out.find("(SCDW10) :  0x13\n"), std::string::npos) << out;
+    const lines submits = trace_lines("CMD PhysicalDrive1 E5 40 00 F7");
+    ASSERT_GE(submits.size(), 2u);
+    EXPECT_NE(submits[1].find("data=84 00 01 00"), std::string::npos) << submits[1];
+    EXPECT_NE(submits[1].find(" 13 00 00 00 FF 00 00 00"), std::string::npos) << submits[1];
+    EXPECT_EQ(shown("PhysicalDrive1", "nvme", "nvme_media_fill"), "0x000000FF");
+    // A poll answered with the NVMe time-out is reported and polled again at once; an NVMe
+    // error ends the polling.
+    lab_ok({"fault", "PhysicalDrive1", "add", "E4 00 02 F8", "--status", "2", "--sense", "0B/2E/00", "--first", "1"});
+    lab_ok({"fault", "PhysicalDrive1", "add", "E4 00 02 F8", "--status", "2", "--sense", "04/44/00", "--after", "1"});
+    EXPECT_EQ(run1("nvme_sanitize", {"0", "0", "0", "0", "4", "0"}),
+              "nvme_sanitize success\n"
+              "Sanitize log: nvme command timeout ret(0x2e00)\n"
+              "Sanitize log: nvme command error ret(4400)\n"
+              "restart device\n");
+}
+
+}  // namespace
