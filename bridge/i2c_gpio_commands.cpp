@@ -17,23 +17,6 @@ uint8_t hex8(const char* text) { return static_cast<uint8_t>(parse_strtoul(text,
 uint16_t hex16(const char* text) { return static_cast<uint16_t>(parse_strtoul(text, 16)); }
 uint8_t atol8(const char* text) { return static_cast<uint8_t>(parse_atol(text)); }
 
-// Splits `text` at spaces the way strtok with " " does (runs of spaces separate tokens,
-// leading and trailing spaces are dropped) and parses at most `max` tokens as hex bytes.
-// The argument itself is left unchanged. Returns the number of bytes stored.
-int parse_hex_bytes(const char* text, uint8_t* out, int max) {
-    int count = 0;
-    const char* p = text;
-    while (count < max) {
-        while (*p == ' ') ++p;
-        if (*p == '\0') break;
-        const char* end = p;
-        while (*end != '\0' && *end != ' ') ++end;
-        out[count++] = hex8(std::string(p, end).c_str());
-        p = end;
-    }
-    return count;
-}
-
 void print_read_result(const command_context& ctx, cmd_status status, const uint8_t* data, int count) {
     if (status != 0) {
         std::printf("%s fail\n", ctx.command());
@@ -58,7 +41,7 @@ void cmd_i2c_write(command_context& ctx) {
     const uint8_t id = dec8(ctx.argv[3]);
     const uint16_t slave = hex16(ctx.argv[4]);
     uint8_t data[k_i2c_max_write] = {};
-    const int count = parse_hex_bytes(ctx.argv[5], data, k_i2c_max_write);
+    const int count = parse_byte_list(ctx.argv[5], 16, data, k_i2c_max_write);
     std::printf("write data:");
     for (int i = 0; i < count; ++i) std::printf("%02x ", data[i]);
     std::printf("\n");

@@ -8,6 +8,7 @@
 #include "bridge/uart_raid_commands.h"
 #include "device/discovery_commands.h"
 #include "nvme/nvme_cli.h"
+#include "led/led_commands.h"
 
 namespace zelko {
 
@@ -69,38 +70,38 @@ const command_row command_table[] = {
     {"gpio_init", 5, precheck::device, cmd_gpio_init},  // 53
     {"gpio_set", 5, precheck::device, cmd_gpio_set},  // 54
     {"gpio_get", 4, precheck::device, cmd_gpio_get},  // 55
-    {"led_set_mode", 6, precheck::led, nullptr},  // 56
-    {"led_get_mode", 5, precheck::led, nullptr},  // 57
-    {"led_set_row", 6, precheck::led, nullptr},  // 58
-    {"led_get_row", 5, precheck::led, nullptr},  // 59
-    {"led_set_color", 7, precheck::led, nullptr},  // 60
-    {"led_get_color", 6, precheck::led, nullptr},  // 61
-    {"led_set_ramp", 6, precheck::led, nullptr},  // 62
-    {"led_get_ramp", 5, precheck::led, nullptr},  // 63
-    {"led_set_stable", 6, precheck::led, nullptr},  // 64
-    {"led_get_stable", 5, precheck::led, nullptr},  // 65
-    {"led_set_cycle", 6, precheck::led, nullptr},  // 66
-    {"led_get_cycle", 5, precheck::led, nullptr},  // 67
-    {"led_set_bright", 4, precheck::led, nullptr},  // 68
-    {"led_get_bright", 3, precheck::led, nullptr},  // 69
-    {"led_get_rgb_num", 3, precheck::led, nullptr},  // 70
-    {"led_get_sup_argb", 3, precheck::led, nullptr},  // 71
-    {"led_get_sup_aura", 3, precheck::led, nullptr},  // 72
-    {"led_get_sup_mystic", 3, precheck::led, nullptr},  // 73
-    {"led_get_sup_gbt", 3, precheck::led, nullptr},  // 74
-    {"led_set_rgb_direct", 5, precheck::led, nullptr},  // 75
-    {"led_set_app_ctl", 4, precheck::led, nullptr},  // 76
-    {"led_get_app_ctl", 3, precheck::led, nullptr},  // 77
-    {"led_set_eff_always_on", 4, precheck::led, nullptr},  // 78
-    {"led_set_eff_blink", 5, precheck::led, nullptr},  // 79
-    {"led_set_eff_breathe", 5, precheck::led, nullptr},  // 80
-    {"led_set_eff_spectrum", 4, precheck::led, nullptr},  // 81
-    {"led_set_eff_scroll", 5, precheck::led, nullptr},  // 82
-    {"led_set_eff_rainbow_scroll", 4, precheck::led, nullptr},  // 83
-    {"led_set_eff_running_water", 5, precheck::led, nullptr},  // 84
-    {"led_set_eff_sliding", 4, precheck::led, nullptr},  // 85
-    {"led_set_eff_newton_cradle", 4, precheck::led, nullptr},  // 86
-    {"led_set_eff_meteor", 5, precheck::led, nullptr},  // 87
+    {"led_set_mode", 6, precheck::led, cmd_led_set_mode},  // 56
+    {"led_get_mode", 5, precheck::led, cmd_led_get_mode},  // 57
+    {"led_set_row", 6, precheck::led, cmd_led_set_row},  // 58
+    {"led_get_row", 5, precheck::led, cmd_led_get_row},  // 59
+    {"led_set_color", 7, precheck::led, cmd_led_set_color},  // 60
+    {"led_get_color", 6, precheck::led, cmd_led_get_color},  // 61
+    {"led_set_ramp", 6, precheck::led, cmd_led_set_ramp},  // 62
+    {"led_get_ramp", 5, precheck::led, cmd_led_get_ramp},  // 63
+    {"led_set_stable", 6, precheck::led, cmd_led_set_stable},  // 64
+    {"led_get_stable", 5, precheck::led, cmd_led_get_stable},  // 65
+    {"led_set_cycle", 6, precheck::led, cmd_led_set_cycle},  // 66
+    {"led_get_cycle", 5, precheck::led, cmd_led_get_cycle},  // 67
+    {"led_set_bright", 4, precheck::led, cmd_led_set_bright},  // 68
+    {"led_get_bright", 3, precheck::led, cmd_led_get_bright},  // 69
+    {"led_get_rgb_num", 3, precheck::led, cmd_led_get_rgb_num},  // 70
+    {"led_get_sup_argb", 3, precheck::led, cmd_led_get_sup_argb},  // 71
+    {"led_get_sup_aura", 3, precheck::led, cmd_led_get_sup_aura},  // 72
+    {"led_get_sup_mystic", 3, precheck::led, cmd_led_get_sup_mystic},  // 73
+    {"led_get_sup_gbt", 3, precheck::led, cmd_led_get_sup_gbt},  // 74
+    {"led_set_rgb_direct", 5, precheck::led, cmd_led_set_rgb_direct},  // 75
+    {"led_set_app_ctl", 4, precheck::led, cmd_led_set_app_ctl},  // 76
+    {"led_get_app_ctl", 3, precheck::led, cmd_led_get_app_ctl},  // 77
+    {"led_set_eff_always_on", 4, precheck::led, cmd_led_set_eff_always_on},  // 78
+    {"led_set_eff_blink", 5, precheck::led, cmd_led_set_eff_blink},  // 79
+    {"led_set_eff_breathe", 5, precheck::led, cmd_led_set_eff_breathe},  // 80
+    {"led_set_eff_spectrum", 4, precheck::led, cmd_led_set_eff_spectrum},  // 81
+    {"led_set_eff_scroll", 5, precheck::led, cmd_led_set_eff_scroll},  // 82
+    {"led_set_eff_rainbow_scroll", 4, precheck::led, cmd_led_set_eff_rainbow_scroll},  // 83
+    {"led_set_eff_running_water", 5, precheck::led, cmd_led_set_eff_running_water},  // 84
+    {"led_set_eff_sliding", 4, precheck::led, cmd_led_set_eff_sliding},  // 85
+    {"led_set_eff_newton_cradle", 4, precheck::led, cmd_led_set_eff_newton_cradle},  // 86
+    {"led_set_eff_meteor", 5, precheck::led, cmd_led_set_eff_meteor},  // 87
     {"uart_init", 5, precheck::device, cmd_uart_init},  // 88
     {"uart_tx", 6, precheck::device, cmd_uart_tx},  // 89
     {"uart_rx", 3, precheck::device, cmd_uart_rx},  // 90

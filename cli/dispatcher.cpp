@@ -2,12 +2,15 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "cli/command_table.h"
 #include "cli/manual.h"
 #include "common/numbers.h"
 #include "common/print_level.h"
 #include "device/discovery.h"
+#include "led/led_mem.h"
 
 namespace zelko {
 
@@ -59,6 +62,15 @@ void run_handler(const command_row& row, command_context& ctx) {
     row.handler(ctx);
 }
 
+// The LED record of an LED row: its image and tables are released before the record.
+struct led_record_free {
+    void operator()(led_mem_dev* record) const {
+        led_mem_dev_free(record);
+        delete record;
+    }
+};
+using led_record = std::unique_ptr<led_mem_dev, led_record_free>;
+
 bool needs_disk(precheck cls) {
     return cls == precheck::disk || cls == precheck::query || cls == precheck::nvme || cls == precheck::pcie ||
            cls == precheck::sata;
@@ -82,6 +94,21 @@ void prepare_and_run(const command_row& row, int words, char** argv) {
     }
     char bridge_name[k_bridge_name_len] = {};
     if (get_bridge_name(device.get(), bridge_name) != 0) return;
+
+    // LED rows work on a host copy of the bridge's LED memory image, loaded here and
+    // released after the handler.
+    led_record led;
+    if (row.cls == precheck::led) {
+        led.reset(new (std::nothrow) led_mem_dev());
+        if (!led) {
+            std::printf("allocate led_mem_dev fail\n");
+            return;
+        }
+        if (led_mem_dev_init(device.get(), led.get()) != 0) {
+            std::printf("init led dev fail\n");
+            return;
+        }
+    }
 
     disk_status status;
     disk_ident ident;
@@ -120,6 +147,7 @@ void prepare_and_run(const command_row& row, int words, char** argv) {
     ctx.status = &status;
     ctx.ident = &ident;
     ctx.ident_ok = ident_ok;
+    ctx.led = led.get();
     run_handler(row, ctx);
 }
 

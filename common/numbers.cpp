@@ -1,6 +1,7 @@
 #include "common/numbers.h"
 
 #include <cctype>
+#include <string>
 
 namespace zelko {
 
@@ -63,6 +64,20 @@ uint32_t parse_strtoul(const char* text, int base) {
     if (n.overflow) return 0xFFFFFFFFu;
     const uint32_t value = static_cast<uint32_t>(n.magnitude);
     return n.negative ? static_cast<uint32_t>(0u - value) : value;
+}
+
+int parse_byte_list(const char* text, int base, uint8_t* out, int max) {
+    int count = 0;
+    const char* p = text;
+    while (count < max) {
+        while (*p == ' ') ++p;
+        if (*p == '\0') break;
+        const char* end = p;
+        while (*end != '\0' && *end != ' ') ++end;
+        out[count++] = static_cast<uint8_t>(parse_strtoul(std::string(p, end).c_str(), base));
+        p = end;
+    }
+    return count;
 }
 
 }  // namespace zelko

@@ -17,4 +17,10 @@ int32_t parse_atol(const char* text);
 uint32_t parse_strtoul(const char* text, int base);
 int32_t parse_strtol(const char* text, int base);
 
+// Splits `text` at spaces the way strtok with " " does (runs of spaces separate tokens,
+// leading and trailing spaces are dropped) and parses at most `max` tokens with
+// parse_strtoul in `base`, each kept as its low 8 bits. The text itself is left
+// unchanged. Returns the number of bytes stored.
+int parse_byte_list(const char* text, int base, uint8_t* out, int max);
+
 }  // namespace zelko

@@ -5,6 +5,7 @@
 #include <type_traits>
 
 #include "lab/model/nvme_store.h"
+#include "lab/led_fields.h"
 #include "lab/names.h"
 #include "lab/pin_fields.h"
 #include "lab/text.h"
@@ -119,6 +120,16 @@ const std::vector<persisted_field> k_persisted_fields = {
     {"nvme_fw_gap",         "nvme",     false, u32_field{live<&L::nvme_fw_gap>, false, 1}},
     {"nvme_fw_active",      "nvme",     true,  u32_field{live<&L::nvme_fw_active>, false, 7, 1}},
     {"nvme_fw_pending",     "nvme",     false, u32_field{live<&L::nvme_fw_pending>, false, 7}},
+    // LED control
+    {"led_argb",            "settings", true,  u32_field{param<&P::led_argb>, false, 1}},
+    {"led_sync",            "settings", true,  u32_field{param<&P::led_sync>, false, 7}},
+    {"led_app_ctl",         "state",    true,  u32_field{live<&L::led_app_ctl>, false, 1}},
+    {"led_direct_sync",     "state",    false, u32_field{live<&L::led_direct_sync>, false, k_u8}},
+    {"led_direct",          "state",    false, k_led_direct_field},
+    {"led_count",           "memory",   true,  k_led_count_field},
+    {"led_count_field",     "memory",   true,  k_led_count_raw_field},
+    {"led_magic",           "memory",   true,  k_led_magic_field},
+    {"led_version",         "memory",   true,  k_led_version_field},
 };
 // clang-format on
 

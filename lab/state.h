@@ -80,6 +80,9 @@ struct bridge_params {
     uint32_t disk_speed_max = 3;             // fastest disk link generation it trains to (1..3)
     uint32_t disks = 1;                      // disks it joins; 2 makes the RAID commands work
     uint32_t flash_size = k_flash_size_default;  // bytes of its flash (lab/storage.h)
+    // LED control
+    uint32_t led_argb = 1;                   // 1: it drives an addressable RGB string
+    uint32_t led_sync = 7;                   // sync ecosystems served: 1 Aura, 2 Mystic, 4 Fusion
 };
 
 struct bridge_live {
@@ -119,6 +122,10 @@ struct bridge_live {
     uint32_t nvme_fw_gap = 0;                 // 1: a chunk left a gap, the image cannot be committed
     uint32_t nvme_fw_active = 1;              // firmware slot running (its revision, or the disk's firmware when empty)
     uint32_t nvme_fw_pending = 0;             // slot activated at the next reset, 0 for none
+    // LED control
+    uint32_t led_app_ctl = 0;                // 1: an application drives the lights
+    uint32_t led_direct_sync = 0;            // sync method of the last direct frame
+    std::vector<uint8_t> led_direct;         // the last direct frame, 3 bytes per LED
 };
 
 struct bridge_record {

@@ -74,6 +74,14 @@ constexpr handled_block k_handled_blocks[] = {
     {0xE4, k_any_sub, data_dir::in,  "NVMe completion",          handle_nvme_completion, 3, 0xF9},
     {0xE5, 0x01,      data_dir::none, "NVMe command time-out",   handle_nvme_setting, 3, 0xFD},
     {0xE5, 0x02,      data_dir::none, "NVMe ASPM off",           handle_nvme_setting, 3, 0xFD},
+    // LED control
+    {0xE2, 0xCC,      data_dir::in,  "LED application control read", handle_led_app_ctl_read, 5, 0x01},
+    {0xE3, 0x4C,      data_dir::out, "LED application control write", handle_led_app_ctl_write, 5, 0x01},
+    {0xE2, 0xCC,      data_dir::in,  "LED memory read",          handle_led_memory_read, 5, 0x02},
+    {0xE3, 0x4C,      data_dir::out, "LED memory write",         handle_led_memory_write, 5, 0x02},
+    {0xE3, 0x4C,      data_dir::out, "LED direct RGB frame",     handle_led_direct, 5, 0x03},
+    {0xE2, 0xCC,      data_dir::in,  "LED sync ecosystem support", handle_led_sync_support, 5, 0x04},
+    {0xE2, 0xCC,      data_dir::in,  "LED ARGB support",         handle_led_argb_support, 5, 0x05},
     // Standard block commands: what a host's storage stack sends on its own to the disk
     // the bridge presents (its media, 512-byte blocks), on a bridge or a foreign disk.
     {0x00, k_any_sub, data_dir::none, "TEST UNIT READY",         handle_test_unit_ready, -1, 0, k_both},

@@ -62,6 +62,15 @@ void handle_nvme_submit(bridge_record& record, const block_request& request, blo
 void handle_nvme_data(bridge_record& record, const block_request& request, block_answer& answer);
 void handle_nvme_completion(bridge_record& record, const block_request& request, block_answer& answer);
 void handle_nvme_setting(bridge_record& record, const block_request& request, block_answer& answer);
+// led.cpp: LED function blocks (application control, LED memory, direct RGB, support
+// queries); the READ(10) that settles the LED memory is a media read (scsi_disk.cpp)
+void handle_led_app_ctl_read(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_led_app_ctl_write(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_led_memory_read(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_led_memory_write(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_led_direct(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_led_sync_support(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_led_argb_support(bridge_record& record, const block_request& request, block_answer& answer);
 
 // scsi_disk.cpp: the standard block commands of the disk the bridge presents
 void handle_test_unit_ready(bridge_record& record, const block_request& request, block_answer& answer);

@@ -13,6 +13,7 @@
 #include <cstdio>
 
 #include "lab/lab_os.h"
+#include "lab/led_memory.h"
 #include "lab/model/identity.h"
 #include "lab/model/nvme_store.h"
 #include "lab/names.h"
@@ -143,6 +144,10 @@ int verb_create(const std::string& dir, const verb_args& args) {
     record.params.uuid = default_uuid(name);
     for (const auto& [which, path] : options.nvme_files) {
         if (!nvme_load_file(record, which, path, &error)) return verb_fail(error);
+    }
+    // A bridge leaves the factory with an LED image programmed; `--led_count N` replaces it.
+    if (!options.foreign && !lab_write_default_led_image(record, k_lab_led_default_count)) {
+        return verb_fail("cannot write the LED memory of " + name);
     }
     for (const auto& [key, value] : options.keys) {
         if (!field_set_text(record, *find_field(key), value, &error)) return verb_fail(error);

@@ -2,7 +2,7 @@
 // device: identity, disk, settings, state, registers, memory, pins, nvme, faults; `blocks` lists the
 // command blocks it handles. `show NAME MEMORY [OFFSET [LENGTH]]` dumps a memory (flash, led,
 // media) or a range of it in hex; `show NAME AREA` (flash_pg, cust_page, uuid_area) dumps
-// one area of the flash.
+// one area of the flash; `show NAME leds [--svg FILE]` draws the LED memory (show_leds.cpp).
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -19,6 +19,7 @@
 namespace {
 
 constexpr const char* k_usage = "show [NAME [SECTION [OFFSET [LENGTH]]]]";
+constexpr const char* k_leds_usage = "show NAME leds [--svg FILE]";
 // A dump without LENGTH runs to the end of the memory, but no further than this.
 constexpr uint64_t k_default_dump_limit = 16u << 20;
 constexpr size_t k_dump_chunk = 64u << 10;
@@ -213,6 +214,7 @@ int show_lab(const std::string& dir) {
 std::vector<std::string> show_section_names() {
     std::vector<std::string> names(std::begin(k_sections), std::end(k_sections));
     names.push_back("blocks");
+    names.push_back("leds");
     for (const lab_memory_row& memory : memory_rows()) names.push_back(memory.name);
     for (const lab_memory_area& area : memory_areas()) names.push_back(area.name);
     return names;
@@ -238,6 +240,11 @@ int verb_show(const std::string& dir, const verb_args& args) {
         if (plain && section == "blocks") {
             print_blocks(record);
             return 0;
+        }
+        if (section == "leds") {
+            if (plain) return show_leds(ref.name, record, nullptr);
+            if (args.size() == 4 && args[2] == "--svg") return show_leds(ref.name, record, &args[3]);
+            return verb_usage(k_leds_usage);
         }
         for (const char* known : k_sections) {
             if (plain && section == known) {

@@ -30,6 +30,10 @@ std::vector<std::string> lab_completions(const std::string& dir, const verb_args
 // The SECTION words `show NAME SECTION` takes.
 std::vector<std::string> show_section_names();
 
+// `show NAME leds [--svg FILE]` (show_leds.cpp): the LED memory as colour blocks, or
+// with a path, an SVG of the effects written there.
+int show_leds(const std::string& name, const bridge_record& record, const std::string* svg_path);
+
 constexpr int k_exit_failure = 1;
 constexpr int k_exit_usage = 2;
 

@@ -105,6 +105,12 @@ std::string lab_test::run(const std::vector<std::string>& args) {
     return lab_ok(words);
 }
 
+std::string lab_test::run_on(int drive, const std::string& command, const std::vector<std::string>& args) {
+    std::vector<std::string> words = {command, drive_path(drive)};
+    words.insert(words.end(), args.begin(), args.end());
+    return run(words);
+}
+
 void lab_test::expect_lab_error(const std::vector<std::string>& args, const std::string& message, int status) {
     const process_result result = lab(args);
     std::string joined;

@@ -34,6 +34,8 @@ protected:
     std::string lab_ok(const std::vector<std::string>& args);
     // mvbridge-lab DIR run ARGS...: the tool's standard output.
     std::string run(const std::vector<std::string>& args);
+    // The tool's `command` on \\.\PhysicalDrive<drive> with `args` after the path.
+    std::string run_on(int drive, const std::string& command, const std::vector<std::string>& args = {});
     // mvbridge-lab DIR ARGS... that must fail with `status` and exactly `message` on
     // standard error, printing nothing.
     void expect_lab_error(const std::vector<std::string>& args, const std::string& message, int status = 1);

@@ -1,7 +1,7 @@
 // The tool's commands decode what the bridge answers: the INQUIRY and chip registers that
 // identify it, the disk status and identity, the UUID, firmware version, status block,
-// disk speed, read/write mode, customer page, I2C, GPIO and UART data, the RAID mode, and
-// the NVMe tunnel's data phases, completions and sense.
+// disk speed, read/write mode, customer page, I2C, GPIO and UART data, the RAID mode, the
+// NVMe tunnel's data phases, completions and sense, and the LED memory image.
 // A device may answer anything, short, or fail; the commands must never read or write
 // outside their buffers, whatever it answers.
 //
@@ -66,6 +66,12 @@ const char* const k_command_lines[] = {
     "nvme_format P 1 0",
     "nvme_sanitize P 0 0 0 0 2 0",
     "nvme_sanitize P # 0 # 0 # ff",
+    "led_get_sup_argb P",
+    "led_get_app_ctl P",
+    "led_set_rgb_direct P # 1|2|3|4|5|6",
+    "led_get_color P # # #",
+    "led_set_cycle P # # 70000",
+    "led_set_eff_newton_cradle P 1000",
 };
 constexpr size_t k_command_line_count = sizeof k_command_lines / sizeof k_command_lines[0];
 

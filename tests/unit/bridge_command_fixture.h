@@ -62,6 +62,7 @@ protected:
         ctx.argc = static_cast<int>(words.size());
         ctx.argv = argv.data();
         ctx.device = &device;
+        ctx.led = led_record;
         testing::internal::CaptureStdout();
         handler(ctx);
         std::string out = testing::internal::GetCapturedStdout();
@@ -105,6 +106,7 @@ protected:
     static fake::answer access_denied() { return fake::answer{.os_error = fake::k_access_denied}; }
 
     bridge_dev_ptr device;
+    led_mem_dev* led_record = nullptr;   // the LED image handed to LED commands
 
 private:
     void open_device() {

@@ -17,9 +17,7 @@ protected:
     }
     // The tool on \\.\PhysicalDrive1 with `args` after the path.
     std::string run1(const std::string& command, const std::vector<std::string>& args = {}) {
-        std::vector<std::string> words = {command, drive_path(1)};
-        words.insert(words.end(), args.begin(), args.end());
-        return run(words);
+        return run_on(1, command, args);
     }
     // Traced CMD lines of PhysicalDrive1 whose command block starts with `cdb_prefix`.
     lines cmds(const std::string& cdb_prefix) { return trace_lines("CMD PhysicalDrive1 " + cdb_prefix); }

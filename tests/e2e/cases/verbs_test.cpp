@@ -124,7 +124,9 @@ TEST_F(verbs_e2e, show_lists_names_sections_blocks_and_flash) {
     EXPECT_NE(summary.find("\n  uuid 0x12345678\n"), std::string::npos);
     EXPECT_NE(summary.find("\nregisters:\n  0xB3700094 0x00003300\n  0xB37000C4 0x00120003\n  0xB37000C8 0xA0020001\n"),
               std::string::npos);
-    EXPECT_NE(summary.find("\nmemory:\n  flash 2097152 bytes, never written\n  led 16384 bytes, never written\n"),
+    // A new bridge has its LED image programmed; the image's header values show beside it.
+    EXPECT_NE(summary.find("\nmemory:\n  led_count 8\n  led_count_field 8\n  led_magic 0x4C454453\n  led_version 2\n"
+                           "  flash 2097152 bytes, never written\n  led 16384 bytes, bridges/PhysicalDrive1.led\n"),
               std::string::npos);
     EXPECT_NE(summary.find("\n  media 1000204886016 bytes, never written\n"), std::string::npos);
     EXPECT_TRUE(summary.ends_with("\nfaults:\n  none\n"));
@@ -139,7 +141,7 @@ TEST_F(verbs_e2e, show_lists_names_sections_blocks_and_flash) {
 
     expect_refusals({{{"show", "PhysicalDrive1", "colours"},
                       "unknown section 'colours' (identity, disk, settings, state, registers, memory, pins, nvme, faults, "
-                      "blocks, flash, led, media, nvme_pages, nvme_fw, flash_pg, cust_page, uuid_area)"}});
+                      "blocks, leds, flash, led, media, nvme_pages, nvme_fw, flash_pg, cust_page, uuid_area)"}});
 }
 
 TEST_F(verbs_e2e, foreign_disk_handles_inquiry_and_the_standard_block_commands_only) {

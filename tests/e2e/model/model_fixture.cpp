@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "lab/fault.h"
+#include "lab/led_memory.h"
 #include "lab/state.h"
 #include "lab/text.h"
 
@@ -19,6 +20,7 @@ bridge_record make_bridge(uint32_t disk, int generation) {
     record.state.name = "PhysicalDrive1";
     apply_generation_defaults(record.params, generation);
     apply_disk_defaults(record, disk);
+    lab_write_default_led_image(record, k_lab_led_default_count);
     return record;
 }
 

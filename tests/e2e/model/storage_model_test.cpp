@@ -48,7 +48,7 @@ void walk_memories(bridge_record& record) {
     EXPECT_EQ(read_bytes(record, lab_memory::flash, 0x10FFC, 8), (std::vector<uint8_t>{0xFF, 1, 2, 3, 4, 5, 6, 0xFF}));
     EXPECT_EQ(read_bytes(record, lab_memory::flash, 0x8000, 4), std::vector<uint8_t>(4, 0xFF));
     EXPECT_TRUE(memory_written(record, lab_memory::flash));
-    EXPECT_FALSE(memory_written(record, lab_memory::led));
+    EXPECT_FALSE(memory_written(record, lab_memory::media));
 
     // The media's last sector, and nothing beyond any memory.
     const uint64_t media_end = memory_size(record, lab_memory::media);

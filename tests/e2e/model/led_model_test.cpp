@@ -1,0 +1,69 @@
+// The bridge's LED blocks on an in-memory record: the raw LED memory, support queries,
+// application control, direct frames, and what it refuses.
+#include "lab/led_memory.h"
+#include "model_fixture.h"
+
+namespace {
+
+TEST(led_model, fresh_image_header_and_first_entry) {
+    const std::vector<uint8_t> image = lab_default_led_image(8);
+    ASSERT_EQ(image.size(), 16384u);
+    EXPECT_EQ(std::vector<uint8_t>(image.begin(), image.begin() + 8),
+              (std::vector<uint8_t>{0x53, 0x44, 0x45, 0x4C, 2, 0, 0, 0}));
+    EXPECT_EQ(image[24], 8);
+    // Idle entry of LED 0: breathe, 2 rows, cycle 3000 little-endian, ramp 10 and stable 5 big-endian.
+    EXPECT_EQ(std::vector<uint8_t>(image.begin() + 0x40, image.begin() + 0x48),
+              (std::vector<uint8_t>{4, 2, 0xB8, 0x0B, 0, 10, 0, 5}));
+    // The entry table of 5 x 20 LEDs still fits.
+    EXPECT_EQ(lab_default_led_image(20).size(), 16384u);
+}
+
+TEST(led_model, memory_reads_and_writes_in_place) {
+    bridge_record bridge = make_bridge();
+    std::vector<uint8_t> chunk(1024, 0x5A);
+    EXPECT_EQ(serve_out(bridge, "E3 00 00 00 4C 02 00 00 00 3C 00 00 00 04", chunk).sense(), "");
+    const served back = serve_in(bridge, "E2 00 00 00 CC 02 00 00 00 3C 00 00 00 04", 1024);
+    EXPECT_EQ(back.answer.data, chunk);
+    EXPECT_EQ(serve_in(bridge, "E2 00 00 00 CC 02 00 00 00 00 00 00 04", 4).answer.data,
+              (std::vector<uint8_t>{0x53, 0x44, 0x45, 0x4C}));
+}
+
+TEST(led_model, answers_and_refusals) {
+    bridge_record bridge = make_bridge();
+    EXPECT_EQ(serve_in(bridge, "E2 00 00 00 CC 05 00 00 00 00 00 00 01", 1).answer.data, std::vector<uint8_t>{1});
+    bridge.params.led_sync = 2;
+    EXPECT_EQ(serve_in(bridge, "E2 00 00 00 CC 04 01 00 00 00 00 00 01", 1).answer.data, std::vector<uint8_t>{0});
+    EXPECT_EQ(serve_in(bridge, "E2 00 00 00 CC 04 02 00 00 00 00 00 01", 1).answer.data, std::vector<uint8_t>{1});
+    EXPECT_EQ(serve_out(bridge, "E3 00 00 00 4C 01 01 00 00 00 00 00 01", {0}).sense(), "");
+    EXPECT_EQ(serve_in(bridge, "E2 00 00 00 CC 01 00 00 00 00 00 00 01", 1).answer.data, std::vector<uint8_t>{1});
+    EXPECT_EQ(serve_out(bridge, "E3 00 00 00 4C 03 01 00 02 00 00 00 06", {1, 2, 3, 4, 5, 6}).sense(), "");
+    EXPECT_EQ(bridge.state.led_direct, (std::vector<uint8_t>{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(bridge.state.led_direct_sync, 1u);
+
+    expect_senses(bridge, {
+                              // Past the end of the LED memory, length field not the data phase.
+                              {"E2 00 00 00 CC 02 00 00 01 3C 00 00 00 04", true, 1024, "05/24/00"},
+                              {"E3 00 00 00 4C 02 00 00 00 40 00 00 01", false, 1, "05/24/00"},
+                              {"E2 00 00 00 CC 02 00 00 00 00 00 00 00 04", true, 512, "05/24/00"},
+                              // Unknown ecosystem, enable above 1, 21 LEDs, an unknown function.
+                              {"E2 00 00 00 CC 04 03 00 00 00 00 00 01", true, 1, "05/24/00"},
+                              {"E3 00 00 00 4C 01 02 00 00 00 00 00 01", false, 1, "05/24/00"},
+                              {"E3 00 00 00 4C 03 00 00 15 00 00 00 3F", false, 63, "05/24/00"},
+                              {"E2 00 00 00 CC 06 00 00 00 00 00 00 01", true, 1, "05/20/00"},
+                              // READ(10): length must match the blocks; beyond the disk is out of range.
+                              {"28 00 00 01 00 00 00 00 01", true, 512, ""},
+                              {"28 00 00 01 00 00 00 00 01", true, 4, "05/24/00"},
+                              {"28 00 FF FF FF FF 00 00 01", true, 512, "05/21/00"},
+                          });
+
+    // Without an ARGB string only the support query answers, with 0.
+    bridge.params.led_argb = 0;
+    EXPECT_EQ(serve_in(bridge, "E2 00 00 00 CC 05 00 00 00 00 00 00 01", 1).answer.data, std::vector<uint8_t>{0});
+    expect_senses(bridge, {
+                              {"E2 00 00 00 CC 02 00 00 00 00 00 00 00 04", true, 1024, "05/24/00"},
+                              {"E2 00 00 00 CC 01 00 00 00 00 00 00 01", true, 1, "05/24/00"},
+                              {"E2 00 00 00 CC 04 01 00 00 00 00 00 01", true, 1, "05/24/00"},
+                          });
+}
+
+}  // namespace
