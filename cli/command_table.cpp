@@ -5,10 +5,12 @@
 
 #include "bridge/bridge_info_commands.h"
 #include "bridge/i2c_gpio_commands.h"
+#include "bridge/pcie_ata_commands.h"
 #include "bridge/uart_raid_commands.h"
 #include "device/discovery_commands.h"
 #include "nvme/nvme_cli.h"
 #include "led/led_commands.h"
+#include "pg/pg_commands.h"
 
 namespace zelko {
 
@@ -35,16 +37,16 @@ const command_row command_table[] = {
     {"i2c_write", 6, precheck::device, cmd_i2c_write},  // 18
     {"i2c_read", 6, precheck::device, cmd_i2c_read},  // 19
     {"i2c_read_wf", 7, precheck::device, cmd_i2c_read_wf},  // 20
-    {"pg_read", 3, precheck::device, nullptr},  // 21
-    {"pg_write", 4, precheck::device, nullptr},  // 22
-    {"pg_set_usb_speed", 4, precheck::device, nullptr},  // 23
-    {"pg_get_usb_speed", 3, precheck::device, nullptr},  // 24
-    {"pg_set_sn", 4, precheck::device, nullptr},  // 25
-    {"pg_get_sn", 3, precheck::device, nullptr},  // 26
-    {"pg_set_vid", 4, precheck::device, nullptr},  // 27
-    {"pg_get_vid", 3, precheck::device, nullptr},  // 28
-    {"pg_set_pid", 4, precheck::device, nullptr},  // 29
-    {"pg_get_pid", 3, precheck::device, nullptr},  // 30
+    {"pg_read", 3, precheck::device, cmd_pg_read},  // 21
+    {"pg_write", 4, precheck::device, cmd_pg_write},  // 22
+    {"pg_set_usb_speed", 4, precheck::device, cmd_pg_set_usb_speed},  // 23
+    {"pg_get_usb_speed", 3, precheck::device, cmd_pg_get_usb_speed},  // 24
+    {"pg_set_sn", 4, precheck::device, cmd_pg_set_sn},  // 25
+    {"pg_get_sn", 3, precheck::device, cmd_pg_get_sn},  // 26
+    {"pg_set_vid", 4, precheck::device, cmd_pg_set_vid},  // 27
+    {"pg_get_vid", 3, precheck::device, cmd_pg_get_vid},  // 28
+    {"pg_set_pid", 4, precheck::device, cmd_pg_set_pid},  // 29
+    {"pg_get_pid", 3, precheck::device, cmd_pg_get_pid},  // 30
     {"fwupdate", 7, precheck::device, nullptr},  // 31
     {"nvme_cmd_timeout", 4, precheck::nvme, cmd_nvme_cmd_timeout},  // 32
     {"nvme_get_id", 3, precheck::nvme, cmd_nvme_get_id},  // 33
@@ -59,14 +61,14 @@ const command_row command_table[] = {
     {"nvme_aspm_dis", 3, precheck::nvme, cmd_nvme_aspm_dis},  // 42
     {"nvme_pws", 4, precheck::nvme, cmd_nvme_pws},  // 43
     {"nvme_lowpw_dis", 3, precheck::nvme, cmd_nvme_lowpw_dis},  // 44
-    {"pcie_read_conf", 5, precheck::pcie, nullptr},  // 45
-    {"pcie_write_conf", 5, precheck::disk, nullptr},  // 46
-    {"pcie_read_mem", 5, precheck::disk, nullptr},  // 47
-    {"pcie_write_mem", 5, precheck::disk, nullptr},  // 48
-    {"pcie_get_link_status", 3, precheck::pcie, nullptr},  // 49
-    {"pcie_get_link_cap", 3, precheck::pcie, nullptr},  // 50
-    {"ata_get_smart_log", 3, precheck::sata, nullptr},  // 51
-    {"ata_set_feature", 5, precheck::sata, nullptr},  // 52
+    {"pcie_read_conf", 5, precheck::pcie, cmd_pcie_read_conf},  // 45
+    {"pcie_write_conf", 5, precheck::disk, cmd_pcie_write_conf},  // 46
+    {"pcie_read_mem", 5, precheck::disk, cmd_pcie_read_mem},  // 47
+    {"pcie_write_mem", 5, precheck::disk, cmd_pcie_write_mem},  // 48
+    {"pcie_get_link_status", 3, precheck::pcie, cmd_pcie_get_link_status},  // 49
+    {"pcie_get_link_cap", 3, precheck::pcie, cmd_pcie_get_link_cap},  // 50
+    {"ata_get_smart_log", 3, precheck::sata, cmd_ata_get_smart_log},  // 51
+    {"ata_set_feature", 5, precheck::sata, cmd_ata_set_feature},  // 52
     {"gpio_init", 5, precheck::device, cmd_gpio_init},  // 53
     {"gpio_set", 5, precheck::device, cmd_gpio_set},  // 54
     {"gpio_get", 4, precheck::device, cmd_gpio_get},  // 55

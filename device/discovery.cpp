@@ -45,15 +45,6 @@ constexpr uint32_t k_max_chip_version_byte2 = 0x2F;
 
 std::unique_ptr<uint8_t[]> zeroed(size_t size) { return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[size]()); }
 
-int generation_of_revision(const uint8_t* revision) {
-    for (int gen = 0; gen < 2; ++gen) {
-        for (const char* known : k_generations[gen].revisions) {
-            if (known != nullptr && std::memcmp(revision, known, 4) == 0) return gen;
-        }
-    }
-    return -1;
-}
-
 bool chip_identity_accepted(int gen, uint32_t chip_id) {
     for (const auto& range : k_generations[gen].id_ranges) {
         if (range[1] != 0 && chip_id >= range[0] && chip_id <= range[1]) return true;
@@ -108,6 +99,15 @@ cmd_status get_bridge_name(bridge_dev* dev, char* text) {
     if (status == 0) std::memcpy(text, work.get() + k_inq_vendor, k_bridge_name_chars);
     text[status == 0 ? k_bridge_name_chars : 0] = '\0';
     return status;
+}
+
+bridge_gen generation_of_revision(const uint8_t* revision) {
+    for (int gen = 0; gen < 2; ++gen) {
+        for (const char* known : k_generations[gen].revisions) {
+            if (known != nullptr && std::memcmp(revision, known, 4) == 0) return gen;
+        }
+    }
+    return -1;
 }
 
 bridge_gen identify_bridge(bridge_dev* dev) {

@@ -65,6 +65,10 @@ cmd_status inquiry(bridge_dev* dev, uint8_t* buffer, int32_t length);
 // `text` holds at least 25 characters (the dispatcher passes k_bridge_name_len).
 cmd_status get_bridge_name(bridge_dev* dev, char* text);
 bridge_gen identify_bridge(bridge_dev* dev);
+// The generation of a 4-character INQUIRY product revision, -1 for one no bridge has.
+bridge_gen generation_of_revision(const uint8_t* revision);
+// Offset of the product revision in the INQUIRY data.
+constexpr int k_inquiry_revision = 32;
 bool is_bridge(bridge_dev* dev);
 bool is_bridge_cdrom(bridge_dev* dev);
 cmd_status unlock_fw_write(bridge_dev* dev);

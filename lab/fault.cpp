@@ -20,6 +20,7 @@ constexpr fault_kind_row k_fault_kinds[] = {
     {fault_kind::corrupt_write, "--corrupt-write", false},
     {fault_kind::tear, "--tear", true},
     {fault_kind::flip, "--flip", true},
+    {fault_kind::drop_write, "--drop-write", false},
 };
 
 const fault_kind_row* kind_row_of_option(const std::string& option) {
@@ -40,6 +41,13 @@ bool parse_sense(const std::string& text, fault_rule* rule) {
     if (text.size() != 8 || text[2] != '/' || text[5] != '/') return false;
     return parse_hex_byte(text.substr(0, 2), &rule->sense_key) && parse_hex_byte(text.substr(3, 2), &rule->sense_asc) &&
            parse_hex_byte(text.substr(6, 2), &rule->sense_ascq);
+}
+
+// "--status, --os-error, ..." for the messages that list the kinds.
+std::string kind_options() {
+    std::string out;
+    for (const auto& row : k_fault_kinds) out += std::string(out.empty() ? "" : ", ") + row.option;
+    return out;
 }
 
 bool fail(std::string* error, const std::string& message) {
@@ -109,8 +117,7 @@ bool fault_parse_options(const std::vector<std::string>& words, bool allow_match
             value = words[++i];
         }
         if (kind != nullptr) {
-            if (have_kind) return fail(error, "a rule has one of --status, --os-error, --short, --corrupt, "
-                                              "--corrupt-write, --tear");
+            if (have_kind) return fail(error, "a rule has one of " + kind_options());
             have_kind = true;
             rule->kind = kind->kind;
             if (takes_value && !parse_u32(value, &rule->value)) return fail(error, option + " needs a number");
@@ -131,7 +138,7 @@ bool fault_parse_options(const std::vector<std::string>& words, bool allow_match
             if (option == "--matches") rule->matches = number;
         }
     }
-    if (!have_kind) return fail(error, "a rule needs one of --status, --os-error, --short, --corrupt, --corrupt-write, --tear");
+    if (!have_kind) return fail(error, "a rule needs one of " + kind_options());
     if (have_sense && rule->kind != fault_kind::status) return fail(error, "--sense goes with --status");
     return true;
 }

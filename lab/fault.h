@@ -19,6 +19,8 @@
 //                                    (a corrupted flash write); the host sees success
 //   --tear N                         carried out on data-out bytes whose part from offset N
 //                                    on reads as erased flash (0xFF); the host sees success
+//   --drop-write                     a data-out block is not carried out, yet the host sees
+//                                    success (a lost flash write)
 // New kinds are a row of k_fault_kinds in fault.cpp plus their effect in serve.cpp.
 #pragma once
 
@@ -26,7 +28,7 @@
 #include <string>
 #include <vector>
 
-enum class fault_kind : uint8_t { status, os_error, short_data, corrupt, corrupt_write, tear, flip };
+enum class fault_kind : uint8_t { status, os_error, short_data, corrupt, corrupt_write, tear, flip, drop_write };
 
 struct fault_rule {
     uint8_t pattern[16] = {};

@@ -38,6 +38,8 @@ void serve_request(bridge_record& record, const block_request& request, block_an
         return;
     }
 
+    if (faulty && fault.kind == fault_kind::drop_write && !request.data_in) return;
+
     block_request effective = request;
     std::vector<uint8_t> written;
     const bool damages_write = faulty && (fault.kind == fault_kind::corrupt_write || fault.kind == fault_kind::tear);

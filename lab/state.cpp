@@ -6,6 +6,7 @@
 
 #include "lab/model/nvme_store.h"
 #include "lab/led_fields.h"
+#include "lab/disk_fields.h"
 #include "lab/names.h"
 #include "lab/pin_fields.h"
 #include "lab/text.h"
@@ -130,6 +131,14 @@ const std::vector<persisted_field> k_persisted_fields = {
     {"led_count_field",     "memory",   true,  k_led_count_raw_field},
     {"led_magic",           "memory",   true,  k_led_magic_field},
     {"led_version",         "memory",   true,  k_led_version_field},
+    {"pcie_max_gen",        "disk",     true,  k_pcie_max_gen_field},
+    {"pcie_max_width",      "disk",     true,  k_pcie_max_width_field},
+    {"pcie_gen",            "disk",     true,  k_pcie_gen_field},
+    {"pcie_width",          "disk",     true,  k_pcie_width_field},
+    {"smart_attribute",     "disk",     true,  k_smart_attribute_field},
+    {"smart_file",          "disk",     true,  k_smart_file_field},
+    {"ata_features",        "disk",     false, k_ata_features_field},
+    {"flash_address",       "state",    false, u32_field{live<&L::flash_address>, true, k_u32}},
 };
 // clang-format on
 

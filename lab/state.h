@@ -126,6 +126,8 @@ struct bridge_live {
     uint32_t led_app_ctl = 0;                // 1: an application drives the lights
     uint32_t led_direct_sync = 0;            // sync method of the last direct frame
     std::vector<uint8_t> led_direct;         // the last direct frame, 3 bytes per LED
+    std::vector<uint8_t> ata_features;       // SET FEATURES received: FEATURES, COUNT pairs
+    uint32_t flash_address = 0;              // flash write address taken by E3 10; 0: none since boot
 };
 
 struct bridge_record {

@@ -15,6 +15,10 @@ uint64_t flash_size(const bridge_record& record) { return record.params.flash_si
 uint64_t led_size(const bridge_record&) { return k_led_memory_size; }
 uint64_t nvme_pages_size(const bridge_record&) { return k_nvme_pages_size; }
 uint64_t nvme_fw_size(const bridge_record&) { return k_nvme_fw_buffer_size; }
+template <uint32_t Size>
+uint64_t fixed_size(const bridge_record&) {
+    return Size;
+}
 uint64_t media_size(const bridge_record& record) {
     return static_cast<uint64_t>(record.params.capacity_sectors) * k_media_sector_size;
 }
@@ -28,6 +32,9 @@ const std::vector<lab_memory_row> k_memories = {
     // firmware download buffer.
     {lab_memory::nvme, "nvme_pages", "nvme", nvme_pages_size, 0x00, "nvme"},
     {lab_memory::nvme_fw, "nvme_fw", "nvmefw", nvme_fw_size, 0x00, "nvme"},
+    {lab_memory::pcie_conf, "pcie_conf", "pcie-conf", fixed_size<k_pcie_conf_size>, 0x00, "disk"},
+    {lab_memory::pcie_bar0, "pcie_bar0", "pcie-bar0", fixed_size<k_pcie_bar0_size>, 0x00, "disk"},
+    {lab_memory::smart_data, "smart_data", "smart", fixed_size<k_smart_data_size>, 0x00, "disk"},
 };
 
 const std::vector<lab_memory_area> k_areas = {

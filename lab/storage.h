@@ -43,7 +43,7 @@
 
 struct bridge_record;
 
-enum class lab_memory { flash, led, media, nvme, nvme_fw, count };
+enum class lab_memory { flash, led, media, nvme, nvme_fw, pcie_conf, pcie_bar0, smart_data, count };
 
 // Flash offsets of the areas the lab's device models serve.
 constexpr uint64_t k_flash_uuid_area = 0x2000;
@@ -66,6 +66,10 @@ constexpr uint32_t k_flash_size_min = 0x10000;
 constexpr uint32_t k_flash_size_max = 0x4000000;
 
 constexpr uint32_t k_led_memory_size = 16384;
+// The disk's PCIe function (configuration space, BAR0) and a SATA disk's SMART data.
+constexpr uint32_t k_pcie_conf_size = 256;
+constexpr uint32_t k_pcie_bar0_size = 0x4000;
+constexpr uint32_t k_smart_data_size = 512;
 constexpr uint64_t k_media_sector_size = 512;
 constexpr uint64_t k_nvme_pages_size = 16384;
 constexpr uint64_t k_nvme_fw_buffer_size = 4u << 20;

@@ -82,6 +82,16 @@ constexpr handled_block k_handled_blocks[] = {
     {0xE3, 0x4C,      data_dir::out, "LED direct RGB frame",     handle_led_direct, 5, 0x03},
     {0xE2, 0xCC,      data_dir::in,  "LED sync ecosystem support", handle_led_sync_support, 5, 0x04},
     {0xE2, 0xCC,      data_dir::in,  "LED ARGB support",         handle_led_argb_support, 5, 0x05},
+    // PCIe function and SATA disk
+    {0xE2, 0xB3,      data_dir::in,  "PCIe configuration read",  handle_pcie_conf_read},
+    {0xE3, 0x33,      data_dir::out, "PCIe configuration write", handle_pcie_conf_write},
+    {0xE2, 0xB4,      data_dir::in,  "PCIe memory read",         handle_pcie_mem_read},
+    {0xE3, 0x34,      data_dir::out, "PCIe memory write",        handle_pcie_mem_write},
+    {0xA1, k_any_sub, data_dir::in,  "ATA SMART READ DATA",      handle_ata_smart_read, 9, 0xB0},
+    {0xA1, k_any_sub, data_dir::none, "ATA SET FEATURES",        handle_ata_set_features, 9, 0xEF},
+    // PG record and firmware: the flash write path
+    {0xE3, 0x10,      data_dir::out, "flash write address",      handle_flash_address},
+    {0xE3, 0x11,      data_dir::out, "flash write",              handle_flash_data},
     // Standard block commands: what a host's storage stack sends on its own to the disk
     // the bridge presents (its media, 512-byte blocks), on a bridge or a foreign disk.
     {0x00, k_any_sub, data_dir::none, "TEST UNIT READY",         handle_test_unit_ready, -1, 0, k_both},

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "common/bytes.h"
+#include "lab/model/ata.h"
 #include "lab/model/handlers.h"
 
 using namespace zelko;
@@ -15,10 +16,6 @@ namespace {
 constexpr uint32_t k_status_len = 16;
 constexpr uint32_t k_info_block_len = 72;
 constexpr uint32_t k_identify_len = 512;
-
-// ATA PASS-THROUGH(12) fields of IDENTIFY DEVICE.
-constexpr uint8_t k_ata_protocol_pio_in = 0x08;
-constexpr uint8_t k_ata_flags_in_blocks = 0x0E;
 
 // IDENTIFY DEVICE words.
 constexpr int k_word_config = 0;

@@ -71,6 +71,18 @@ void handle_led_memory_write(bridge_record& record, const block_request& request
 void handle_led_direct(bridge_record& record, const block_request& request, block_answer& answer);
 void handle_led_sync_support(bridge_record& record, const block_request& request, block_answer& answer);
 void handle_led_argb_support(bridge_record& record, const block_request& request, block_answer& answer);
+// pcie.cpp: the PCIe function's configuration and memory space
+void handle_pcie_conf_read(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_pcie_conf_write(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_pcie_mem_read(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_pcie_mem_write(bridge_record& record, const block_request& request, block_answer& answer);
+
+// ata.cpp: a SATA disk's SMART READ DATA and SET FEATURES
+void handle_ata_smart_read(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_ata_set_features(bridge_record& record, const block_request& request, block_answer& answer);
+// flash.cpp: the flash write path (address, then whole sectors)
+void handle_flash_address(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_flash_data(bridge_record& record, const block_request& request, block_answer& answer);
 
 // scsi_disk.cpp: the standard block commands of the disk the bridge presents
 void handle_test_unit_ready(bridge_record& record, const block_request& request, block_answer& answer);

@@ -1,5 +1,7 @@
 #include "lab/model/identity.h"
 
+#include "lab/model/disk_spaces.h"
+
 namespace {
 
 struct generation_defaults {
@@ -73,6 +75,7 @@ void apply_disk_defaults(bridge_record& record, uint32_t disk) {
         p.pcie_link = 0;
         record.state.disk_state = 0;
     }
+    space_reset_all(record);
 }
 
 void apply_foreign_defaults(bridge_record& record) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "lab/model/nvme_store.h"
+#include "lab/model/pcie_function.h"
 
 void bridge_restart(bridge_record& record, int64_t now_ms) {
     bridge_live& live = record.state;
@@ -10,9 +11,11 @@ void bridge_restart(bridge_record& record, int64_t now_ms) {
     live.xfer_flag = 1;
     live.registers.clear();
     live.disk_speed = 0;
+    live.flash_address = 0;
     live.rw_mode = 0;
     pins_power_on(live.pins);
     nvme_power_on(record);
+    pcie_function_reset(record);
     if (live.raid_pending != k_raid_none) {
         live.raid_mode = live.raid_pending;
         live.raid_pending = k_raid_none;

@@ -9,7 +9,7 @@ namespace {
 
 constexpr const char* k_usage =
     "fault NAME add PATTERN (--status S [--sense K/ASC/ASCQ] | --os-error E | --short N | --corrupt | "
-    "--corrupt-write | --tear N) [--first N] [--after M] | fault NAME list | fault NAME remove N | fault NAME clear";
+    "--corrupt-write | --tear N | --flip N | --drop-write) [--first N] [--after M] | fault NAME list | fault NAME remove N | fault NAME clear";
 
 }  // namespace
 

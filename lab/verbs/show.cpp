@@ -2,13 +2,15 @@
 // device: identity, disk, settings, state, registers, memory, pins, nvme, faults; `blocks` lists the
 // command blocks it handles. `show NAME MEMORY [OFFSET [LENGTH]]` dumps a memory (flash, led,
 // media) or a range of it in hex; `show NAME AREA` (flash_pg, cust_page, uuid_area) dumps
-// one area of the flash; `show NAME leds [--svg FILE]` draws the LED memory (show_leds.cpp).
+// one area of the flash; `show NAME leds [--svg FILE]` draws the LED memory (show_leds.cpp);
+// `show NAME pg` lists the entries of the PG record.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 #include "lab/lab_os.h"
 #include "lab/model/block_table.h"
+#include "lab/model/flash.h"
 #include "lab/model/identity.h"
 #include "lab/model/memory.h"
 #include "lab/model/nvme_store.h"
@@ -215,6 +217,7 @@ std::vector<std::string> show_section_names() {
     std::vector<std::string> names(std::begin(k_sections), std::end(k_sections));
     names.push_back("blocks");
     names.push_back("leds");
+    names.push_back("pg");
     for (const lab_memory_row& memory : memory_rows()) names.push_back(memory.name);
     for (const lab_memory_area& area : memory_areas()) names.push_back(area.name);
     return names;
@@ -245,6 +248,10 @@ int verb_show(const std::string& dir, const verb_args& args) {
             if (plain) return show_leds(ref.name, record, nullptr);
             if (args.size() == 4 && args[2] == "--svg") return show_leds(ref.name, record, &args[3]);
             return verb_usage(k_leds_usage);
+        }
+        if (plain && section == "pg") {
+            std::printf("pg:\n%s", pg_record_text(record).c_str());
+            return 0;
         }
         for (const char* known : k_sections) {
             if (plain && section == known) {

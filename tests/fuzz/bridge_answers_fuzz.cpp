@@ -1,7 +1,8 @@
 // The tool's commands decode what the bridge answers: the INQUIRY and chip registers that
 // identify it, the disk status and identity, the UUID, firmware version, status block,
 // disk speed, read/write mode, customer page, I2C, GPIO and UART data, the RAID mode, the
-// NVMe tunnel's data phases, completions and sense, and the LED memory image.
+// NVMe tunnel's data phases, completions and sense, the LED memory image, the PCIe
+// configuration and memory space and capability list, and SMART data.
 // A device may answer anything, short, or fail; the commands must never read or write
 // outside their buffers, whatever it answers.
 //
@@ -72,6 +73,15 @@ const char* const k_command_lines[] = {
     "led_get_color P # # #",
     "led_set_cycle P # # 70000",
     "led_set_eff_newton_cradle P 1000",
+    "pcie_read_conf P # #",
+    "pcie_write_conf P # #",
+    "pcie_read_mem P FE000000 #",
+    "pcie_read_mem P FE000000 5000",
+    "pcie_write_mem P FE000014 #",
+    "pcie_get_link_status P",
+    "pcie_get_link_cap P",
+    "ata_get_smart_log P",
+    "ata_set_feature P # #",
 };
 constexpr size_t k_command_line_count = sizeof k_command_lines / sizeof k_command_lines[0];
 

@@ -46,6 +46,14 @@ constexpr tool_block k_tool_blocks[] = {
     {"E2 00 00 00 BA 00 00 00 00 00 00 00 04", true, 4},
     {"E2 00 00 00 B8 00 00 00 00 00 00 00 00 04", true, 1024},
     {"E3 00 00 00 52 02 00 00 52 41 49 44", false, 0},
+    {"E2 00 00 00 B3 00 00 00 F0 00 00 00 00 01", true, 256},
+    {"E3 00 00 00 33 00 00 00 04 00 00 00 04", false, 4},
+    {"E3 00 00 00 33 00 00 00 FE 00 00 00 04", false, 4},
+    {"E3 00 00 00 4B 00 00 00 00 00 00 00 01", false, 1},
+    {"E2 00 00 00 B4 00 00 00 00 F0 FF FD 00 20", true, 8192},
+    {"E3 00 00 00 34 00 00 00 10 3F 00 FE 00 01", false, 256},
+    {"A1 08 0E D0 01 01 4F C2 A0 B0", true, 512},
+    {"A1 06 0E 02 00 00 00 00 00 EF", false, 0},
     {"E3 00 00 00 30 00 00 00 00 00 00 00 04", false, 4},
 };
 
@@ -62,6 +70,7 @@ void require_sound(const bridge_record& record) {
     require(record.params.flash_size >= k_flash_size_min && record.params.flash_size <= k_flash_size_max);
     // Every area the device models serve lies inside the flash.
     for (const lab_memory_area& area : memory_areas()) require(memory_range_ok(record, area.which, area.offset, area.length));
+    require(record.state.ata_features.size() <= 64 && record.state.ata_features.size() % 2 == 0);
     const bridge_pins& pins = record.state.pins;
     require(pins.i2c_slaves.size() <= k_i2c_max_slaves);
     for (const i2c_slave& slave : pins.i2c_slaves) {

@@ -94,7 +94,7 @@ TEST_F(storage_e2e, show_and_fill_refuse_what_is_outside_or_malformed) {
     expect_lab_error({"show", "PhysicalDrive1", "state", "0"},
                      "usage: mvbridge-lab DIR show [NAME [SECTION [OFFSET [LENGTH]]]]\n", 2);
     expect_lab_error({"fill", "PhysicalDrive1", "rom", "0", "1", "0"},
-                     "mvbridge-lab: unknown memory 'rom' (flash, led, media, nvme_pages, nvme_fw)\n");
+                     "mvbridge-lab: unknown memory 'rom' (flash, led, media, nvme_pages, nvme_fw, pcie_conf, pcie_bar0, smart_data)\n");
     expect_lab_error({"fill", "PhysicalDrive1", "led", "0", "1", "256"},
                      "mvbridge-lab: BYTE is a number up to 255, not '256'\n");
     expect_lab_error({"fill", "PhysicalDrive1", "flash", "0x1FFFFF", "2", "0"},

@@ -69,7 +69,7 @@ TEST_F(verbs_e2e, fault_rules_are_validated_listed_and_removed) {
         words.insert(words.begin(), add.begin(), add.end());
         return words;
     };
-    const std::string kinds = "one of --status, --os-error, --short, --corrupt, --corrupt-write, --tear";
+    const std::string kinds = "one of --status, --os-error, --short, --corrupt, --corrupt-write, --tear, --flip, --drop-write";
     expect_refusals({
         {rule({"E2 XX", "--status", "2"}), "pattern byte 'XX' is neither two hex digits nor .."},
         {rule({"E2", "--first", "2"}), "a rule needs " + kinds},
@@ -81,7 +81,8 @@ TEST_F(verbs_e2e, fault_rules_are_validated_listed_and_removed) {
     });
     expect_lab_error(rule({"E2 .. .. .. BB"}),
                      "usage: mvbridge-lab DIR fault NAME add PATTERN (--status S [--sense K/ASC/ASCQ] | --os-error E | "
-                     "--short N | --corrupt | --corrupt-write | --tear N) [--first N] [--after M] | fault NAME list | "
+                     "--short N | --corrupt | --corrupt-write | --tear N | --flip N | --drop-write) [--first N] [--after M] | "
+                     "fault NAME list | "
                      "fault NAME remove N | fault NAME clear\n",
                      2);
 
@@ -141,7 +142,7 @@ TEST_F(verbs_e2e, show_lists_names_sections_blocks_and_flash) {
 
     expect_refusals({{{"show", "PhysicalDrive1", "colours"},
                       "unknown section 'colours' (identity, disk, settings, state, registers, memory, pins, nvme, faults, "
-                      "blocks, leds, flash, led, media, nvme_pages, nvme_fw, flash_pg, cust_page, uuid_area)"}});
+                      "blocks, leds, pg, flash, led, media, nvme_pages, nvme_fw, pcie_conf, pcie_bar0, smart_data, flash_pg, cust_page, uuid_area)"}});
 }
 
 TEST_F(verbs_e2e, foreign_disk_handles_inquiry_and_the_standard_block_commands_only) {

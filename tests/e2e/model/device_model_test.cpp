@@ -55,7 +55,7 @@ TEST(device_model, unknown_or_malformed_blocks_are_refused) {
                               {"E2 00 00 00 99", true, 4, "05/20/00"},
                               {"E3 00 00 00 99", true, 4, "05/20/00"},
                               {"E2 00 00 00 A8 12 00 00 00 00 00 00 48", true, 4, "05/20/00"},
-                              {"A1 08 0E 00 01 00 00 00 00 B0", true, 4, "05/20/00"},
+                              {"A1 08 0E 00 01 00 00 00 00 E7", true, 4, "05/20/00"},
                               {"12 01 83 00 FF", true, 255, "05/24/00"},   // no device identification page
                               // The other generation's block, past the block, past the flash
                               // (2 MiB), past the flash window.

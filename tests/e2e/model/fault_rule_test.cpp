@@ -90,6 +90,13 @@ TEST(fault_rule, corrupt_write_and_tear_damage_what_the_device_stores) {
     bridge.state.faults = {rule_of("E3 .. .. .. 23", {"--tear", "2"})};
     EXPECT_EQ(serve_out(bridge, "E3 00 00 00 23 00 00 00 94 00 70 B3 04", {0x44, 0x55, 0x66, 0x77}).sense(), "");
     EXPECT_EQ(bridge.state.registers[0x94], 0xFFFF5544u);
+
+    // A dropped write is acknowledged and leaves what the device holds; the next one lands.
+    bridge.state.faults = {rule_of("E3 .. .. .. 23", {"--drop-write", "--first", "1"})};
+    EXPECT_EQ(serve_out(bridge, "E3 00 00 00 23 00 00 00 94 00 70 B3 04", {0x01, 0x02, 0x03, 0x04}).sense(), "");
+    EXPECT_EQ(bridge.state.registers[0x94], 0xFFFF5544u);
+    EXPECT_EQ(serve_out(bridge, "E3 00 00 00 23 00 00 00 94 00 70 B3 04", {0x01, 0x02, 0x03, 0x04}).sense(), "");
+    EXPECT_EQ(bridge.state.registers[0x94], 0x04030201u);
 }
 
 TEST(fault_rule, the_first_rule_that_fires_wins_and_every_match_counts) {
