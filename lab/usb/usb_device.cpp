@@ -21,7 +21,6 @@ constexpr uint8_t k_string_serial = 3;
 constexpr uint8_t k_attributes_bus_powered = 0x80;
 constexpr uint8_t k_max_power_500ma = 250;   // 2 mA units
 constexpr uint8_t k_transfer_bulk = 2;
-constexpr size_t k_string_chars_max = 126;   // bLength is one byte
 
 // bmRequestType values: direction, type (standard, class) and recipient.
 constexpr uint8_t k_rt_device_in = 0x80;
@@ -52,15 +51,6 @@ void append_endpoint(std::vector<uint8_t>& out, uint8_t address) {
     out[at + 2] = address;
     out[at + 3] = k_transfer_bulk;
     put_le16(&out[at + 4], k_usb_bulk_max_packet);
-}
-
-std::vector<uint8_t> utf16_string(const std::string& text) {
-    const size_t chars = text.size() < k_string_chars_max ? text.size() : k_string_chars_max;
-    std::vector<uint8_t> out(2 + 2 * chars, 0);
-    out[0] = static_cast<uint8_t>(out.size());
-    out[1] = k_desc_string;
-    for (size_t i = 0; i < chars; ++i) out[2 + 2 * i] = static_cast<uint8_t>(text[i]);
-    return out;
 }
 
 std::vector<uint8_t> device_qualifier() {
@@ -144,9 +134,9 @@ std::vector<uint8_t> usb_string_descriptor(const usb_identity& identity, uint8_t
         put_le16(&out[2], k_lang_us_english);
         return out;
     }
-    case k_string_manufacturer: return utf16_string(identity.manufacturer);
-    case k_string_product: return utf16_string(identity.product);
-    case k_string_serial: return utf16_string(identity.serial);
+    case k_string_manufacturer: return identity.manufacturer;
+    case k_string_product: return identity.product;
+    case k_string_serial: return identity.serial;
     default: return {};
     }
 }

@@ -6,8 +6,10 @@
 #   <standard output of the tool>
 #   @@END N
 # Case lines (/cases): "case ARGS..." runs `mvbridge ARGS...`; "restart B ARGS..." runs it
-# too and then waits until bridge B has left the bus and come back. @B in ARGS is the
-# disk node of bridge B (/bridges holds "B SERIAL" lines: its USB serial number).
+# too and then waits until bridge B has left the bus and come back; "usb B ..." prints
+# bridge B's USB identity as the guest enumerated it (VID:PID SERIAL). @B in ARGS is the
+# disk node of bridge B (/bridges holds "B SERIAL" lines: its USB serial number at
+# start); file:PATH is the file PATH of the repository, copied to /files/PATH.
 export PATH=/bin
 mount -t proc proc /proc
 mount -t sysfs sysfs /sys
@@ -21,19 +23,29 @@ while read -r module; do
   insmod "/modules/$module" 2>/dev/null
 done </modules.list
 
-# The USB device directory of the bridge with USB serial number $1.
+# The USB device directory of bridge $1. A bridge is first found by its USB serial number
+# (/bridges), then followed by its port: a restart may bring it back with another
+# identity (its PG record's), on the same port.
 usb_dir() {
+  if [ -f "/tmp/port.$1" ]; then
+    d=/sys/bus/usb/devices/$(cat "/tmp/port.$1")
+    [ -f "$d/devnum" ] && { echo "$d"; return 0; }
+    return 1
+  fi
+  serial=$(sed -n "s/^$1 //p" /bridges)
   for d in /sys/bus/usb/devices/*; do
-    [ -f "$d/serial" ] && [ "$(cat "$d/serial")" = "$1" ] && { echo "$d"; return 0; }
+    if [ -f "$d/serial" ] && [ "$(cat "$d/serial")" = "$serial" ]; then
+      echo "${d##*/}" >"/tmp/port.$1"
+      echo "$d"
+      return 0
+    fi
   done
   return 1
 }
 
-serial_of() { sed -n "s/^$1 //p" /bridges; }
-
 # The disk node of bridge $1 now, or nothing.
 node_of() {
-  d=$(usb_dir "$(serial_of "$1")") || return 1
+  d=$(usb_dir "$1") || return 1
   for b in "$d"/*:1.0/host*/target*/*/block/*; do
     [ -e "$b" ] && [ -e "/dev/${b##*/}" ] && { echo "${b##*/}"; return 0; }
   done
@@ -41,7 +53,7 @@ node_of() {
 }
 
 devnum_of() {
-  d=$(usb_dir "$(serial_of "$1")") && cat "$d/devnum"
+  d=$(usb_dir "$1") && cat "$d/devnum"
 }
 
 # Waits up to a minute for bridge $1's disk node.
@@ -91,11 +103,17 @@ while IFS= read -r line; do
   for word in "$@"; do
     case "$word" in
       @[0-9]) word=/dev/$(node_of "${word#@}") ;;
+      file:*) word=/files/${word#file:} ;;
     esac
     set -- "$@" "$word"
   done
   shift "$count"
-  mvbridge "$@" >/tmp/out 2>/dev/null
+  if [ "$mode" = usb ]; then
+    d=$(usb_dir "$1")
+    echo "$(cat "$d/idVendor"):$(cat "$d/idProduct") $(cat "$d/serial")" >/tmp/out
+  else
+    mvbridge "$@" >/tmp/out 2>/dev/null
+  fi
   say "@@CASE $n$map"
   # The end marker starts a line of its own even after output without a final newline;
   # the reader takes the one line feed before it away again.

@@ -107,6 +107,11 @@ mkdir -p "$image"/{bin,modules,proc,sys,dev,tmp}
 cp "$busybox" "$image/bin/busybox"
 for applet in $("$busybox" --list); do [[ "$applet" == busybox ]] || ln -s busybox "$image/bin/$applet"; done
 cp "$tool" "$image/bin/mvbridge"
+# The repository's files the cases name (file:PATH).
+for path in $(grep -v '^[[:space:]]*#' "$here/cases.txt" | grep -o 'file:[^ ]*' | sed 's/^file://' | sort -u); do
+  mkdir -p "$image/files/$(dirname "$path")"
+  cp "$root/$path" "$image/files/$path" || fail "cases.txt names $path, which the repository lacks"
+done
 install -m 755 "$here/guest_init.sh" "$image/init"
 grep -v '^[[:space:]]*\(#\|$\)' "$here/cases.txt" >"$image/cases"
 for b in $(seq 1 $bridge_count); do echo "$b $(serial_of "$b")"; done >"$image/bridges"
@@ -164,13 +169,20 @@ n=0
 while IFS= read -r line; do
   n=$((n + 1))
   eval "words=($line)"
-  [[ "${words[0]}" == restart ]] && words=("${words[@]:1}")
+  mode=${words[0]}
+  [[ "$mode" == restart ]] && words=("${words[@]:1}")
   args=()
   for word in "${words[@]:1}"; do
     [[ "$word" =~ ^@([0-9])$ ]] && word="\\\\.\\${names[${BASH_REMATCH[1]}]}"
+    [[ "$word" == file:* ]] && word="$root/${word#file:}"
     args+=("$word")
   done
-  expected=$("$lab_program" "$work/reference" run "${args[@]}"; echo x)
+  if [[ "$mode" == usb ]]; then
+    # The identity the line names, as the guest prints it.
+    expected="${args[*]:1}"$'\n'x
+  else
+    expected=$("$lab_program" "$work/reference" run "${args[@]}"; echo x)
+  fi
   got=$(awk -v n="$n" '$0 == "@@END " n {exit} p {printf "%s%s", sep, $0; sep = "\n"} $0 ~ "^@@CASE " n "( |$)" {p = 1}' \
     "$work/results"; echo x)
   map=$(sed -n "s/^@@CASE $n //p" "$work/results")

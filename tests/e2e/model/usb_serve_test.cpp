@@ -15,19 +15,45 @@ std::string utf16_text(const std::vector<uint8_t>& descriptor) {
     return text;
 }
 
-TEST(usb_serve, identity_comes_from_the_bridge_defaults) {
+TEST(usb_serve, identity_comes_from_the_bridge_defaults_without_a_pg_record) {
     bridge_record bridge = make_bridge();
     bridge.params.uuid = 0x4C410001;
     const usb_identity id = bridge_usb_identity(bridge);
     EXPECT_EQ(id.vendor_id, k_lab_usb_vendor_id);
     EXPECT_EQ(id.product_id, k_lab_usb_product_gen1);
     EXPECT_EQ(id.device_bcd, 0x0101);
-    EXPECT_EQ(id.manufacturer, "Morvelt");
-    EXPECT_EQ(id.product, "USB3 NVMe Bridge");
-    EXPECT_EQ(id.serial, "00004C410001");
-    EXPECT_EQ(bridge_usb_identity(make_bridge(k_disk_nvme, 0)).product_id, k_lab_usb_product_gen0);
+    EXPECT_EQ(utf16_text(id.manufacturer), "Morvelt");
+    EXPECT_EQ(utf16_text(id.product), "USB3 NVMe Bridge");
+    EXPECT_EQ(utf16_text(id.serial), "00004C410001");
+    bridge_record gen0 = make_bridge(k_disk_nvme, 0);
+    EXPECT_EQ(bridge_usb_identity(gen0).product_id, k_lab_usb_product_gen0);
     bridge.params.revision = "x.01";
     EXPECT_EQ(bridge_usb_identity(bridge).device_bcd, 0);
+}
+
+// The PG record's VID, PID and string descriptors as stored; what it lacks, or holds in
+// a form that is no string descriptor, comes from the defaults.
+TEST(usb_serve, identity_comes_from_the_pg_record_where_it_holds_one) {
+    bridge_record bridge = make_bridge();
+    const std::vector<uint8_t> record = {
+        3, 0x34, 0x12,                          // VID 1234h
+        4, 0x78, 0x56,                          // PID 5678h
+        5, 6, 0x02, 'B', 0, 'd', 0,             // PRODUCT: type 02h, no string descriptor
+        7, 8, 0x03, 'S', 0, 'N', 0, '7', 0,     // SERIAL "SN7"
+        0,
+    };
+    set_flash(bridge, k_flash_pg_sector + k_flash_sector_size / 2, record);
+    const usb_identity id = bridge_usb_identity(bridge);
+    EXPECT_EQ(id.vendor_id, 0x1234);
+    EXPECT_EQ(id.product_id, 0x5678);
+    EXPECT_EQ(id.serial, (std::vector<uint8_t>{8, 0x03, 'S', 0, 'N', 0, '7', 0}));
+    EXPECT_EQ(utf16_text(id.product), "USB3 NVMe Bridge");
+    EXPECT_EQ(utf16_text(id.manufacturer), "Morvelt");
+    // A record that breaks before its end still gives the entries before the break.
+    set_flash(bridge, k_flash_pg_sector + k_flash_sector_size / 2, {3, 0x34, 0x12, 0xF0, 0x05});
+    const usb_identity broken = bridge_usb_identity(bridge);
+    EXPECT_EQ(broken.vendor_id, 0x1234);
+    EXPECT_EQ(broken.product_id, k_lab_usb_product_gen1);
 }
 
 TEST(usb_serve, descriptors_present_a_bulk_only_mass_storage_device) {
@@ -35,9 +61,9 @@ TEST(usb_serve, descriptors_present_a_bulk_only_mass_storage_device) {
     id.vendor_id = 0x1234;
     id.product_id = 0xABCD;
     id.device_bcd = 0x0202;
-    id.manufacturer = "Maker";
-    id.product = "Thing";
-    id.serial = "S1";
+    id.manufacturer = usb_string_of("Maker");
+    id.product = usb_string_of("Thing");
+    id.serial = usb_string_of("S1");
     const std::vector<uint8_t> device = usb_device_descriptor(id);
     EXPECT_EQ(device, (std::vector<uint8_t>{18, 1, 0x00, 0x02, 0, 0, 0, 64, 0x34, 0x12, 0xCD, 0xAB, 0x02, 0x02, 1, 2, 3, 1}));
     const std::vector<uint8_t> config = usb_configuration_descriptor();
@@ -54,12 +80,12 @@ TEST(usb_serve, descriptors_present_a_bulk_only_mass_storage_device) {
     EXPECT_EQ(utf16_text(product), "Thing");
     EXPECT_TRUE(usb_string_descriptor(id, 4).empty());
     // A string too long for a one-byte length is cut at 126 characters.
-    id.serial = std::string(300, 'x');
-    EXPECT_EQ(usb_string_descriptor(id, 3).size(), 254u);
+    EXPECT_EQ(usb_string_of(std::string(300, 'x')).size(), 254u);
 }
 
 TEST(usb_serve, endpoint_zero_answers_standard_and_class_requests) {
-    const usb_identity id = bridge_usb_identity(make_bridge());
+    bridge_record bridge = make_bridge();
+    const usb_identity id = bridge_usb_identity(bridge);
     // GET_DESCRIPTOR(device) cut to the asked length, as the first request of every host.
     const usb_control_answer first = usb_answer_control(id, {0x80, 6, 0x0100, 0, 8}, {});
     EXPECT_FALSE(first.stall);
