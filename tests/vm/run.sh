@@ -26,7 +26,7 @@ while [[ $# -gt 0 ]]; do
     --tool) tool=$2; shift 2 ;;
     --cache) cache=$2; shift 2 ;;
     --keep) keep=1; shift ;;
-    -h | --help) sed -n '2,16p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h | --help) awk 'NR > 1 && !/^#/ {exit} NR > 1 {sub(/^# ?/, ""); print}' "${BASH_SOURCE[0]}"; exit 0 ;;
     *) echo "tests/vm: unknown option $1" >&2; exit 2 ;;
   esac
 done
