@@ -38,4 +38,22 @@ inline void put_be16(uint8_t* p, uint16_t v) {
     p[1] = static_cast<uint8_t>(v);
 }
 
+inline uint32_t get_be32(const uint8_t* p) {
+    return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
+           (static_cast<uint32_t>(p[2]) << 8) | static_cast<uint32_t>(p[3]);
+}
+
+inline uint64_t get_be64(const uint8_t* p) {
+    return (static_cast<uint64_t>(get_be32(p)) << 32) | static_cast<uint64_t>(get_be32(p + 4));
+}
+
+inline void put_be32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+}
+
+inline void put_be64(uint8_t* p, uint64_t v) {
+    put_be32(p, static_cast<uint32_t>(v >> 32));
+    put_be32(p + 4, static_cast<uint32_t>(v));
+}
+
 }  // namespace zelko

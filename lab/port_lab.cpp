@@ -35,8 +35,6 @@ namespace {
 constexpr int k_error_gen_failure = 31;
 constexpr int k_error_device_gone = 1167;
 
-constexpr size_t k_traced_data = 64;
-
 struct lab_attachment {
     std::string dir;
     bool ok = false;
@@ -110,14 +108,8 @@ void fill_sense(port_request* request, const block_answer& answer) {
 
 std::string cmd_line(const port_handle* handle, const port_request* request, int os_error) {
     const bool data_in = request->direction == data_direction::from_device;
-    std::string line = "CMD " + handle->name + " " + hex_bytes(request->cdb, 16) + (data_in ? " in " : " out ") +
-                       std::to_string(request->length) + " status=" + std::to_string(request->scsi_status) +
-                       " err=" + std::to_string(os_error);
-    if (!data_in && request->length != 0 && request->buffer != nullptr) {
-        const size_t shown = request->length < k_traced_data ? request->length : k_traced_data;
-        line += " data=" + hex_bytes(static_cast<const uint8_t*>(request->buffer), shown);
-    }
-    return line;
+    return trace_cmd_line(handle->name, request->cdb, data_in, request->length, request->scsi_status, os_error,
+                          static_cast<const uint8_t*>(request->buffer));
 }
 
 // Serves one request on the locked, loaded record; returns the OS error.

@@ -3,8 +3,11 @@
 #include <algorithm>
 
 #include "lab/model/block_table.h"
+#include "lab/text.h"
 
 namespace {
+
+constexpr size_t k_traced_data = 64;
 
 // Counts the match of every rule whose pattern fits; the first rule that fires wins.
 bool pick_fault(bridge_record& record, const uint8_t* cdb, fault_rule* fired) {
@@ -59,4 +62,15 @@ void serve_request(bridge_record& record, const block_request& request, block_an
     } else if (fault.kind == fault_kind::flip && fault.value < answer.data.size()) {
         answer.data[fault.value] = static_cast<uint8_t>(~answer.data[fault.value]);
     }
+}
+
+std::string trace_cmd_line(const std::string& name, const uint8_t* cdb, bool data_in, uint32_t length,
+                           int scsi_status, int os_error, const uint8_t* data_out) {
+    std::string line = "CMD " + name + " " + hex_bytes(cdb, 16) + (data_in ? " in " : " out ") +
+                       std::to_string(length) + " status=" + std::to_string(scsi_status) +
+                       " err=" + std::to_string(os_error);
+    if (!data_in && length != 0 && data_out != nullptr) {
+        line += " data=" + hex_bytes(data_out, std::min<size_t>(length, k_traced_data));
+    }
+    return line;
 }

@@ -82,7 +82,6 @@ constexpr handled_block k_handled_blocks[] = {
     {0xE3, 0x4C,      data_dir::out, "LED direct RGB frame",     handle_led_direct, 5, 0x03},
     {0xE2, 0xCC,      data_dir::in,  "LED sync ecosystem support", handle_led_sync_support, 5, 0x04},
     {0xE2, 0xCC,      data_dir::in,  "LED ARGB support",         handle_led_argb_support, 5, 0x05},
-    {0x28, k_any_sub, data_dir::in,  "READ(10)",                 handle_read10},
     // PCIe function and SATA disk
     {0xE2, 0xB3,      data_dir::in,  "PCIe configuration read",  handle_pcie_conf_read},
     {0xE3, 0x33,      data_dir::out, "PCIe configuration write", handle_pcie_conf_write},
@@ -93,6 +92,22 @@ constexpr handled_block k_handled_blocks[] = {
     // PG record and firmware: the flash write path
     {0xE3, 0x10,      data_dir::out, "flash write address",      handle_flash_address},
     {0xE3, 0x11,      data_dir::out, "flash write",              handle_flash_data},
+    // Standard block commands: what a host's storage stack sends on its own to the disk
+    // the bridge presents (its media, 512-byte blocks), on a bridge or a foreign disk.
+    {0x00, k_any_sub, data_dir::none, "TEST UNIT READY",         handle_test_unit_ready, -1, 0, k_both},
+    {0x03, k_any_sub, data_dir::in,  "REQUEST SENSE",            handle_request_sense, -1, 0, k_both},
+    {0x1A, k_any_sub, data_dir::in,  "MODE SENSE(6)",            handle_mode_sense, -1, 0, k_both},
+    {0x5A, k_any_sub, data_dir::in,  "MODE SENSE(10)",           handle_mode_sense, -1, 0, k_both},
+    {0x1B, k_any_sub, data_dir::none, "START STOP UNIT",         handle_accept, -1, 0, k_both},
+    {0x1E, k_any_sub, data_dir::none, "PREVENT ALLOW MEDIUM REMOVAL", handle_accept, -1, 0, k_both},
+    {0x25, k_any_sub, data_dir::in,  "READ CAPACITY(10)",        handle_read_capacity10, -1, 0, k_both},
+    {0x9E, k_any_sub, data_dir::in,  "READ CAPACITY(16)",        handle_read_capacity16, 1, 0x10, k_both},
+    {0x28, k_any_sub, data_dir::any, "READ(10)",                 handle_media_read, -1, 0, k_both},
+    {0x88, k_any_sub, data_dir::any, "READ(16)",                 handle_media_read, -1, 0, k_both},
+    {0x2A, k_any_sub, data_dir::any, "WRITE(10)",                handle_media_write, -1, 0, k_both},
+    {0x8A, k_any_sub, data_dir::any, "WRITE(16)",                handle_media_write, -1, 0, k_both},
+    {0x35, k_any_sub, data_dir::none, "SYNCHRONIZE CACHE(10)",   handle_synchronize_cache, -1, 0, k_both},
+    {0x91, k_any_sub, data_dir::none, "SYNCHRONIZE CACHE(16)",   handle_synchronize_cache, -1, 0, k_both},
 };
 // clang-format on
 

@@ -96,13 +96,13 @@ void handle_flash_data(bridge_record& record, const block_request& request, bloc
     record.dirty = true;
 }
 
-std::string pg_record_text(bridge_record& record) {
+pg_walk walk_pg_record(bridge_record& record) {
+    pg_walk walk;
     uint8_t pg[k_pg_record_size] = {};
     if (!memory_read(record, lab_memory::flash, k_pg_record_offset, pg, sizeof pg)) {
-        return "  unreadable\n";
+        walk.readable = false;
+        return walk;
     }
-    std::string out;
-    char line[64];
     size_t p = 0;
     while (p < sizeof pg && pg[p] != 0) {
         const uint8_t tag = pg[p];
@@ -114,29 +114,54 @@ std::string pg_record_text(bridge_record& record) {
             const uint8_t rule = k_tag_sizes[tag];
             size = rule == k_counted2 ? next * 2u + 1 : rule == k_counted3 ? next * 3u + 1 : rule == k_descriptor ? next : rule;
         }
-        std::snprintf(line, sizeof line, "  %04zX tag %3u %-18s", p, tag, name_of(tag));
-        out += line;
         if (p + 1 + size > sizeof pg || (tag > 54 && next != 0)) {
-            out += " runs past the record or breaks it\n";
-            return out;
+            walk.broken = true;
+            walk.broken_tag = tag;
+            break;
         }
-        for (size_t i = 0; i < size; ++i) {
-            std::snprintf(line, sizeof line, " %02X", pg[p + 1 + i]);
+        walk.entries.push_back({p, tag, std::vector<uint8_t>(pg + p + 1, pg + p + 1 + size)});
+        p += 1 + size;
+    }
+    walk.end = p;
+    return walk;
+}
+
+const std::vector<uint8_t>* pg_entry_data(const pg_walk& walk, uint8_t tag) {
+    for (const pg_entry& entry : walk.entries) {
+        if (entry.tag == tag) return &entry.data;
+    }
+    return nullptr;
+}
+
+std::string pg_record_text(bridge_record& record) {
+    const pg_walk walk = walk_pg_record(record);
+    if (!walk.readable) return "  unreadable\n";
+    std::string out;
+    char line[64];
+    for (const pg_entry& entry : walk.entries) {
+        const std::vector<uint8_t>& data = entry.data;
+        std::snprintf(line, sizeof line, "  %04zX tag %3u %-18s", entry.offset, entry.tag, name_of(entry.tag));
+        out += line;
+        for (const uint8_t byte : data) {
+            std::snprintf(line, sizeof line, " %02X", byte);
             out += line;
         }
-        if (tag < 54 && k_tag_sizes[tag] == k_descriptor) {
+        if (entry.tag < 54 && k_tag_sizes[entry.tag] == k_descriptor) {
             out += "  \"";
-            for (size_t i = 2; i < size; i += 2) {
-                const uint8_t c = pg[p + 1 + i];
+            for (size_t i = 2; i < data.size(); i += 2) {
+                const uint8_t c = data[i];
                 out += c >= ' ' && c <= '~' ? static_cast<char>(c) : '.';
             }
             out += "\"";
-        } else if (tag == 12 || tag == 13) {
-            out += "  \"" + std::string(reinterpret_cast<const char*>(pg + p + 1), size) + "\"";
+        } else if (entry.tag == 12 || entry.tag == 13) {
+            out += "  \"" + std::string(data.begin(), data.end()) + "\"";
         }
         out += "\n";
-        p += 1 + size;
     }
-    std::snprintf(line, sizeof line, "  %04zX end\n", p);
+    if (walk.broken) {
+        std::snprintf(line, sizeof line, "  %04zX tag %3u %-18s", walk.end, walk.broken_tag, name_of(walk.broken_tag));
+        return out + line + " runs past the record or breaks it\n";
+    }
+    std::snprintf(line, sizeof line, "  %04zX end\n", walk.end);
     return out + line;
 }

@@ -63,7 +63,7 @@ void handle_nvme_data(bridge_record& record, const block_request& request, block
 void handle_nvme_completion(bridge_record& record, const block_request& request, block_answer& answer);
 void handle_nvme_setting(bridge_record& record, const block_request& request, block_answer& answer);
 // led.cpp: LED function blocks (application control, LED memory, direct RGB, support
-// queries) and the READ(10) that settles the LED memory
+// queries); the READ(10) that settles the LED memory is a media read (scsi_disk.cpp)
 void handle_led_app_ctl_read(bridge_record& record, const block_request& request, block_answer& answer);
 void handle_led_app_ctl_write(bridge_record& record, const block_request& request, block_answer& answer);
 void handle_led_memory_read(bridge_record& record, const block_request& request, block_answer& answer);
@@ -71,7 +71,6 @@ void handle_led_memory_write(bridge_record& record, const block_request& request
 void handle_led_direct(bridge_record& record, const block_request& request, block_answer& answer);
 void handle_led_sync_support(bridge_record& record, const block_request& request, block_answer& answer);
 void handle_led_argb_support(bridge_record& record, const block_request& request, block_answer& answer);
-void handle_read10(bridge_record& record, const block_request& request, block_answer& answer);
 // pcie.cpp: the PCIe function's configuration and memory space
 void handle_pcie_conf_read(bridge_record& record, const block_request& request, block_answer& answer);
 void handle_pcie_conf_write(bridge_record& record, const block_request& request, block_answer& answer);
@@ -84,3 +83,14 @@ void handle_ata_set_features(bridge_record& record, const block_request& request
 // flash.cpp: the flash write path (address, then whole sectors)
 void handle_flash_address(bridge_record& record, const block_request& request, block_answer& answer);
 void handle_flash_data(bridge_record& record, const block_request& request, block_answer& answer);
+
+// scsi_disk.cpp: the standard block commands of the disk the bridge presents
+void handle_test_unit_ready(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_read_capacity10(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_read_capacity16(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_media_read(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_media_write(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_mode_sense(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_request_sense(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_accept(bridge_record& record, const block_request& request, block_answer& answer);
+void handle_synchronize_cache(bridge_record& record, const block_request& request, block_answer& answer);

@@ -1,7 +1,7 @@
 // The bridge's LED function blocks (0xCC reads, 0x4C writes, byte 5 the function):
 // application control (01), the LED memory (02), direct RGB frames (03), sync-ecosystem
-// support (04) and ARGB support (05); and the plain READ(10) the host sends after moving
-// the LED memory.
+// support (04) and ARGB support (05). The plain READ(10) the host sends after moving the
+// LED memory is a read of the disk's media (scsi_disk.cpp).
 //
 // A bridge without an ARGB string answers its support query with 0 and refuses every
 // other LED block with 05/24/00. Blocks whose length field differs from their data phase,
@@ -21,7 +21,6 @@ constexpr int k_byte_count = 8;    // LEDs of a direct frame
 constexpr uint8_t k_ecosystems = 1 | 2 | 4;
 
 // READ(10): logical block address in bytes 2-5 (big-endian), block count in bytes 7-8.
-constexpr uint64_t k_block_size = k_media_sector_size;
 
 void answer_byte(block_answer& answer, uint32_t value) { answer.data.assign(1, static_cast<uint8_t>(value)); }
 
@@ -95,22 +94,4 @@ void handle_led_sync_support(bridge_record& record, const block_request& request
 void handle_led_argb_support(bridge_record& record, const block_request& request, block_answer& answer) {
     if (!single_byte(request)) return answer_invalid_field(answer);
     answer_byte(answer, record.params.led_argb != 0 ? 1 : 0);
-}
-
-// The disk's blocks from its media: a read inside the disk answers, one beyond it is
-// refused with 05/21/00 (logical block address out of range).
-void handle_read10(bridge_record& record, const block_request& request, block_answer& answer) {
-    if (record.params.disk == k_disk_none) return answer_no_disk(answer);
-    const uint64_t lba = static_cast<uint64_t>(request.cdb[2]) << 24 | static_cast<uint64_t>(request.cdb[3]) << 16 |
-                         static_cast<uint64_t>(request.cdb[4]) << 8 | request.cdb[5];
-    const uint32_t blocks = static_cast<uint32_t>(request.cdb[7] << 8 | request.cdb[8]);
-    if (request.length != static_cast<uint64_t>(blocks) * k_block_size) return answer_invalid_field(answer);
-    if (lba + blocks > static_cast<uint64_t>(record.params.capacity_sectors)) {
-        return answer_check(answer, 0x05, 0x21, 0x00);
-    }
-    answer.data.resize(request.length);
-    if (!memory_read(record, lab_memory::media, lba * k_block_size, answer.data.data(), request.length)) {
-        answer.data.clear();
-        answer_check(answer, 0x05, 0x21, 0x00);
-    }
 }

@@ -142,6 +142,10 @@ words candidates(const std::string& dir, const words& w) {
     }
     if (verb == "restart") return at == 1 ? device_names(dir, true) : words{};
     if (verb == "trace") return at == 1 ? words{"on", "off", "show", "clear"} : words{};
+    if (verb == "serve") {
+        if (at == 1) return device_names(dir, true);
+        return at == 2 ? words{"--usbredir"} : words{};
+    }
     if (verb == "run") {
         if (at == 1) {
             words first = tool_commands();

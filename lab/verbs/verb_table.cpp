@@ -36,6 +36,11 @@ constexpr verb_row k_verbs[] = {
      "Runs the tool's own front end on the lab's devices and prints exactly what mvbridge prints on a machine "
      "with the same bridges.",
      false},
+    {"serve", verb_serve, "serve NAME --usbredir SOCKET",
+     "Serves one bridge as a USB mass-storage device to a virtual machine: QEMU's usb-redir device connects to "
+     "the UNIX socket SOCKET; the bridge answers every command block as under run, and a restart takes it off "
+     "the bus until it is back. Ends when the virtual machine goes away.",
+     false},
     {"complete", verb_complete, "complete WORD...",
      "Prints the words that can follow WORD... on the lab's command line, one a line, for the shell completion.",
      true},

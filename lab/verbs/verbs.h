@@ -19,6 +19,7 @@ int verb_fault(const std::string& dir, const verb_args& args);
 int verb_restart(const std::string& dir, const verb_args& args);
 int verb_trace(const std::string& dir, const verb_args& args);
 int verb_run(const std::string& dir, const verb_args& args);
+int verb_serve(const std::string& dir, const verb_args& args);
 int verb_complete(const std::string& dir, const verb_args& args);
 
 // The words that may stand in the place of the last of `words` (the words after DIR, the

@@ -155,14 +155,18 @@ TEST_F(verbs_e2e, show_lists_names_sections_blocks_and_flash) {
                       "blocks, leds, pg, flash, led, media, nvme_pages, nvme_fw, pcie_conf, pcie_bar0, smart_data, nvme_slots, flash_pg, cust_page, uuid_area)"}});
 }
 
-TEST_F(verbs_e2e, foreign_disk_handles_inquiry_only) {
+TEST_F(verbs_e2e, foreign_disk_handles_inquiry_and_the_standard_block_commands_only) {
     lab_ok({"create", "PhysicalDrive1", "--foreign"});
-    EXPECT_EQ(lab_ok({"show", "PhysicalDrive1", "blocks"}), "  12 ..              INQUIRY\n");
+    const std::string blocks = lab_ok({"show", "PhysicalDrive1", "blocks"});
+    EXPECT_EQ(blocks.rfind("  12 ..              INQUIRY\n", 0), 0u) << blocks;
+    EXPECT_NE(blocks.find("  9E .. byte 1=10    READ CAPACITY(16)\n"), std::string::npos) << blocks;
+    EXPECT_NE(blocks.find("  2A ..              WRITE(10)\n"), std::string::npos) << blocks;
+    EXPECT_EQ(blocks.find("  E"), std::string::npos) << blocks;
 }
 
 TEST_F(verbs_e2e, unknown_verbs_and_missing_words_are_usage_errors) {
     expect_lab_error({"explode"},
-                     "mvbridge-lab: unknown verb 'explode' (init, create, show, fill, set, fault, restart, trace, run)\n", 2);
+                     "mvbridge-lab: unknown verb 'explode' (init, create, show, fill, set, fault, restart, trace, run, serve)\n", 2);
     EXPECT_EQ(run_process(MVBRIDGE_LAB_PATH, {}).status, 2);
     EXPECT_EQ(run_process(MVBRIDGE_LAB_PATH, {"--help"}).status, 0);
     expect_lab_error({"trace", "sideways"}, "mvbridge-lab: " + dir_ + ": not a lab directory (no lab.conf)\n");
