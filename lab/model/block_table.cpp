@@ -93,6 +93,8 @@ constexpr handled_block k_handled_blocks[] = {
     // PG record and firmware: the flash write path
     {0xE3, 0x10,      data_dir::out, "flash write address",      handle_flash_address},
     {0xE3, 0x11,      data_dir::out, "flash write",              handle_flash_data},
+    // Firmware update
+    {0xE2, 0xA6,      data_dir::in,  "firmware state",           handle_fw_state},
 };
 // clang-format on
 

@@ -84,3 +84,5 @@ void handle_ata_set_features(bridge_record& record, const block_request& request
 // flash.cpp: the flash write path (address, then whole sectors)
 void handle_flash_address(bridge_record& record, const block_request& request, block_answer& answer);
 void handle_flash_data(bridge_record& record, const block_request& request, block_answer& answer);
+// Firmware update
+void handle_fw_state(bridge_record& record, const block_request& request, block_answer& answer);
