@@ -104,9 +104,14 @@ TEST_F(fwupdate_e2e, the_bridge_is_found_again_under_another_name) {
     EXPECT_EQ(run_on(3, "led_get_bright").empty(), false);
 }
 
-TEST_F(fwupdate_e2e, no_uuid_starts_nothing) {
+TEST_F(fwupdate_e2e, no_uuid_or_a_failed_uuid_read_starts_nothing) {
     lab_ok({"set", "PhysicalDrive1", "uuid", "0xFFFFFFFF"});
     EXPECT_EQ(update(k_sample, "led.bin"), "no uuid\n");
+    EXPECT_EQ(flash_writes(), 0u);
+    lab_ok({"set", "PhysicalDrive1", "uuid", "0x12345678"});
+    lab_ok({"fault", "PhysicalDrive1", "add", "E2 .. .. .. C3", "--status", "2", "--sense", "05/24/00"});
+    lab_ok({"fault", "PhysicalDrive1", "add", "E2 .. .. .. 96", "--status", "2", "--sense", "05/24/00"});
+    EXPECT_EQ(update(k_sample, "led.bin"), "get uuid fail\n");
     EXPECT_EQ(flash_writes(), 0u);
 }
 
