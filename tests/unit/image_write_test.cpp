@@ -3,6 +3,7 @@
 // merged last page, the state query and the progress percentage.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -102,8 +103,8 @@ TEST_F(ImageWriteDevice, RearThenFrontEachFromItsEndTheRecordCarried) {
     EXPECT_EQ(sent_blocks(), expected);
     EXPECT_EQ(data_out(2), bytes(image.begin() + 8192, image.end()));
     EXPECT_EQ(data_out(4), bytes(image.begin() + 4096, image.begin() + 8192));
-    bytes front(image.begin(), image.begin() + 2048);
-    front.insert(front.end(), sector.begin() + 2048, sector.end());
+    bytes front = sector;
+    std::copy(image.begin(), image.begin() + 2048, front.begin());
     EXPECT_EQ(data_out(7), front);
 }
 
@@ -145,8 +146,8 @@ TEST_F(ImageWriteDevice, BootHeaderKeepsTheRecordHalf) {
     std::vector<std::string> expected = {k_pg_sector_read};
     for (const auto& b : flash_blocks(0x8C004000, 4096)) expected.push_back(b);
     EXPECT_EQ(sent_blocks(), expected);
-    bytes written(image.begin(), image.begin() + 2048);
-    written.insert(written.end(), sector.begin() + 2048, sector.end());
+    bytes written = sector;
+    std::copy(image.begin(), image.begin() + 2048, written.begin());
     EXPECT_EQ(data_out(2), written);
 }
 
@@ -172,9 +173,9 @@ TEST_F(ImageWriteDevice, LedImageLastPageMergedWithTheFlash) {
     for (const auto& b : flash_blocks(0x8C1F1000, 4096)) expected.push_back(b);
     EXPECT_EQ(sent_blocks(), expected);
     EXPECT_EQ(data_out(1), bytes(led.begin(), led.begin() + 4096));
-    bytes last(led.begin() + 4096, led.end());   // 904 file bytes
-    ASSERT_EQ(last.size(), 904u);
-    last.insert(last.end(), 3192, 0xAB);
+    bytes last(4096, 0xAB);   // 904 file bytes, then the 3192 bytes the flash held
+    std::copy(led.begin() + 4096, led.end(), last.begin());
+    ASSERT_EQ(led.size() - 4096, 904u);
     EXPECT_EQ(data_out(4), last);
     // A malformed image sends nothing.
     next_case();
