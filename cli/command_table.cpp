@@ -10,6 +10,7 @@
 #include "device/discovery_commands.h"
 #include "nvme/nvme_cli.h"
 #include "led/led_commands.h"
+#include "pg/fw_update_command.h"
 #include "pg/pg_commands.h"
 
 namespace zelko {
@@ -47,7 +48,7 @@ const command_row command_table[] = {
     {"pg_get_vid", 3, precheck::device, cmd_pg_get_vid},  // 28
     {"pg_set_pid", 4, precheck::device, cmd_pg_set_pid},  // 29
     {"pg_get_pid", 3, precheck::device, cmd_pg_get_pid},  // 30
-    {"fwupdate", 7, precheck::device, nullptr},  // 31
+    {"fwupdate", 7, precheck::device, cmd_fwupdate},  // 31
     {"nvme_cmd_timeout", 4, precheck::nvme, cmd_nvme_cmd_timeout},  // 32
     {"nvme_get_id", 3, precheck::nvme, cmd_nvme_get_id},  // 33
     {"nvme_get_smart_log", 3, precheck::nvme, cmd_nvme_get_smart_log},  // 34

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <type_traits>
 
+#include "lab/model/firmware.h"
 #include "lab/model/nvme_store.h"
 #include "lab/led_fields.h"
 #include "lab/disk_fields.h"
@@ -142,6 +143,8 @@ const std::vector<persisted_field> k_persisted_fields = {
     {"smart_file",          "disk",     true,  k_smart_file_field},
     {"ata_features",        "disk",     false, k_ata_features_field},
     {"flash_address",       "state",    false, u32_field{live<&L::flash_address>, true, k_u32}},
+    // Firmware update
+    {"fw_running",          "state",    true,  choice_field{live<&L::fw_running>, k_fw_running_names}},
 };
 // clang-format on
 

@@ -131,6 +131,8 @@ struct bridge_live {
     std::vector<uint8_t> led_direct;         // the last direct frame, 3 bytes per LED
     std::vector<uint8_t> ata_features;       // SET FEATURES received: FEATURES, COUNT pairs
     uint32_t flash_address = 0;              // flash write address taken by E3 10; 0: none since boot
+    // Firmware update
+    uint32_t fw_running = 0;                 // what booted: factory, main, rescue, unknown (lab/model/firmware.h)
 };
 
 struct bridge_record {

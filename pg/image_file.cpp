@@ -10,12 +10,6 @@ namespace zelko {
 
 namespace {
 
-using file_ptr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
-
-file_ptr open_binary(const char* path) {
-    return file_ptr(path == nullptr || path[0] == 0 ? nullptr : std::fopen(path, "rb"), std::fclose);
-}
-
 // Built once, at compile time.
 constexpr std::array<uint32_t, 256> crc_table() {
     std::array<uint32_t, 256> table{};
@@ -27,14 +21,6 @@ constexpr std::array<uint32_t, 256> crc_table() {
     return table;
 }
 constexpr std::array<uint32_t, 256> k_crc_table = crc_table();
-
-// The file's size, or -1 when it cannot be told.
-int64_t file_size(std::FILE* file) {
-    if (std::fseek(file, 0, SEEK_END) != 0) return -1;
-    const long size = std::ftell(file);
-    if (size < 0 || std::fseek(file, 0, SEEK_SET) != 0) return -1;
-    return size;
-}
 
 bool whole_sectors(uint64_t length) { return length != 0 && length % k_image_min_len == 0; }
 
@@ -71,9 +57,9 @@ bool image_layout_ok(const image_header_fields& f, uint64_t file_size) {
 }
 
 cmd_status read_image_header(const char* path, uint8_t* header) {
-    file_ptr file = open_binary(path);
+    image_file_ptr file = open_image_file(path);
     if (!file) return -1;
-    const int64_t size = file_size(file.get());
+    const int64_t size = image_stream_size(file.get());
     uint8_t block[k_image_min_len];
     if (size < static_cast<int64_t>(k_image_min_len) || std::fread(block, 1, sizeof block, file.get()) != sizeof block) {
         return -1;
@@ -96,15 +82,26 @@ cmd_status read_image_header(const char* path, uint8_t* header) {
     return crc == f.crc ? 0 : -1;
 }
 
+int64_t image_stream_size(std::FILE* file) {
+    if (std::fseek(file, 0, SEEK_END) != 0) return -1;
+    const long size = std::ftell(file);
+    if (size < 0 || std::fseek(file, 0, SEEK_SET) != 0) return -1;
+    return size;
+}
+
+image_file_ptr open_image_file(const char* path) {
+    return image_file_ptr(path == nullptr || path[0] == 0 ? nullptr : std::fopen(path, "rb"), std::fclose);
+}
+
 int64_t image_file_size(const char* path) {
-    file_ptr file = open_binary(path);
-    return file ? file_size(file.get()) : -1;
+    image_file_ptr file = open_image_file(path);
+    return file ? image_stream_size(file.get()) : -1;
 }
 
 uint64_t check_led_image(const char* path, uint32_t* address) {
-    file_ptr file = open_binary(path);
+    image_file_ptr file = open_image_file(path);
     if (!file) return 0;
-    const int64_t size = file_size(file.get());
+    const int64_t size = image_stream_size(file.get());
     uint8_t header[k_led_image_header_len] = {};
     if (size < 0 || std::fread(header, 1, sizeof header, file.get()) != sizeof header) return 0;
     read_cursor in(header, sizeof header);

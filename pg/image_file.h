@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 
 #include "device/transport.h"
 
@@ -45,6 +47,13 @@ bool image_layout_ok(const image_header_fields& fields, uint64_t file_size);
 // range. -1 for a file that cannot be read, is shorter than 4096 bytes, whose checked
 // range lies outside it, or whose CRC differs.
 cmd_status read_image_header(const char* path, uint8_t* header);
+
+// An image file opened for binary reading; null for a null or empty path or a file that
+// does not open.
+using image_file_ptr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+image_file_ptr open_image_file(const char* path);
+// The size of an open file, which is left at its start; -1 when it cannot be told.
+int64_t image_stream_size(std::FILE* file);
 
 // The size of the file at `path`, -1 when it cannot be opened or measured.
 int64_t image_file_size(const char* path);

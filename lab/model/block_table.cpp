@@ -108,6 +108,8 @@ constexpr handled_block k_handled_blocks[] = {
     {0x8A, k_any_sub, data_dir::any, "WRITE(16)",                handle_media_write, -1, 0, k_both},
     {0x35, k_any_sub, data_dir::none, "SYNCHRONIZE CACHE(10)",   handle_synchronize_cache, -1, 0, k_both},
     {0x91, k_any_sub, data_dir::none, "SYNCHRONIZE CACHE(16)",   handle_synchronize_cache, -1, 0, k_both},
+    // Firmware update
+    {0xE2, 0xA6,      data_dir::in,  "firmware state",           handle_fw_state},
 };
 // clang-format on
 

@@ -94,3 +94,5 @@ void handle_mode_sense(bridge_record& record, const block_request& request, bloc
 void handle_request_sense(bridge_record& record, const block_request& request, block_answer& answer);
 void handle_accept(bridge_record& record, const block_request& request, block_answer& answer);
 void handle_synchronize_cache(bridge_record& record, const block_request& request, block_answer& answer);
+// Firmware update
+void handle_fw_state(bridge_record& record, const block_request& request, block_answer& answer);

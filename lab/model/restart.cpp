@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "lab/model/firmware.h"
 #include "lab/model/nvme_store.h"
 #include "lab/model/pcie_function.h"
 
@@ -27,6 +28,7 @@ void bridge_restart(bridge_record& record, int64_t now_ms) {
         live.offline_until_ms = now_ms + delay;
     }
     if (!record.params.restart_name.empty()) live.name = record.params.restart_name;
+    firmware_boot(record);
     record.dirty = true;
 }
 

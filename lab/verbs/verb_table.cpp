@@ -41,6 +41,17 @@ constexpr verb_row k_verbs[] = {
      "the UNIX socket SOCKET; the bridge answers every command block as under run, and a restart takes it off "
      "the bus until it is back. Ends when the virtual machine goes away.",
      false},
+    {"mkimage", verb_mkimage,
+     "mkimage FILE main|rescue CHIP SIZE [--version MAJOR.MINOR.PATCH] [--date YYYYMMDD] [--at ADDRESS] [--bad-crc]",
+     "Writes a firmware image of SIZE bytes (a multiple of 4096) for bridges whose images carry chip code CHIP: its "
+     "header goes to the PG sector, its rear part to ADDRESS (main 0x8C010000, rescue 0x8C110000 unless given); "
+     "--bad-crc makes its CRC wrong.",
+     false},
+    {"mkled", verb_mkled, "mkled FILE [--leds N] [--bright N] [--at ADDRESS] [--bad-length]",
+     "Writes an LED image: a 64-byte header and an LED memory image for N LEDs with brightness word N, to be "
+     "written at ADDRESS (0x8C1F0000, the LED image area of a 2 MiB flash, unless given); --bad-length makes its "
+     "lengths disagree with its size.",
+     false},
     {"complete", verb_complete, "complete WORD...",
      "Prints the words that can follow WORD... on the lab's command line, one a line, for the shell completion.",
      true},

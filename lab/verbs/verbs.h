@@ -21,6 +21,8 @@ int verb_trace(const std::string& dir, const verb_args& args);
 int verb_run(const std::string& dir, const verb_args& args);
 int verb_serve(const std::string& dir, const verb_args& args);
 int verb_complete(const std::string& dir, const verb_args& args);
+int verb_mkimage(const std::string& dir, const verb_args& args);
+int verb_mkled(const std::string& dir, const verb_args& args);
 
 // The words that may stand in the place of the last of `words` (the words after DIR, the
 // last one being the prefix typed so far), for the shell completion. A missing or damaged
