@@ -25,7 +25,7 @@ struct command_row {
     char name[50];
     int32_t argc;             // required words, program name and command word included
     precheck cls;
-    command_handler handler;  // null while the command's family is not part of this build
+    command_handler handler;  // null only for the manual, which the dispatcher prints itself
 };
 
 // The table's size is taken from its rows where it is defined, and checked there against

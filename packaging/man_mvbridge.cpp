@@ -65,11 +65,6 @@ std::string rows_paragraph(int first, int last) {
     }
     out += "\n";
     out += roff_escape(precheck_text(command_table[first].cls));
-    bool missing = false;
-    for (int row = first; row <= last; ++row) missing = missing || command_table[row].handler == nullptr;
-    if (command_table[first].cls != precheck::help && missing) {
-        out += " Not available in this build: it prints \"\\fIcommand\\fR is not available in this build\".";
-    }
     return out + "\n";
 }
 

@@ -6,6 +6,7 @@
 #include <tuple>
 #include <vector>
 
+#include "cli/command_table.h"
 #include "cli/dispatcher.h"
 #include "common/print_level.h"
 #include "tests/unit/bridge_script.h"
@@ -104,6 +105,18 @@ TEST_F(Dispatcher, FailedDiskStatusComparesAsZeroed) {
         for (int i = 0; i < handler_blocks; ++i) fake::script({.scsi_status = 2});
         EXPECT_EQ(run_tool(words), "fail to get disk status\n" + output) << words[1];
         EXPECT_EQ(fake::unused_answers(), 0u) << words[1];
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Every row but the manual's runs a handler of its family; a row without one would be a
+// command the tool lists and cannot run.
+TEST(CommandTable, EveryRowButTheManualHasAHandler) {
+    for (const command_row& row : command_rows()) {
+        EXPECT_EQ(row.handler == nullptr, row.cls == precheck::help) << row.name;
     }
 }
 
