@@ -349,7 +349,7 @@ outcome get_log_page(bridge_record& record, const nvme_command& c, int64_t now_m
 }
 
 // Temperature Threshold: the composite sensor's over-temperature threshold is kept; the
-// under-temperature threshold reads 0 (none) and other sensors are not implemented.
+// under-temperature threshold reads 0 (none) and the lab models no other sensors.
 bool composite_over_temperature(uint32_t cdw11) { return ((cdw11 >> 16) & 0x3F) == 0; }
 
 outcome get_features(bridge_record& record, const nvme_command& c) {
