@@ -11,17 +11,7 @@
 # Defaults: build/default/lab/mvbridge-lab and 5 runs.
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
-lab_bin=${1:-$root/build/default/lab/mvbridge-lab}
-runs=${2:-5}
-if [[ ! -x $lab_bin ]]; then
-    echo "no mvbridge-lab at $lab_bin (build it, or give its path)" >&2
-    exit 1
-fi
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-lab="$work/lab"
+source "$(dirname "$0")/bench_common.sh" 5 "$@"
 mib=1048576
 "$lab_bin" "$lab" create PhysicalDrive1 --uuid 0x4D560001 --flash-size 0x400000
 "$lab_bin" "$lab" set lab time_factor 1000
@@ -47,6 +37,6 @@ for ((i = 0; i < runs; i++)); do
     samples+=($(( (${end/./} - ${start/./}) / 1000 )))
     written=$(awk '$1 == "CMD" && $3 == "E3" && $7 == "11" { for (i = 1; i < NF; i++) if ($i == "out") sum += $(i + 1) } END { print sum + 0 }' "$lab/trace.log")
 done
-median=$(printf '%s\n' "${samples[@]}" | sort -n | sed -n "$(( (runs + 1) / 2 ))p")
+median=$(printf '%s\n' "${samples[@]}" | median)
 printf 'flash bytes written %d, required %d, ratio %s\n' "$written" "$required" "$(awk -v w="$written" -v r="$required" 'BEGIN { printf "%.2f", w / r }')"
 printf 'update wall time (median of %d, lab time factor 1000): %d ms\n' "$runs" "$median"

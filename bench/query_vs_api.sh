@@ -8,31 +8,13 @@
 # Defaults: build/default/lab/mvbridge-lab and 101 runs of each.
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
-lab_bin=${1:-$root/build/default/lab/mvbridge-lab}
-runs=${2:-101}
-if [[ ! -x $lab_bin ]]; then
-    echo "no mvbridge-lab at $lab_bin (build it, or give its path)" >&2
-    exit 1
-fi
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-lab="$work/lab"
+source "$(dirname "$0")/bench_common.sh" 101 "$@"
 "$lab_bin" "$lab" create PhysicalDrive1
-
-# Microseconds of one run, measured without starting any other process.
-time_one() {
-    local start=$EPOCHREALTIME
-    "$lab_bin" "$lab" run "$@" > /dev/null
-    local end=$EPOCHREALTIME
-    echo $(( (${end/./} - ${start/./}) ))
-}
 
 median_of() {
     local -a samples=()
     for ((i = 0; i < runs; i++)); do samples+=("$(time_one "$@")"); done
-    printf '%s\n' "${samples[@]}" | sort -n | sed -n "$(( (runs + 1) / 2 ))p"
+    printf '%s\n' "${samples[@]}" | median
 }
 
 # Warm the file cache first.

@@ -10,33 +10,13 @@
 # Defaults: build/default/lab/mvbridge-lab and 101 runs of each.
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
-lab_bin=${1:-$root/build/default/lab/mvbridge-lab}
-runs=${2:-101}
-if [[ ! -x $lab_bin ]]; then
-    echo "no mvbridge-lab at $lab_bin (build it, or give its path)" >&2
-    exit 1
-fi
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-lab="$work/lab"
+source "$(dirname "$0")/bench_common.sh" 101 "$@"
 fresh='\\.\PhysicalDrive1'
 filled='\\.\PhysicalDrive2'
 "$lab_bin" "$lab" create PhysicalDrive1
 "$lab_bin" "$lab" create PhysicalDrive2 --flash-size 0x1000000
 "$lab_bin" "$lab" fill PhysicalDrive2 media 0 0x4000000 0x5A
 "$lab_bin" "$lab" fill PhysicalDrive2 flash 0 0x800000 0xA5
-
-# Microseconds of one run, measured without starting any other process.
-time_one() {
-    local start=$EPOCHREALTIME
-    "$lab_bin" "$lab" run "$@" > /dev/null
-    local end=$EPOCHREALTIME
-    echo $(( (${end/./} - ${start/./}) ))
-}
-
-median() { sort -n | sed -n "$(( (runs + 1) / 2 ))p"; }
 
 # The two bridges' runs alternate, each first in turn, so that a machine busy with
 # something else slows both alike; prints the two medians.
