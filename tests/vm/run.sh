@@ -58,7 +58,14 @@ fetch_kernel() {
     fi
     [[ -n "$package" ]] || fail "apt-cache knows no linux-image-amd64 (run apt-get update)"
     say "fetching $package into $cache"
-    (cd "$cache" && apt-get download "$package" >/dev/null 2>&1 </dev/null) || fail "apt-get download $package failed"
+    # A package list older than the mirror names a version it no longer serves: refresh the
+    # list once (as root) and ask again.
+    if ! (cd "$cache" && apt-get download "$package" >/dev/null 2>&1 </dev/null); then
+      [[ "$(id -u)" -eq 0 ]] && apt-get update >/dev/null 2>&1 </dev/null
+      package=$(apt-cache depends linux-image-amd64 2>/dev/null | awk '/Depends: linux-image-[0-9]/ {print $2; exit}')
+      [[ -n "$package" ]] || fail "apt-cache knows no linux-image-amd64 (run apt-get update)"
+      (cd "$cache" && apt-get download "$package" >/dev/null 2>&1 </dev/null) || fail "apt-get download $package failed"
+    fi
     deb=$(ls "$cache"/"$package"_*.deb | head -n 1)
     unpacked="$cache/unpacked"
     rm -rf "$unpacked"
