@@ -20,9 +20,7 @@ protected:
     }
     std::string run1(const std::string& command, const std::vector<std::string>& args = {}) {
         clear_trace();
-        std::vector<std::string> words = {command, drive_path(1)};
-        words.insert(words.end(), args.begin(), args.end());
-        return run(words);
+        return run_on(1, command, args);
     }
     // Data phases of the last run: "<cdb> <dir> <length> status=<s>".
     lines data_phases() {

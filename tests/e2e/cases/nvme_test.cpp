@@ -22,9 +22,7 @@ protected:
     }
     std::string run1(const std::string& command, const std::vector<std::string>& args = {}) {
         clear_trace();
-        std::vector<std::string> words = {command, drive_path(1)};
-        words.insert(words.end(), args.begin(), args.end());
-        return run(words);
+        return run_on(1, command, args);
     }
     // The CMD lines of the last run without their data and status: "<cdb> <dir> <length>".
     lines blocks() {

@@ -39,9 +39,7 @@ protected:
         lab_ok({"create", "PhysicalDrive1"});
     }
     std::string run1(const std::string& command, const std::vector<std::string>& args = {}) {
-        std::vector<std::string> words = {command, drive_path(1)};
-        words.insert(words.end(), args.begin(), args.end());
-        return run(words);
+        return run_on(1, command, args);
     }
     std::string config(const std::string& name, const std::string& text) {
         const std::string path = dir_ + "/" + name;
