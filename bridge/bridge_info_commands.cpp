@@ -16,14 +16,11 @@ namespace {
 // Restart types the bridge knows: 0, 1 and 2.
 constexpr uint32_t k_max_restart_type = 2;
 
-
 int32_t as_int(uint32_t value) { return static_cast<int32_t>(value); }
 
 }  // namespace
 
-void cmd_get_api_ver(command_context&) {
-    std::printf("%s\n", k_api_version);
-}
+void cmd_get_api_ver(command_context&) { std::printf("%s\n", k_api_version); }
 
 void cmd_get_uuid(command_context& ctx) {
     uint32_t uuid = 0;

@@ -74,8 +74,8 @@ cmd_status i2c_write(bridge_dev* dev, uint8_t id, uint16_t slave, const uint8_t*
     if (count < 0 || count > k_i2c_max_write) return -1;
     alignas(4) uint8_t copy[k_i2c_max_write] = {};
     if (count > 0) std::memcpy(copy, data, static_cast<size_t>(count));
-    return scsi_send(dev, i2c_write_cdb(id, slave, static_cast<uint32_t>(count)), copy, count, data_direction::to_device,
-                     k_timeout_s);
+    return scsi_send(dev, i2c_write_cdb(id, slave, static_cast<uint32_t>(count)), copy, count,
+                     data_direction::to_device, k_timeout_s);
 }
 
 cmd_status i2c_read(bridge_dev* dev, uint8_t id, uint16_t slave, bool write_first, uint8_t write_byte, uint8_t* buffer,

@@ -11,7 +11,6 @@ namespace zelko {
 
 namespace {
 
-
 uint8_t dec8(const char* text) { return static_cast<uint8_t>(parse_strtoul(text, 10)); }
 uint8_t hex8(const char* text) { return static_cast<uint8_t>(parse_strtoul(text, 16)); }
 uint16_t hex16(const char* text) { return static_cast<uint16_t>(parse_strtoul(text, 16)); }

@@ -33,8 +33,8 @@ cmd_status bracketed(bridge_dev* dev, int32_t length, Transfer transfer) {
     return status;
 }
 
-cdb16 ata_cdb(uint8_t protocol, uint8_t features, uint8_t count, uint8_t lba_low, uint8_t lba_mid,
-              uint8_t lba_high, uint8_t device, uint8_t command) {
+cdb16 ata_cdb(uint8_t protocol, uint8_t features, uint8_t count, uint8_t lba_low, uint8_t lba_mid, uint8_t lba_high,
+              uint8_t device, uint8_t command) {
     cdb16 cdb{};
     cdb[0] = k_op_ata_pass_through12;
     cdb[1] = protocol;
@@ -64,8 +64,7 @@ cdb16 pcie_mem_read_cdb(uint32_t address, uint32_t length) {
 }
 
 cdb16 pcie_mem_write_cdb(uint32_t address, uint32_t length) {
-    return vendor_cdb(
-        {.opcode = k_op_vendor_write, .sub = k_sub_pcie_mem_write, .address = address, .length = length});
+    return vendor_cdb({.opcode = k_op_vendor_write, .sub = k_sub_pcie_mem_write, .address = address, .length = length});
 }
 
 cdb16 ata_smart_read_cdb() {

@@ -24,12 +24,12 @@ constexpr int32_t k_pcie_conf_max_read = 256;
 constexpr int32_t k_pcie_mem_max_read = 262144;
 
 // Configuration header registers and the capability list.
-constexpr uint8_t k_pci_status = 0x06;             // 16 bits
-constexpr uint8_t k_pci_status_cap_list = 0x10;    // bit 4 of its first byte
-constexpr uint8_t k_pci_cap_pointer = 0x34;        // 8 bits
-constexpr uint8_t k_pci_cap_express = 0x10;        // PCI Express capability id
-constexpr uint8_t k_pcie_link_cap = 0x0C;          // from the capability's start, 32 bits
-constexpr uint8_t k_pcie_link_status = 0x12;       // 16 bits, read as 32
+constexpr uint8_t k_pci_status = 0x06;           // 16 bits
+constexpr uint8_t k_pci_status_cap_list = 0x10;  // bit 4 of its first byte
+constexpr uint8_t k_pci_cap_pointer = 0x34;      // 8 bits
+constexpr uint8_t k_pci_cap_express = 0x10;      // PCI Express capability id
+constexpr uint8_t k_pcie_link_cap = 0x0C;        // from the capability's start, 32 bits
+constexpr uint8_t k_pcie_link_status = 0x12;     // 16 bits, read as 32
 // Capabilities are dword-aligned headers after the 64-byte header, so a list in a
 // 256-byte space holds at most (256 - 64) / 4 of them; a longer walk is going round.
 constexpr int k_pci_max_caps = 48;
@@ -51,7 +51,7 @@ constexpr uint8_t k_ata_protocol_non_data = 0x06;
 // Transfer from the device, length in blocks, taken from the sector count.
 constexpr uint8_t k_ata_flags_in_blocks = 0x0E;
 constexpr uint8_t k_ata_cmd_smart = 0xB0;
-constexpr uint8_t k_ata_smart_read_data = 0xD0;     // FEATURES of SMART READ DATA
+constexpr uint8_t k_ata_smart_read_data = 0xD0;  // FEATURES of SMART READ DATA
 constexpr uint8_t k_ata_smart_lba_mid = 0x4F;
 constexpr uint8_t k_ata_smart_lba_high = 0xC2;
 constexpr uint8_t k_ata_device_smart = 0xA0;

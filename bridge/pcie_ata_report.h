@@ -13,11 +13,11 @@ constexpr size_t k_smart_first_slot = 2;
 constexpr size_t k_smart_slot_size = 12;
 constexpr size_t k_smart_slots = 30;
 // Fields of a slot.
-constexpr size_t k_smart_slot_id = 0;         // 0: an empty slot
+constexpr size_t k_smart_slot_id = 0;  // 0: an empty slot
 constexpr size_t k_smart_slot_current = 3;
 constexpr size_t k_smart_slot_worst = 4;
-constexpr size_t k_smart_slot_raw = 5;        // 32 bits, little-endian
-constexpr size_t k_smart_slot_threshold = 11; // shown in the threshold column
+constexpr size_t k_smart_slot_raw = 5;         // 32 bits, little-endian
+constexpr size_t k_smart_slot_threshold = 11;  // shown in the threshold column
 
 // Bytes as hex pairs, sixteen to a line: a pair ends its line after every sixteenth byte
 // and is followed by a space otherwise; one more line end after the last byte.

@@ -14,7 +14,6 @@ namespace zelko {
 
 namespace {
 
-
 struct raid_mode_word {
     const char* prefix;
     uint8_t mode;

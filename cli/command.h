@@ -10,13 +10,13 @@ struct led_mem_dev;
 
 struct command_context {
     int argc = 0;
-    char** argv = nullptr;                  // argv[1] the command word, argv[2] the device path
-    bridge_dev_ptr* device = nullptr;       // the opened device; null for class none
-    const char* bridge_name = nullptr;      // 512-byte text from the bridge's INQUIRY
-    const disk_status* status = nullptr;    // disk status (zeroed when it could not be read)
-    const disk_ident* ident = nullptr;      // disk identity (zeroed when it could not be read)
-    bool ident_ok = false;                  // the disk identity was read
-    led_mem_dev* led = nullptr;             // LED memory image of LED rows
+    char** argv = nullptr;                // argv[1] the command word, argv[2] the device path
+    bridge_dev_ptr* device = nullptr;     // the opened device; null for class none
+    const char* bridge_name = nullptr;    // 512-byte text from the bridge's INQUIRY
+    const disk_status* status = nullptr;  // disk status (zeroed when it could not be read)
+    const disk_ident* ident = nullptr;    // disk identity (zeroed when it could not be read)
+    bool ident_ok = false;                // the disk identity was read
+    led_mem_dev* led = nullptr;           // LED memory image of LED rows
 
     bridge_dev* dev() const { return device != nullptr ? device->get() : nullptr; }
     const char* command() const { return argv[1]; }

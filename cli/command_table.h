@@ -10,20 +10,20 @@ namespace zelko {
 
 // What the dispatcher prepares before a row's handler runs.
 enum class precheck : uint8_t {
-    help,     // the manual; no device
-    none,     // no device
-    device,   // open, bridge check, write unlock, bridge name
-    disk,     // device + disk status and identity
-    query,    // disk, but an identity failure is tolerated
-    nvme,     // disk + an NVMe disk is required
-    pcie,     // disk + a PCIe device is required
-    sata,     // disk + a SATA disk is required
-    led,      // device + the LED memory image
+    help,    // the manual; no device
+    none,    // no device
+    device,  // open, bridge check, write unlock, bridge name
+    disk,    // device + disk status and identity
+    query,   // disk, but an identity failure is tolerated
+    nvme,    // disk + an NVMe disk is required
+    pcie,    // disk + a PCIe device is required
+    sata,    // disk + a SATA disk is required
+    led,     // device + the LED memory image
 };
 
 struct command_row {
     char name[50];
-    int32_t argc;             // required words, program name and command word included
+    int32_t argc;  // required words, program name and command word included
     precheck cls;
     command_handler handler;  // null only for the manual, which the dispatcher prints itself
 };

@@ -21,15 +21,14 @@ constexpr int k_code_success = 0;
 constexpr int k_code_invalid = -1;
 constexpr int k_code_too_many = -2;
 constexpr int k_code_not_enough = -3;
-constexpr const char* k_code_messages[] = {"Success", "Invalid command", "Too many arguments",
-                                           "Not enough arguments"};
+constexpr const char* k_code_messages[] = {"Success", "Invalid command", "Too many arguments", "Not enough arguments"};
 
 void print_help_hint(const char* program) { std::printf("Please run %s %s to get more info\n", program, "help"); }
 
 struct count_result {
     int code = k_code_success;
     int32_t level = 0;
-    int words = 0;      // words that belong to the command, the report-level option excluded
+    int words = 0;  // words that belong to the command, the report-level option excluded
 };
 
 count_result count_words(int row, int argc, char** argv) {
@@ -109,7 +108,7 @@ void prepare_and_run(const command_row& row, int words, char** argv) {
     if (needs_disk(row.cls)) {
         if (get_disk_status(device.get(), &status) != 0) {
             std::printf("fail to get disk status\n");
-            status = disk_status{};   // the kind checks below then see a zeroed status
+            status = disk_status{};  // the kind checks below then see a zeroed status
         }
         ident_ok = get_disk_ident(device.get(), &ident) == 0;
         if (!ident_ok && row.cls != precheck::query) {

@@ -60,6 +60,7 @@ constexpr arg D = arg::device;
 // The usage line every entry outside the LED block starts with: "%s" is the entry's command.
 constexpr manual_line usage(const char* format) { return line(format, C); }
 
+// clang-format off
 // ---- Bridge command section ----
 
 constexpr manual_line k_help[] = {usage("%s\n"), line("\tShow manual\n\n")};
@@ -552,6 +553,7 @@ constexpr manual_section k_sections[] = {
     {"LED command:\n\n", k_led_entries},
     {"UART command:\n\n", k_uart_entries},
 };
+// clang-format on
 
 // ---- Build-time check: every line's conversions match the arguments it is given ----
 
@@ -617,32 +619,24 @@ struct manual_words {
 
 void render_line(std::string& out, const manual_line& l, const manual_words& words, const char* command) {
     switch (l.times) {
-    case repeat::each_led_state:
-        for (int state = 0; state < k_led_state_count; ++state) {
-            append_format(out, l.format, state, k_led_state_names[state]);
-        }
-        return;
-    case repeat::each_led_mode:
-        for (int mode = 1; mode < k_led_mode_count; ++mode) append_format(out, l.format, mode, k_led_mode_names[mode]);
-        return;
-    case repeat::once:
-        break;
+        case repeat::each_led_state:
+            for (int state = 0; state < k_led_state_count; ++state) {
+                append_format(out, l.format, state, k_led_state_names[state]);
+            }
+            return;
+        case repeat::each_led_mode:
+            for (int mode = 1; mode < k_led_mode_count; ++mode)
+                append_format(out, l.format, mode, k_led_mode_names[mode]);
+            return;
+        case repeat::once: break;
     }
     const char* values[3] = {"", "", ""};
     for (int i = 0; i < l.arg_count; ++i) {
         switch (l.args[i]) {
-        case arg::program:
-            values[i] = words.program;
-            break;
-        case arg::command:
-            values[i] = command;
-            break;
-        case arg::device:
-            values[i] = words.device;
-            break;
-        case arg::restart:
-            values[i] = k_restart_command;
-            break;
+            case arg::program: values[i] = words.program; break;
+            case arg::command: values[i] = command; break;
+            case arg::device: values[i] = words.device; break;
+            case arg::restart: values[i] = k_restart_command; break;
         }
     }
     // printf ignores arguments beyond those the format converts (checked above at build time).

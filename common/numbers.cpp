@@ -10,8 +10,8 @@ namespace {
 struct scanned_number {
     bool negative = false;
     bool any_digit = false;
-    bool overflow = false;      // magnitude beyond 0xFFFFFFFF
-    uint64_t magnitude = 0;     // saturated at 0x100000000 once overflow is set
+    bool overflow = false;   // magnitude beyond 0xFFFFFFFF
+    uint64_t magnitude = 0;  // saturated at 0x100000000 once overflow is set
 };
 
 int digit_value(char c) {

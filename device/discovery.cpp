@@ -12,15 +12,15 @@ namespace zelko {
 namespace {
 
 // INQUIRY data offsets.
-constexpr int k_inq_vendor = 8;         // 8 characters
-constexpr int k_inq_product = 16;       // 16 characters
-constexpr int k_inq_revision = 32;      // 4 characters
-constexpr int k_bridge_name_chars = 24; // vendor and product identification
+constexpr int k_inq_vendor = 8;          // 8 characters
+constexpr int k_inq_product = 16;        // 16 characters
+constexpr int k_inq_revision = 32;       // 4 characters
+constexpr int k_bridge_name_chars = 24;  // vendor and product identification
 
 // IDENTIFY DEVICE word numbers.
-constexpr int k_id_serial = 10;         // words 10..19
-constexpr int k_id_firmware = 23;       // words 23..26
-constexpr int k_id_model = 27;          // words 27..46
+constexpr int k_id_serial = 10;    // words 10..19
+constexpr int k_id_firmware = 23;  // words 23..26
+constexpr int k_id_model = 27;     // words 27..46
 constexpr int k_id_erase_time = 89;
 constexpr int k_id_enhanced_erase_time = 90;
 constexpr int k_id_master_password = 92;
@@ -32,7 +32,7 @@ constexpr int k_info_block_len = 72;
 
 struct generation_row {
     const char* revisions[4];
-    uint32_t id_ranges[2][2];   // inclusive ranges of accepted chip identities; {0, 0} unused
+    uint32_t id_ranges[2][2];  // inclusive ranges of accepted chip identities; {0, 0} unused
 };
 
 constexpr generation_row k_generations[2] = {
@@ -43,7 +43,9 @@ constexpr generation_row k_generations[2] = {
 // The chip version's third byte must not exceed this.
 constexpr uint32_t k_max_chip_version_byte2 = 0x2F;
 
-std::unique_ptr<uint8_t[]> zeroed(size_t size) { return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[size]()); }
+std::unique_ptr<uint8_t[]> zeroed(size_t size) {
+    return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[size]());
+}
 
 bool chip_identity_accepted(int gen, uint32_t chip_id) {
     for (const auto& range : k_generations[gen].id_ranges) {
@@ -119,7 +121,7 @@ bridge_gen identify_bridge(bridge_dev* dev) {
     alignas(4) uint8_t raw[4] = {};
     if (mem_read(dev, k_register_base[gen] + k_reg_chip_identity, raw, 4) != 0) return -1;
     const uint32_t chip_id = get_le32(raw);
-    std::memset(raw, 0, sizeof raw);   // a short answer must not leave the identity's bytes behind
+    std::memset(raw, 0, sizeof raw);  // a short answer must not leave the identity's bytes behind
     if (mem_read(dev, k_register_base[gen] + k_reg_chip_version, raw, 4) != 0) return -1;
     const uint32_t chip_ver = get_le32(raw);
     if (((chip_ver >> 16) & 0xFF) > k_max_chip_version_byte2) return -1;
@@ -201,7 +203,8 @@ cmd_status get_ata_security(bridge_dev* dev, ata_security* summary) {
 cmd_status get_disk_info_block(bridge_dev* dev, uint8_t* block) {
     const cdb16 cdb = vendor_cdb({.opcode = k_op_vendor_read, .sub = 0xA8, .p5 = 0x13, .length = k_info_block_len});
     send_result result;
-    const cmd_status status = scsi_send(dev, cdb, block, k_info_block_len, data_direction::from_device, k_timeout_s, &result);
+    const cmd_status status =
+        scsi_send(dev, cdb, block, k_info_block_len, data_direction::from_device, k_timeout_s, &result);
     if (result.sense[13] != 0) return result.sense[13];
     if (status == 0 && result.residual != 0) return k_status_short_answer;
     return status;

@@ -16,9 +16,9 @@ using bridge_gen = int;
 
 // The 16-byte disk status read with sub-command 0xBB.
 struct disk_status {
-    uint32_t disk_type = 0;     // 0 NVMe disk, 1 SATA disk
-    uint32_t disk_state = 0;    // 1 and 3: a disk the scan identifies
-    uint32_t pcie_link = 0;     // 1: the device behind the bridge is a PCIe device
+    uint32_t disk_type = 0;   // 0 NVMe disk, 1 SATA disk
+    uint32_t disk_state = 0;  // 1 and 3: a disk the scan identifies
+    uint32_t pcie_link = 0;   // 1: the device behind the bridge is a PCIe device
     uint32_t reserved = 0;
 };
 constexpr uint32_t k_disk_type_nvme = 0;
@@ -28,7 +28,7 @@ constexpr uint32_t k_disk_type_sata = 1;
 struct disk_ident {
     char serial[21] = {};
     char firmware[9] = {};
-    char model[42] = {};        // 40 characters, a zero byte and one spare byte
+    char model[42] = {};  // 40 characters, a zero byte and one spare byte
 };
 static_assert(sizeof(disk_ident) == 72, "disk_ident is a 72-byte record");
 
@@ -42,7 +42,7 @@ struct ata_security {
 
 struct dev_candidate {
     std::string path;
-    uint8_t volume = 0;         // 1 for a volume path, 0 for a physical drive
+    uint8_t volume = 0;  // 1 for a volume path, 0 for a physical drive
 };
 
 // One bridge found by a scan.

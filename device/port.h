@@ -22,19 +22,19 @@ enum class data_direction : uint8_t { to_device, from_device };
 // One pass-through request: a 16-byte command block and at most one data phase.
 struct port_request {
     uint8_t cdb[16] = {};
-    void* buffer = nullptr;     // data source or destination; null when length is 0
-    uint32_t length = 0;        // data phase length in bytes
+    void* buffer = nullptr;  // data source or destination; null when length is 0
+    uint32_t length = 0;     // data phase length in bytes
     data_direction direction = data_direction::to_device;
     uint32_t timeout_s = 10;
-    uint8_t scsi_status = 0;    // filled by the port
-    uint8_t sense[32] = {};     // filled by the port (fixed-format sense data)
-    uint32_t residual = 0;      // filled by the port: bytes of the data phase not transferred
+    uint8_t scsi_status = 0;  // filled by the port
+    uint8_t sense[32] = {};   // filled by the port (fixed-format sense data)
+    uint32_t residual = 0;    // filled by the port: bytes of the data phase not transferred
 };
 
 // One candidate path of a scan, in the order the scan tries them.
 struct port_candidate_path {
     std::string path;
-    bool volume = false;        // true for a volume path, false for a physical drive
+    bool volume = false;  // true for a volume path, false for a physical drive
 };
 
 // Opens a path for reading and writing, shared. Null when it does not open.

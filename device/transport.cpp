@@ -87,8 +87,8 @@ cmd_status read_fixed(bridge_dev* dev, const cdb16& cdb, void* buffer, int32_t l
 }
 
 cmd_status mem_read(bridge_dev* dev, uint32_t address, void* buffer, int32_t length) {
-    const cdb16 cdb = vendor_cdb({.opcode = k_op_vendor_read, .sub = 0x92, .address = address,
-                                  .length = static_cast<uint32_t>(length)});
+    const cdb16 cdb = vendor_cdb(
+        {.opcode = k_op_vendor_read, .sub = 0x92, .address = address, .length = static_cast<uint32_t>(length)});
     return read_fixed(dev, cdb, buffer, length);
 }
 

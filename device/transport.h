@@ -61,12 +61,12 @@ constexpr cmd_status k_status_short_answer = -1;
 
 // What one scsi_send came to, for the callers that need more than its status.
 struct send_result {
-    cmd_status status = 0;              // what scsi_send returned
-    uint8_t scsi_status = 0;            // SCSI status byte of the last attempt
-    int os_error = 0;                   // OS error of the last attempt, 0 when carried out
-    uint8_t sense[k_sense_len] = {};    // first bytes of the sense area, whatever the outcome
-    uint32_t residual = 0;              // bytes of the data phase not transferred
-    uint32_t transferred = 0;           // bytes of the data phase transferred
+    cmd_status status = 0;            // what scsi_send returned
+    uint8_t scsi_status = 0;          // SCSI status byte of the last attempt
+    int os_error = 0;                 // OS error of the last attempt, 0 when carried out
+    uint8_t sense[k_sense_len] = {};  // first bytes of the sense area, whatever the outcome
+    uint32_t residual = 0;            // bytes of the data phase not transferred
+    uint32_t transferred = 0;         // bytes of the data phase transferred
 
     bool ok() const { return status == 0; }
 };
@@ -81,7 +81,7 @@ cmd_status scsi_send(bridge_dev* dev, const cdb16& cdb, void* buffer, int32_t le
 cmd_status read_fixed(bridge_dev* dev, const cdb16& cdb, void* buffer, int32_t length);
 
 // Bridge addresses.
-constexpr uint32_t k_config_window = 0xAC004000;   // read window of the configuration area
+constexpr uint32_t k_config_window = 0xAC004000;  // read window of the configuration area
 constexpr uint32_t k_register_base[2] = {0xB3500000, 0xB3700000};
 constexpr uint32_t k_reg_hotplug = 0x94;
 constexpr uint32_t k_reg_chip_version = 0xC4;

@@ -34,10 +34,10 @@ template <link_part Part>
 std::string show_link(const bridge_record& record) {
     const pcie_link link = link_of(space_bytes(record, lab_memory::pcie_conf));
     switch (Part) {
-    case link_part::max_gen: return std::to_string(link.max_gen);
-    case link_part::max_width: return std::to_string(link.max_width);
-    case link_part::gen: return std::to_string(link.gen);
-    case link_part::width: return std::to_string(link.width);
+        case link_part::max_gen: return std::to_string(link.max_gen);
+        case link_part::max_width: return std::to_string(link.max_width);
+        case link_part::gen: return std::to_string(link.gen);
+        case link_part::width: return std::to_string(link.width);
     }
     return "";
 }
@@ -53,22 +53,24 @@ bool set_link(bridge_record& record, const std::string& value, std::string* erro
     std::vector<uint8_t> conf = space_bytes(record, lab_memory::pcie_conf);
     pcie_link link = link_of(conf);
     switch (Part) {
-    case link_part::max_gen:
-        link.max_gen = number;
-        link.gen = std::min(link.gen, number);
-        break;
-    case link_part::max_width:
-        link.max_width = number;
-        link.width = std::min(link.width, number);
-        break;
-    case link_part::gen:
-        if (number > link.max_gen) return fail(error, "the link trains at most to generation " + std::to_string(link.max_gen));
-        link.gen = number;
-        break;
-    case link_part::width:
-        if (number > link.max_width) return fail(error, "the link has at most " + std::to_string(link.max_width) + " lanes");
-        link.width = number;
-        break;
+        case link_part::max_gen:
+            link.max_gen = number;
+            link.gen = std::min(link.gen, number);
+            break;
+        case link_part::max_width:
+            link.max_width = number;
+            link.width = std::min(link.width, number);
+            break;
+        case link_part::gen:
+            if (number > link.max_gen)
+                return fail(error, "the link trains at most to generation " + std::to_string(link.max_gen));
+            link.gen = number;
+            break;
+        case link_part::width:
+            if (number > link.max_width)
+                return fail(error, "the link has at most " + std::to_string(link.max_width) + " lanes");
+            link.width = number;
+            break;
     }
     put_link(conf, link);
     store(record, lab_memory::pcie_conf, conf);

@@ -108,8 +108,8 @@ bool fault_parse_options(const std::vector<std::string>& words, bool allow_match
         const std::string& option = words[i];
         const fault_kind_row* kind = kind_row_of_option(option);
         const bool takes_value = kind != nullptr ? kind->takes_value
-                                                 : (option == "--sense" || option == "--first" ||
-                                                    option == "--after" || (allow_matches && option == "--matches"));
+                                                 : (option == "--sense" || option == "--first" || option == "--after" ||
+                                                    (allow_matches && option == "--matches"));
         if (kind == nullptr && !takes_value) return fail(error, "unknown fault option '" + option + "'");
         std::string value;
         if (takes_value) {

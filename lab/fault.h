@@ -32,16 +32,16 @@ enum class fault_kind : uint8_t { status, os_error, short_data, corrupt, corrupt
 
 struct fault_rule {
     uint8_t pattern[16] = {};
-    uint8_t mask[16] = {};       // 0xFF: the byte must equal pattern[i]; 0: any byte
-    uint32_t pattern_len = 0;    // 1..16 bytes compared
+    uint8_t mask[16] = {};     // 0xFF: the byte must equal pattern[i]; 0: any byte
+    uint32_t pattern_len = 0;  // 1..16 bytes compared
     fault_kind kind = fault_kind::status;
-    uint32_t value = 0;          // status, OS error, short length, tear or flip offset
+    uint32_t value = 0;  // status, OS error, short length, tear or flip offset
     uint8_t sense_key = 0;
     uint8_t sense_asc = 0;
     uint8_t sense_ascq = 0;
-    uint32_t first = 0;          // 0: no limit
+    uint32_t first = 0;  // 0: no limit
     uint32_t after = 0;
-    uint32_t matches = 0;        // matches counted so far
+    uint32_t matches = 0;  // matches counted so far
 };
 
 // Parses "E2 .. .. .. BB" (words separated by spaces or commas).

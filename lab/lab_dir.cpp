@@ -19,7 +19,9 @@ constexpr size_t k_max_state_file = 64u << 20;
 std::string names_dir(const std::string& dir) { return dir + "/names"; }
 std::string bridges_dir(const std::string& dir) { return dir + "/bridges"; }
 std::string name_path(const std::string& dir, const std::string& name) { return names_dir(dir) + "/" + name; }
-std::string bridge_path(const std::string& dir, const std::string& id) { return lab_bridge_file_path(dir, id, "state"); }
+std::string bridge_path(const std::string& dir, const std::string& id) {
+    return lab_bridge_file_path(dir, id, "state");
+}
 
 bool fail(std::string* error, const std::string& message) {
     if (error != nullptr) *error = message;
@@ -241,7 +243,8 @@ bool lab_read_name(const std::string& dir, const std::string& name, name_entry* 
 }
 
 bool lab_write_name(const std::string& dir, const std::string& name, const name_entry& entry) {
-    return write_file_atomically(name_path(dir, name), std::string(entry.cdrom ? "cdrom " : "bridge ") + entry.id + "\n");
+    return write_file_atomically(name_path(dir, name),
+                                 std::string(entry.cdrom ? "cdrom " : "bridge ") + entry.id + "\n");
 }
 
 void lab_remove_name(const std::string& dir, const std::string& name) { std::remove(name_path(dir, name).c_str()); }
@@ -286,7 +289,8 @@ bool lab_load_bridge(const std::string& dir, const std::string& id, bridge_recor
 bool lab_save_bridge(const std::string& dir, bridge_record& record, std::string* error) {
     if (!valid_id(record.id)) return fail(error, "bad device id '" + record.id + "'");
     const std::string path = bridge_path(dir, record.id);
-    if (!write_file_atomically(path, encode_bridge(record))) return fail(error, path + ": cannot write the device state");
+    if (!write_file_atomically(path, encode_bridge(record)))
+        return fail(error, path + ": cannot write the device state");
     record.dirty = false;
     return true;
 }

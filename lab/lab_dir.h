@@ -21,12 +21,12 @@
 
 struct lab_settings {
     bool trace = false;
-    uint32_t time_factor = 1;       // lab time runs this many times faster than real time
+    uint32_t time_factor = 1;  // lab time runs this many times faster than real time
     // Step time: lab time stands still and moves only by the sleeps the tool asks for, each
     // adding its milliseconds (anchor_lab_ms is then lab time); a clock read does not move
     // it. What a tool prints over lab time is then the same on every run and machine.
     bool step_time = false;
-    int64_t anchor_real_ms = 0;     // lab time = anchor_lab_ms + (real now - anchor_real_ms) x factor
+    int64_t anchor_real_ms = 0;  // lab time = anchor_lab_ms + (real now - anchor_real_ms) x factor
     int64_t anchor_lab_ms = 0;
     // A test hook: the lab's process ends at once, as if killed, when it reaches this step
     // of moving a bridge's name (k_crash_points); empty: never.
@@ -41,7 +41,7 @@ void lab_crash_point(const std::string& dir, const char* point);
 
 struct name_entry {
     std::string id;
-    bool cdrom = false;             // the name is the bridge's CD-ROM volume
+    bool cdrom = false;  // the name is the bridge's CD-ROM volume
 };
 
 std::string lab_settings_path(const std::string& dir);

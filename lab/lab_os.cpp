@@ -23,8 +23,8 @@ struct lab_lock_file {
 };
 
 lab_lock_file* lab_lock_open(const std::string& path) {
-    HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
     return new lab_lock_file{handle};
 }
@@ -106,7 +106,8 @@ bool lab_data_write_at(lab_data_file* file, uint64_t offset, const void* data, s
         OVERLAPPED where = at_offset(offset + done);
         const size_t want = length - done < k_largest_call ? length - done : k_largest_call;
         DWORD count = 0;
-        if (WriteFile(file->handle, static_cast<const char*>(data) + done, static_cast<DWORD>(want), &count, &where) == 0 ||
+        if (WriteFile(file->handle, static_cast<const char*>(data) + done, static_cast<DWORD>(want), &count, &where) ==
+                0 ||
             count == 0) {
             return false;
         }
@@ -182,8 +183,8 @@ void lab_data_close(lab_data_file* file) {
 bool lab_data_read_at(lab_data_file* file, uint64_t offset, void* out, size_t length, size_t* got) {
     *got = 0;
     while (*got < length) {
-        const ssize_t count = ::pread(file->fd, static_cast<char*>(out) + *got, length - *got,
-                                      static_cast<off_t>(offset + *got));
+        const ssize_t count =
+            ::pread(file->fd, static_cast<char*>(out) + *got, length - *got, static_cast<off_t>(offset + *got));
         if (count < 0 && errno == EINTR) continue;
         if (count < 0) return false;
         if (count == 0) return true;
@@ -195,8 +196,8 @@ bool lab_data_read_at(lab_data_file* file, uint64_t offset, void* out, size_t le
 bool lab_data_write_at(lab_data_file* file, uint64_t offset, const void* data, size_t length) {
     size_t done = 0;
     while (done < length) {
-        const ssize_t count = ::pwrite(file->fd, static_cast<const char*>(data) + done, length - done,
-                                       static_cast<off_t>(offset + done));
+        const ssize_t count =
+            ::pwrite(file->fd, static_cast<const char*>(data) + done, length - done, static_cast<off_t>(offset + done));
         if (count < 0 && errno == EINTR) continue;
         if (count <= 0) return false;
         done += static_cast<size_t>(count);
@@ -228,6 +229,4 @@ int64_t lab_real_now_ms() {
     return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
-void lab_real_sleep_us(uint64_t microseconds) {
-    std::this_thread::sleep_for(std::chrono::microseconds(microseconds));
-}
+void lab_real_sleep_us(uint64_t microseconds) { std::this_thread::sleep_for(std::chrono::microseconds(microseconds)); }

@@ -49,8 +49,8 @@ std::string show_version(const bridge_record& record) {
 bool set_count(bridge_record& record, const std::string& value, std::string* error) {
     uint32_t count = 0;
     if (!parse_u32(value, &count) || count > k_lab_led_max_count) {
-        *error = "led_count is from 0 to " + std::to_string(k_lab_led_max_count) +
-                 " (led_count_field sets the field alone)";
+        *error =
+            "led_count is from 0 to " + std::to_string(k_lab_led_max_count) + " (led_count_field sets the field alone)";
         return false;
     }
     if (!lab_write_default_led_image(record, static_cast<int>(count))) {

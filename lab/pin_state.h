@@ -13,26 +13,26 @@
 #include <string>
 #include <vector>
 
-constexpr uint32_t k_gpio_pin_count = 32;          // GPIO numbers 0..31
-constexpr uint8_t k_pin_function_gpio = 2;         // mux function that makes a pin a GPIO
-constexpr uint8_t k_pin_function_max = 7;          // the mux field is three bits wide
-constexpr uint32_t k_i2c_bus_count = 2;            // I2C ids 0 and 1
+constexpr uint32_t k_gpio_pin_count = 32;   // GPIO numbers 0..31
+constexpr uint8_t k_pin_function_gpio = 2;  // mux function that makes a pin a GPIO
+constexpr uint8_t k_pin_function_max = 7;   // the mux field is three bits wide
+constexpr uint32_t k_i2c_bus_count = 2;     // I2C ids 0 and 1
 constexpr uint32_t k_i2c_max_slaves = 8;
 constexpr uint32_t k_i2c_eeprom_size = 256;
-constexpr uint32_t k_uart_tx_log_limit = 4096;     // text kept of what was transmitted
-constexpr uint32_t k_uart_rx_capacity = 4096;      // bytes the receive buffer holds
+constexpr uint32_t k_uart_tx_log_limit = 4096;  // text kept of what was transmitted
+constexpr uint32_t k_uart_rx_capacity = 4096;   // bytes the receive buffer holds
 
 struct gpio_pin {
-    uint8_t function = 0;    // mux function; k_pin_function_gpio makes it a GPIO
-    uint8_t output = 0;      // direction: 0 input, 1 output
-    uint8_t latch = 0;       // output value register: what the pin drives as a GPIO output
+    uint8_t function = 0;  // mux function; k_pin_function_gpio makes it a GPIO
+    uint8_t output = 0;    // direction: 0 input, 1 output
+    uint8_t latch = 0;     // output value register: what the pin drives as a GPIO output
 };
 
 struct i2c_bus_setup {
-    bool ready = false;      // set up by an I2C init since power-on
-    uint8_t scl = 0;         // GPIO numbers of the clock and data lines
+    bool ready = false;  // set up by an I2C init since power-on
+    uint8_t scl = 0;     // GPIO numbers of the clock and data lines
     uint8_t sda = 0;
-    uint16_t slave = 0;      // slave address the init named
+    uint16_t slave = 0;  // slave address the init named
 };
 
 enum class i2c_slave_kind : uint8_t { eeprom };
@@ -57,14 +57,14 @@ struct uart_transmission {
 
 struct bridge_pins {
     std::array<gpio_pin, k_gpio_pin_count> gpio{};
-    uint32_t gpio_input_high = 0;            // bit n: the level driven onto pin n from outside
+    uint32_t gpio_input_high = 0;  // bit n: the level driven onto pin n from outside
     std::array<i2c_bus_setup, k_i2c_bus_count> i2c_buses{};
     std::vector<i2c_slave> i2c_slaves = {i2c_slave{.bus = 0, .address = 0x50}};  // a board EEPROM
-    bool uart_ready = false;                 // receiver set up by a UART init since power-on
+    bool uart_ready = false;  // receiver set up by a UART init since power-on
     uint8_t uart_rx_pin = 0;
     uint32_t uart_baud = 0;
-    std::vector<uart_transmission> uart_sent;   // oldest first, at most k_uart_tx_log_limit bytes of text
-    std::vector<uint8_t> uart_received;         // waiting to be read, oldest first
+    std::vector<uart_transmission> uart_sent;  // oldest first, at most k_uart_tx_log_limit bytes of text
+    std::vector<uint8_t> uart_received;        // waiting to be read, oldest first
 };
 
 // Back to the power-on values of what the firmware holds in RAM.

@@ -19,9 +19,9 @@
 
 namespace zelko {
 struct port_handle {
-    std::string name;       // the lab name the path reached
-    name_entry entry;       // the device it leads to
-    uint32_t boot = 0;      // the device's boot when opened
+    std::string name;   // the lab name the path reached
+    name_entry entry;   // the device it leads to
+    uint32_t boot = 0;  // the device's boot when opened
     lab_lock_file* lock = nullptr;
 };
 }  // namespace zelko
@@ -99,9 +99,9 @@ bool open_name(const std::string& name, port_handle* handle) {
 
 void fill_sense(port_request* request, const block_answer& answer) {
     std::memset(request->sense, 0, sizeof request->sense);
-    request->sense[0] = 0x70;   // current error, fixed format
+    request->sense[0] = 0x70;  // current error, fixed format
     request->sense[2] = answer.sense_key;
-    request->sense[7] = 0x0A;   // additional sense length
+    request->sense[7] = 0x0A;  // additional sense length
     request->sense[12] = answer.sense_asc;
     request->sense[13] = answer.sense_ascq;
 }
@@ -127,7 +127,8 @@ int serve_locked(port_handle* handle, bridge_record& record, port_request* reque
     const uint32_t old_boot = record.state.boot_count;
     serve_request(record, block, answer);
     std::string ignored;
-    if (!lab_commit_record(attachment().dir, record, old_name, old_boot, restart_note, &ignored)) return k_error_device_gone;
+    if (!lab_commit_record(attachment().dir, record, old_name, old_boot, restart_note, &ignored))
+        return k_error_device_gone;
     return answer.os_error;
 }
 
@@ -182,8 +183,8 @@ int port_pass_through(port_handle* handle, port_request* request) {
         if (answer.status != 0) {
             fill_sense(request, answer);
         } else if (request->direction == data_direction::from_device) {
-            const uint32_t count = answer.data.size() < request->length ? static_cast<uint32_t>(answer.data.size())
-                                                                        : request->length;
+            const uint32_t count =
+                answer.data.size() < request->length ? static_cast<uint32_t>(answer.data.size()) : request->length;
             if (count != 0) std::memcpy(request->buffer, answer.data.data(), count);
             request->residual = request->length - count;
         } else {

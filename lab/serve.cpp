@@ -64,8 +64,8 @@ void serve_request(bridge_record& record, const block_request& request, block_an
     }
 }
 
-std::string trace_cmd_line(const std::string& name, const uint8_t* cdb, bool data_in, uint32_t length,
-                           int scsi_status, int os_error, const uint8_t* data_out) {
+std::string trace_cmd_line(const std::string& name, const uint8_t* cdb, bool data_in, uint32_t length, int scsi_status,
+                           int os_error, const uint8_t* data_out) {
     std::string line = "CMD " + name + " " + hex_bytes(cdb, 16) + (data_in ? " in " : " out ") +
                        std::to_string(length) + " status=" + std::to_string(scsi_status) +
                        " err=" + std::to_string(os_error);

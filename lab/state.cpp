@@ -377,8 +377,7 @@ const persisted_field* find_field(const std::string& key) {
     return nullptr;
 }
 
-bool field_set_text(bridge_record& record, const persisted_field& field, const std::string& value,
-                    std::string* error) {
+bool field_set_text(bridge_record& record, const persisted_field& field, const std::string& value, std::string* error) {
     return std::visit(set_visitor{record, field.key, value, error}, field.type);
 }
 
@@ -388,7 +387,8 @@ std::string field_show_text(bridge_record& record, const persisted_field& field,
 
 std::string encode_bridge(bridge_record& record) {
     std::string out = std::string(k_magic) + "\n";
-    for (const persisted_field& field : k_persisted_fields) std::visit(encode_visitor{record, field.key, out}, field.type);
+    for (const persisted_field& field : k_persisted_fields)
+        std::visit(encode_visitor{record, field.key, out}, field.type);
     out += "data\n";
     return out;
 }

@@ -17,7 +17,9 @@ uint64_t led_size(const bridge_record&) { return k_led_memory_size; }
 uint64_t nvme_pages_size(const bridge_record&) { return k_nvme_pages_size; }
 uint64_t nvme_fw_size(const bridge_record&) { return k_nvme_fw_buffer_size; }
 // One download buffer's size for each firmware slot the controller's FRMW reports.
-uint64_t nvme_slots_size(const bridge_record& record) { return uint64_t{nvme_fw_slot_count(record)} * k_nvme_fw_buffer_size; }
+uint64_t nvme_slots_size(const bridge_record& record) {
+    return uint64_t{nvme_fw_slot_count(record)} * k_nvme_fw_buffer_size;
+}
 template <uint32_t Size>
 uint64_t fixed_size(const bridge_record&) {
     return Size;
@@ -168,7 +170,8 @@ std::string memory_file_name(const bridge_record& record, lab_memory which) {
 
 bool memory_erase(bridge_record& record, lab_memory which) {
     if (record.memories.dir.empty()) {
-        std::erase_if(record.memories.pages, [which](const auto& entry) { return entry.first.first == static_cast<int>(which); });
+        std::erase_if(record.memories.pages,
+                      [which](const auto& entry) { return entry.first.first == static_cast<int>(which); });
         return true;
     }
     std::error_code ec;

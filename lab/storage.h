@@ -76,11 +76,11 @@ constexpr uint64_t k_nvme_fw_buffer_size = 4u << 20;
 
 struct lab_memory_row {
     lab_memory which;
-    const char* name;        // `show NAME SECTION` and `fill` name it so
-    const char* suffix;      // the file bridges/ID.SUFFIX
+    const char* name;    // `show NAME SECTION` and `fill` name it so
+    const char* suffix;  // the file bridges/ID.SUFFIX
     uint64_t (*size)(const bridge_record&);
-    uint8_t erased;          // what a byte never written reads
-    const char* section;     // the `show NAME` section that lists it
+    uint8_t erased;       // what a byte never written reads
+    const char* section;  // the `show NAME` section that lists it
 };
 
 // A named range of a memory that `show NAME SECTION` dumps by its own name.

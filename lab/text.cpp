@@ -42,8 +42,7 @@ bool parse_u32(const std::string& text, uint32_t* value) {
 bool parse_i64(const std::string& text, int64_t* value) {
     const bool negative = !text.empty() && text[0] == '-';
     uint64_t result = 0;
-    if (!parse_magnitude(text, negative ? 1 : 0, static_cast<uint64_t>(std::numeric_limits<int64_t>::max()),
-                         &result)) {
+    if (!parse_magnitude(text, negative ? 1 : 0, static_cast<uint64_t>(std::numeric_limits<int64_t>::max()), &result)) {
         return false;
     }
     *value = negative ? -static_cast<int64_t>(result) : static_cast<int64_t>(result);

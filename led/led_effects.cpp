@@ -185,8 +185,8 @@ bool build_led_effect(led_effect_kind kind, int leds, uint32_t colour, uint16_t 
     return true;
 }
 
-cmd_status led_apply_effect(bridge_dev* dev, led_mem_dev* record, const led_effect_header& header,
-                            const uint8_t* rows, uint8_t state, uint32_t mask, bool commit) {
+cmd_status led_apply_effect(bridge_dev* dev, led_mem_dev* record, const led_effect_header& header, const uint8_t* rows,
+                            uint8_t state, uint32_t mask, bool commit) {
     if (!led_mem_valid(record) || state >= k_led_states || header.row_number > k_led_color_rows) return -1;
     const int n = led_count(record);
     const size_t block = static_cast<size_t>(header.row_number) * 3;
@@ -202,8 +202,7 @@ cmd_status led_apply_effect(bridge_dev* dev, led_mem_dev* record, const led_effe
     return 0;
 }
 
-cmd_status led_set_effect(bridge_dev* dev, led_mem_dev* record, led_effect_kind kind, uint32_t colour,
-                          uint16_t cycle) {
+cmd_status led_set_effect(bridge_dev* dev, led_mem_dev* record, led_effect_kind kind, uint32_t colour, uint16_t cycle) {
     if (!led_mem_valid(record)) return -1;
     const int n = led_count(record);
     auto effect = std::make_unique<led_effect>();

@@ -13,12 +13,12 @@ namespace zelko {
 struct led_effect_header {
     uint8_t mode = 0;
     uint8_t row_number = 0;
-    uint16_t cycle_time = 0;     // little-endian in the entry
-    uint16_t ramp_factor = 0;    // big-endian
-    uint8_t stable_high = 0;     // byte 6
-    uint8_t stable_low = 0;      // byte 7
+    uint16_t cycle_time = 0;   // little-endian in the entry
+    uint16_t ramp_factor = 0;  // big-endian
+    uint8_t stable_high = 0;   // byte 6
+    uint8_t stable_low = 0;    // byte 7
     uint8_t effect_code = 0;
-    uint16_t step_time = 0;      // little-endian
+    uint16_t step_time = 0;  // little-endian
 };
 constexpr size_t k_led_effect_header_size = 11;
 
@@ -67,12 +67,11 @@ bool build_led_effect(led_effect_kind kind, int leds, uint32_t colour, uint16_t 
 // rows beyond row_number stay. With `commit`, writes the image back. -1 when the record is
 // not valid, the state is out of range, the row number exceeds the entry's rows, or the
 // commit fails; otherwise 0.
-cmd_status led_apply_effect(bridge_dev* dev, led_mem_dev* record, const led_effect_header& header,
-                            const uint8_t* rows, uint8_t state, uint32_t mask, bool commit);
+cmd_status led_apply_effect(bridge_dev* dev, led_mem_dev* record, const led_effect_header& header, const uint8_t* rows,
+                            uint8_t state, uint32_t mask, bool commit);
 
 // Builds the effect for the record's LED count and applies it to every LED of state 0,
 // with commit. -1 when it cannot be built (nothing is written) or applied.
-cmd_status led_set_effect(bridge_dev* dev, led_mem_dev* record, led_effect_kind kind, uint32_t colour,
-                          uint16_t cycle);
+cmd_status led_set_effect(bridge_dev* dev, led_mem_dev* record, led_effect_kind kind, uint32_t colour, uint16_t cycle);
 
 }  // namespace zelko

@@ -12,7 +12,7 @@ namespace {
 // Where each single field lives in an entry and in which byte order.
 struct field_layout {
     size_t offset;
-    int width;        // 1 or 2 bytes
+    int width;  // 1 or 2 bytes
     bool big_endian;
 };
 
@@ -153,8 +153,7 @@ void led_mem_dev_free(led_mem_dev* record) {
 
 cmd_status led_mem_commit(bridge_dev* dev, led_mem_dev* record) {
     if (!led_mem_valid(record)) return -1;
-    const cmd_status status =
-        transfer_image(dev, record->image.get(), record->image_size, data_direction::to_device);
+    const cmd_status status = transfer_image(dev, record->image.get(), record->image_size, data_direction::to_device);
     if (status != 0) return status;
     settle(dev);
     return 0;
@@ -247,8 +246,7 @@ cmd_status led_get_app_ctl(bridge_dev* dev, uint8_t* enable) { return read_byte(
 
 cmd_status led_set_app_ctl(bridge_dev* dev, uint8_t enable) {
     uint8_t zero = 0;
-    return scsi_send(dev, led_app_ctl_write_cdb(enable != 0 ? 1 : 0), &zero, 1, data_direction::to_device,
-                     k_timeout_s);
+    return scsi_send(dev, led_app_ctl_write_cdb(enable != 0 ? 1 : 0), &zero, 1, data_direction::to_device, k_timeout_s);
 }
 
 cmd_status led_get_argb_support(bridge_dev* dev, uint8_t* support) {

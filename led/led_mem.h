@@ -13,8 +13,8 @@
 namespace zelko {
 
 // Sub-commands (byte 4) and LED functions (byte 5) of the LED command blocks.
-constexpr uint8_t k_sub_led_read = 0xCC;    // E2
-constexpr uint8_t k_sub_led_write = 0x4C;   // E3
+constexpr uint8_t k_sub_led_read = 0xCC;   // E2
+constexpr uint8_t k_sub_led_write = 0x4C;  // E3
 constexpr uint8_t k_led_fn_app_ctl = 0x01;
 constexpr uint8_t k_led_fn_image = 0x02;
 constexpr uint8_t k_led_fn_direct = 0x03;
@@ -50,11 +50,11 @@ constexpr size_t k_led_entry_size = k_led_color_rows * 3 + k_led_entry_header;  
 // Offsets inside an entry.
 constexpr size_t k_entry_mode = 0;
 constexpr size_t k_entry_row_number = 1;
-constexpr size_t k_entry_cycle = 2;        // little-endian
-constexpr size_t k_entry_ramp = 4;         // big-endian
-constexpr size_t k_entry_stable = 6;       // big-endian
+constexpr size_t k_entry_cycle = 2;   // little-endian
+constexpr size_t k_entry_ramp = 4;    // big-endian
+constexpr size_t k_entry_stable = 6;  // big-endian
 constexpr size_t k_entry_effect_code = 8;
-constexpr size_t k_entry_step_time = 9;    // little-endian
+constexpr size_t k_entry_step_time = 9;  // little-endian
 constexpr size_t k_entry_colors = 32;
 
 // The settle read after the image travels: READ(10) of one block.
@@ -67,7 +67,7 @@ struct led_mem_dev {
     std::array<std::unique_ptr<uint8_t*[]>, k_led_states> state_rows;
     uint8_t entry_header_size = 0;
     uint8_t color_row_count = 0;
-    uint8_t sync_method = 0;          // byte 6 of the direct RGB block
+    uint8_t sync_method = 0;  // byte 6 of the direct RGB block
     uint32_t image_size = 0;
 };
 

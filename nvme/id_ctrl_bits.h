@@ -22,8 +22,8 @@ extern const std::span<const id_bit> k_ctratt_bits;
 extern const std::span<const id_bit> k_nvmsr_bits;
 extern const std::span<const id_bit> k_mec_bits;
 extern const std::span<const id_bit> k_oacs_bits;
-extern const std::span<const id_bit> k_frmw_high_bits;   // above the slot count
-extern const std::span<const id_bit> k_frmw_low_bits;    // bit 0
+extern const std::span<const id_bit> k_frmw_high_bits;  // above the slot count
+extern const std::span<const id_bit> k_frmw_low_bits;   // bit 0
 extern const std::span<const id_bit> k_lpa_bits;
 extern const std::span<const id_bit> k_avscc_bits;
 extern const std::span<const id_bit> k_apsta_bits;

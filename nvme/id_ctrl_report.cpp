@@ -43,7 +43,9 @@ void bit_section(const char* heading, std::span<const id_bit> rows, uint32_t val
 }
 
 // "%d = %d (K), %d (C)\n"
-void kelvin(uint32_t value) { report("%d = %d (K), %d (C)\n", as_int(value), as_int(value), as_int(value) - k_kelvin_offset); }
+void kelvin(uint32_t value) {
+    report("%d = %d (K), %d (C)\n", as_int(value), as_int(value), as_int(value) - k_kelvin_offset);
+}
 
 void kelvin_or_undefined(uint32_t value) {
     if (value == 0) {
@@ -96,7 +98,8 @@ void print_header(id_ctrl& c) {
     const uint8_t rab = c.u8(72);
     report("\tRecommended Arbitration Burst (RAB): %d (means %d)\n", rab, as_int(1u << (rab & 31)));
     report("\tIEEE OUI Identifier (IEEE): %02X-%02X-%02X\n", c.u8(75), c.u8(74), c.u8(73));
-    bit_section("\tController Multi-Path I/O and Namespace Sharing Capabilities (CMIC):\n", k_cmic_bits, c.u8(76), c.ver);
+    bit_section("\tController Multi-Path I/O and Namespace Sharing Capabilities (CMIC):\n", k_cmic_bits, c.u8(76),
+                c.ver);
     const uint8_t mdts = c.u8(77);
     report("\tMaximum Data Transfer Size (MDTS): %d (means %d)\n", mdts, as_int(1u << (mdts & 31)));
     report("\tController ID (CNTLID): 0x%x\n", c.u16(78));
@@ -142,9 +145,10 @@ void print_fguid(id_ctrl& c) {
     }
     report("\tbyte [127:123] %02X%02X%02X%02X%02X (Extension identifer assigned by the vendor)\n", c.u8(123), c.u8(124),
            c.u8(125), c.u8(126), c.u8(127));
-    report("\tbyte [122:120] %02X%02X%02X (Organizationally Unique Identifier (OUI) value assigned by the IEEE "
-           "Registration Authority)\n",
-           c.u8(120), c.u8(121), c.u8(122));
+    report(
+        "\tbyte [122:120] %02X%02X%02X (Organizationally Unique Identifier (OUI) value assigned by the IEEE "
+        "Registration Authority)\n",
+        c.u8(120), c.u8(121), c.u8(122));
     report("\tbyte [119:112] %02X%02X%02X%02X%02X%02X%02X%02X (Vendor specific extension identifier)\n", c.u8(112),
            c.u8(113), c.u8(114), c.u8(115), c.u8(116), c.u8(117), c.u8(118), c.u8(119));
     report("\n");
@@ -162,9 +166,10 @@ void print_vwci(id_ctrl& c) {
     report("\tVPD Write Cycle Information (VWCI):\n");
     if (bit(vwci, 7)) {
         report("\t\tbit [      7] 1 = The VPD Write Cycles Remaining field is valid\n");
-        report("\t\tbit [  6:  0] %d = the remaining number of times that VPD contents are able to be updated using "
-               "the VPD Write command\n",
-               as_int(bits(vwci, 6, 0)));
+        report(
+            "\t\tbit [  6:  0] %d = the remaining number of times that VPD contents are able to be updated using "
+            "the VPD Write command\n",
+            as_int(bits(vwci, 6, 0)));
     } else {
         report("\t\tbit [      7] 0 = The VPD Write Cycles Remaining field is not valid\n");
     }
@@ -174,7 +179,8 @@ void print_frmw(id_ctrl& c) {
     const uint8_t frmw = c.u8(260);
     report("\tFirmware Updates (FRMW):\n");
     print_bits(k_frmw_high_bits, frmw, c.ver);
-    report("\t\tbit [  3:  1] %d = The number of firmware slots that the controller supports\n", as_int(bits(frmw, 3, 1)));
+    report("\t\tbit [  3:  1] %d = The number of firmware slots that the controller supports\n",
+           as_int(bits(frmw, 3, 1)));
     print_bits(k_frmw_low_bits, frmw, c.ver);
 }
 
@@ -313,8 +319,8 @@ void print_queue_entry_size(const char* heading, const char* queue, uint8_t valu
     report("%s", heading);
     const uint32_t max = bits(value, 7, 4);
     const uint32_t required = bits(value, 3, 0);
-    report("\t\tbit [  7:  4] %d = %d bytes = The maximum %s Queue Entry Size when using NVM Command Set\n", as_int(max),
-           as_int(1u << max), queue);
+    report("\t\tbit [  7:  4] %d = %d bytes = The maximum %s Queue Entry Size when using NVM Command Set\n",
+           as_int(max), as_int(1u << max), queue);
     report("\t\tbit [  3:  0] %d = %d bytes = The required %s Queue Entry Size when using NVM Command Set\n",
            as_int(required), as_int(1u << required), queue);
 }
@@ -548,7 +554,8 @@ void print_nvme_id_ctrl(const uint8_t* buffer) {
     report("\tCritical Composite Temperature Threshold (CCTEMP): ");
     kelvin_or_undefined(c.u16(268));
     const uint16_t mtfa = c.u16(270);
-    value_section("\tMaximum Time for Firmware Activation (MTFA): ", mtfa, "0 = undefined\n", "%d = %d msec\n", mtfa * 100);
+    value_section("\tMaximum Time for Firmware Activation (MTFA): ", mtfa, "0 = undefined\n", "%d = %d msec\n",
+                  mtfa * 100);
     print_hmb_size("\tHost Memory Buffer Preferred Size (HMPRE): ", c.u32(272));
     print_hmb_size("\tHost Memory Buffer Minimum Size (HMMIN): ", c.u32(276));
     if (bit(c.oacs, 3)) {
@@ -579,7 +586,8 @@ void print_nvme_id_ctrl(const uint8_t* buffer) {
     bit_section("\tFormat NVM Attributes (FNA):\n", k_fna_bits, c.u8(524), c.ver);
     print_vwc(c);
     print_atomic(c);
-    bit_section("\tI/O Command Set Vendor Specific Command Configuration (ICSVSCC):\n", k_icsvscc_bits, c.u8(530), c.ver);
+    bit_section("\tI/O Command Set Vendor Specific Command Configuration (ICSVSCC):\n", k_icsvscc_bits, c.u8(530),
+                c.ver);
     if (c.at_least(k_nvme_rev_1_4)) {
         bit_section("\tNamespace Write Protection Capabilities (NWPC):\n", k_nwpc_bits, c.u8(531), c.ver);
     }

@@ -93,7 +93,7 @@ bool sanitize_action_valid(uint8_t action, bool no_dealloc, bool ause) {
 
 nvme_request fw_download_request(const fw_chunk& chunk) {
     return admin_request(k_nvme_admin_fw_download, k_cid_fw, 0, chunk.numd, chunk.ofst, chunk.length,
-                 nvme_direction::to_controller);
+                         nvme_direction::to_controller);
 }
 
 nvme_request fw_commit_request(uint8_t slot, uint8_t action) {
@@ -102,7 +102,7 @@ nvme_request fw_commit_request(uint8_t slot, uint8_t action) {
 
 nvme_request identify_namespace_request(uint32_t nsid) {
     return admin_request(k_nvme_admin_identify, k_cid_identify, nsid, k_cns_namespace, 0, k_identify_len,
-                 nvme_direction::from_controller);
+                         nvme_direction::from_controller);
 }
 
 nvme_request format_request(uint32_t nsid, uint32_t fmt) {

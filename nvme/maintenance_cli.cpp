@@ -56,7 +56,8 @@ void poll_sanitize(bridge_dev* dev, uint8_t* page) {
 void cmd_nvme_fw_download(command_context& ctx) {
     const uint32_t xfer_size = parse_strtoul(ctx.argv[4], 16);
     const uint32_t dword_offset = parse_strtoul(ctx.argv[5], 16);
-    std::printf("%s %s\n", ctx.command(), pass_or_fail(nvme_fw_image_download(ctx.dev(), ctx.argv[3], xfer_size, dword_offset)));
+    std::printf("%s %s\n", ctx.command(),
+                pass_or_fail(nvme_fw_image_download(ctx.dev(), ctx.argv[3], xfer_size, dword_offset)));
 }
 
 void cmd_nvme_fw_activate(command_context& ctx) {

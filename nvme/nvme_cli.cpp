@@ -21,7 +21,9 @@ constexpr size_t k_log_buffer_len = 4096;
 const char* pass_or_fail(cmd_status status) { return status == 0 ? "pass" : "fail"; }
 const char* success_or_fail(cmd_status status) { return status == 0 ? "success" : "fail"; }
 
-std::unique_ptr<uint8_t[]> zeroed(size_t length) { return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[length]()); }
+std::unique_ptr<uint8_t[]> zeroed(size_t length) {
+    return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[length]());
+}
 
 // "<device path> <model>", the model as the disk reported it (40 characters).
 void print_path_and_model(const command_context& ctx) {
@@ -79,7 +81,10 @@ void cmd_nvme_get_temp_thres(command_context& ctx) {
         std::printf("%s fail\n", ctx.command());
         return;
     }
-    std::printf("Temperature threshold: %ld\xC2\xB0" "C\n", static_cast<long>(kelvin - k_kelvin_offset));
+    std::printf(
+        "Temperature threshold: %ld\xC2\xB0"
+        "C\n",
+        static_cast<long>(kelvin - k_kelvin_offset));
 }
 
 void cmd_nvme_rw_test(command_context& ctx) {

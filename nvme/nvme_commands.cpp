@@ -64,31 +64,33 @@ nvme_request admin_request(uint8_t opcode, uint16_t cid, uint32_t nsid, uint32_t
 }
 
 nvme_request identify_request(uint32_t nsid, uint32_t cdw10, uint32_t length) {
-    return admin_request(k_nvme_admin_identify, k_cid_identify, nsid, cdw10, 0, length, nvme_direction::from_controller);
+    return admin_request(k_nvme_admin_identify, k_cid_identify, nsid, cdw10, 0, length,
+                         nvme_direction::from_controller);
 }
 
 nvme_request smart_log_request() {
     return admin_request(k_nvme_admin_get_log_page, k_cid_smart_log, k_nsid_all, k_numdl_512 | k_log_smart, 0,
-                 k_log_page_len, nvme_direction::from_controller);
+                         k_log_page_len, nvme_direction::from_controller);
 }
 
 nvme_request log_page_request(uint8_t log_id) {
     return admin_request(k_nvme_admin_get_log_page, k_cid_get_log, k_nsid_all, k_numdl_512 | log_id, 0, k_log_page_len,
-                 nvme_direction::from_controller);
+                         nvme_direction::from_controller);
 }
 
 nvme_request temp_threshold_request() {
-    return admin_request(k_nvme_admin_get_features, k_cid_features, 0, k_feature_temp_threshold, 0, 0, nvme_direction::none);
+    return admin_request(k_nvme_admin_get_features, k_cid_features, 0, k_feature_temp_threshold, 0, 0,
+                         nvme_direction::none);
 }
 
 nvme_request power_state_request(uint8_t power_state) {
     return admin_request(k_nvme_admin_set_features, k_cid_set_power_state, 0, k_feature_power_management,
-                 power_state & k_power_state_mask, 0, nvme_direction::none);
+                         power_state & k_power_state_mask, 0, nvme_direction::none);
 }
 
 nvme_request apst_off_request() {
     return admin_request(k_nvme_admin_set_features, k_cid_features, 0, k_feature_apst, 0, k_apst_table_len,
-                 nvme_direction::to_controller);
+                         nvme_direction::to_controller);
 }
 
 nvme_request read_blocks_request(uint64_t start_lba, uint32_t length) {

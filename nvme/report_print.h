@@ -12,7 +12,8 @@ namespace zelko {
 #if defined(__GNUC__)
 __attribute__((format(printf, 1, 2)))
 #endif
-inline void report(const char* format, ...) {
+inline void
+report(const char* format, ...) {
     if (!reports_enabled()) return;
     va_list args;
     va_start(args, format);

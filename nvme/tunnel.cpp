@@ -77,8 +77,8 @@ cmd_status nvme_tunnel_exec(bridge_dev* dev, const nvme_tunnel_cmd& cmd, nvme_qu
     // that fails without any counts as done.
     send_result phase;
     const int32_t length = static_cast<int32_t>(entry.data_length);
-    const data_direction way = direction == nvme_direction::from_controller ? data_direction::from_device
-                                                                             : data_direction::to_device;
+    const data_direction way =
+        direction == nvme_direction::from_controller ? data_direction::from_device : data_direction::to_device;
     const cmd_status moved = scsi_send(dev, tunnel_data_cdb(entry.data_length, direction), length != 0 ? data : nullptr,
                                        length, way, k_timeout_s, &phase);
     const cmd_status result = moved == 0 ? 0 : nvme_sense_value(phase.sense);

@@ -12,8 +12,8 @@
 namespace zelko {
 
 // Byte 3 of a tunnel block names its phase.
-constexpr uint8_t k_op_tunnel_in = 0xE4;        // data from the bridge
-constexpr uint8_t k_op_tunnel_out = 0xE5;       // data to the bridge, or none
+constexpr uint8_t k_op_tunnel_in = 0xE4;   // data from the bridge
+constexpr uint8_t k_op_tunnel_out = 0xE5;  // data to the bridge, or none
 constexpr uint8_t k_tunnel_submit = 0xF7;
 constexpr uint8_t k_tunnel_data = 0xF8;
 constexpr uint8_t k_tunnel_completion = 0xF9;
@@ -40,8 +40,8 @@ struct nvme_tunnel_cmd {
     uint8_t opcode = 0;
     uint16_t command_id = 0;
     uint32_t nsid = 0;
-    uint64_t data_address = 0;   // the host buffer's address; filled in by nvme_tunnel_exec
-    uint32_t data_length = 0;    // bytes the data phase moves
+    uint64_t data_address = 0;  // the host buffer's address; filled in by nvme_tunnel_exec
+    uint32_t data_length = 0;   // bytes the data phase moves
     uint32_t cdw10 = 0;
     uint32_t cdw11 = 0;
     uint32_t cdw12 = 0;

@@ -55,47 +55,52 @@ std::string mvbridge_completion() {
         if (!help_words.empty()) help_words += '|';
         help_words += row.name;
     }
-    std::string out = "# bash completion for mvbridge, written from its command table.\n"
-                      "\n"
-                      "_mvbridge() {\n"
-                      "    local cur=${COMP_WORDS[COMP_CWORD]} cword=$COMP_CWORD\n"
-                      "    local commands='";
+    std::string out =
+        "# bash completion for mvbridge, written from its command table.\n"
+        "\n"
+        "_mvbridge() {\n"
+        "    local cur=${COMP_WORDS[COMP_CWORD]} cword=$COMP_CWORD\n"
+        "    local commands='";
     out += commands;
-    out += "'\n"
-           "    COMPREPLY=()\n"
-           "    if ((cword == 1)); then\n"
-           "        COMPREPLY=($(compgen -W \"$commands\" -- \"$cur\"))\n"
-           "        return 0\n"
-           "    fi\n"
-           "    local argc=0 device=0\n"
-           "    case ${COMP_WORDS[1]} in\n"
-           "    ";
+    out +=
+        "'\n"
+        "    COMPREPLY=()\n"
+        "    if ((cword == 1)); then\n"
+        "        COMPREPLY=($(compgen -W \"$commands\" -- \"$cur\"))\n"
+        "        return 0\n"
+        "    fi\n"
+        "    local argc=0 device=0\n"
+        "    case ${COMP_WORDS[1]} in\n"
+        "    ";
     out += help_words;
-    out += ")\n"
-           "        ((cword == 2)) && COMPREPLY=($(compgen -W \"$commands\" -- \"$cur\"))\n"
-           "        return 0 ;;\n";
+    out +=
+        ")\n"
+        "        ((cword == 2)) && COMPREPLY=($(compgen -W \"$commands\" -- \"$cur\"))\n"
+        "        return 0 ;;\n";
     out += shape_cases();
-    out += "    *)\n"
-           "        return 0 ;;\n"
-           "    esac\n"
-           "    if ((device && cword == 2)); then\n"
-           "        # Whole disks, CD-ROM and generic SCSI nodes; partitions take no pass-through.\n"
-           "        local dev=${_mvbridge_dev_dir:-/dev} node\n"
-           "        for node in \"$dev\"/sd* \"$dev\"/sr* \"$dev\"/sg*; do\n"
-           "            [[ -e $node && $node == \"$cur\"* ]] || continue\n"
-           "            [[ ${node##*/} =~ ^sd.*[0-9]$ ]] && continue\n"
-           "            COMPREPLY+=(\"$node\")\n"
-           "        done\n"
-           "        return 0\n"
-           "    fi\n"
-           "    if ((cword == argc)); then\n"
-           "        COMPREPLY=($(compgen -W '";
+    out +=
+        "    *)\n"
+        "        return 0 ;;\n"
+        "    esac\n"
+        "    if ((device && cword == 2)); then\n"
+        "        # Whole disks, CD-ROM and generic SCSI nodes; partitions take no pass-through.\n"
+        "        local dev=${_mvbridge_dev_dir:-/dev} node\n"
+        "        for node in \"$dev\"/sd* \"$dev\"/sr* \"$dev\"/sg*; do\n"
+        "            [[ -e $node && $node == \"$cur\"* ]] || continue\n"
+        "            [[ ${node##*/} =~ ^sd.*[0-9]$ ]] && continue\n"
+        "            COMPREPLY+=(\"$node\")\n"
+        "        done\n"
+        "        return 0\n"
+        "    fi\n"
+        "    if ((cword == argc)); then\n"
+        "        COMPREPLY=($(compgen -W '";
     out += level_words();
-    out += "' -- \"$cur\"))\n"
-           "    fi\n"
-           "    return 0\n"
-           "}\n"
-           "complete -o default -F _mvbridge mvbridge\n";
+    out +=
+        "' -- \"$cur\"))\n"
+        "    fi\n"
+        "    return 0\n"
+        "}\n"
+        "complete -o default -F _mvbridge mvbridge\n";
     return out;
 }
 

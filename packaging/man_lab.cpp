@@ -32,11 +32,12 @@ std::string verbs_section() {
 }
 
 std::string keys_section() {
-    std::string out = ".SH SET KEYS\n"
-                      "\\fBset\\fR \\fIname key value\\fR and \\fBcreate\\fR \\fIname\\fR \\fB\\-\\-\\fR\\fIkey "
-                      "value\\fR take these keys; \\fBshow\\fR \\fIname\\fR prints their values in the sections "
-                      "named here. \\fBgen 0\\fR or \\fBgen 1\\fR sets the revision and chip identity typical of "
-                      "the generation.\n";
+    std::string out =
+        ".SH SET KEYS\n"
+        "\\fBset\\fR \\fIname key value\\fR and \\fBcreate\\fR \\fIname\\fR \\fB\\-\\-\\fR\\fIkey "
+        "value\\fR take these keys; \\fBshow\\fR \\fIname\\fR prints their values in the sections "
+        "named here. \\fBgen 0\\fR or \\fBgen 1\\fR sets the revision and chip identity typical of "
+        "the generation.\n";
     std::vector<std::string> order;
     std::map<std::string, std::vector<std::string>> keys;
     for (const persisted_field& field : persisted_fields()) {
@@ -51,8 +52,9 @@ std::string keys_section() {
         out += bold_list(keys[section]);
         out += "\n";
     }
-    out += ".PP\n\\fBset lab time_factor\\fR \\fIN\\fR makes lab time run \\fIN\\fR times faster than real time "
-           "for the tool's sleeps and clock; \\fBset lab trace on\\fR|\\fBoff\\fR switches the trace.\n";
+    out +=
+        ".PP\n\\fBset lab time_factor\\fR \\fIN\\fR makes lab time run \\fIN\\fR times faster than real time "
+        "for the tool's sleeps and clock; \\fBset lab trace on\\fR|\\fBoff\\fR switches the trace.\n";
     return out;
 }
 
@@ -80,34 +82,38 @@ std::string lab_man_page() {
     out += ".TH MVBRIDGE\\-LAB 1 \"\" \"mvbridge\" \"User Commands\"\n";
     out += ".SH NAME\nmvbridge\\-lab \\- an emulated machine of Morvelt USB storage bridges\n";
     out += ".SH SYNOPSIS\n.B mvbridge\\-lab\n.I dir verb\n.RI [ argument ...]\n";
-    out += ".SH DESCRIPTION\n"
-           "\\fBmvbridge\\-lab\\fR keeps emulated bridges in the directory \\fIdir\\fR (a lab). They answer the "
-           "command blocks of \\fBmvbridge\\fR(1) as real ones do, and \\fBrun\\fR runs the tool's own front end "
-           "on them, printing byte for byte what \\fBmvbridge\\fR prints on a machine with the same bridges. It "
-           "serves scripts, tests and anyone without hardware.\n"
-           ".PP\n"
-           "A lab's state survives between processes and is replaced atomically; processes sharing a bridge are "
-           "served one request at a time. A missing or damaged lab gives a one\\-line error from the verbs and "
-           "\"invalid dev path\" from the tool.\n";
+    out +=
+        ".SH DESCRIPTION\n"
+        "\\fBmvbridge\\-lab\\fR keeps emulated bridges in the directory \\fIdir\\fR (a lab). They answer the "
+        "command blocks of \\fBmvbridge\\fR(1) as real ones do, and \\fBrun\\fR runs the tool's own front end "
+        "on them, printing byte for byte what \\fBmvbridge\\fR prints on a machine with the same bridges. It "
+        "serves scripts, tests and anyone without hardware.\n"
+        ".PP\n"
+        "A lab's state survives between processes and is replaced atomically; processes sharing a bridge are "
+        "served one request at a time. A missing or damaged lab gives a one\\-line error from the verbs and "
+        "\"invalid dev path\" from the tool.\n";
     out += verbs_section();
     out += keys_section();
     out += names_section();
-    out += ".SH FILES\n"
-           ".TP\n.I dir/lab.conf\nthe lab's settings\n"
-           ".TP\n.I dir/names/\nthe device each name reaches\n"
-           ".TP\n.I dir/bridges/\none record per device, with its memories\n"
-           ".TP\n.I dir/trace.log\nthe trace, one line per open, bus query, request attempt and close\n";
-    out += ".SH EXIT STATUS\n"
-           "0 on success (\\fBrun\\fR: whatever the tool printed), 1 on a failure, with one line on standard "
-           "error, 2 on a usage error.\n";
-    out += ".SH EXAMPLES\n.nf\n"
-           "mvbridge\\-lab /tmp/lab create PhysicalDrive1\n"
-           "mvbridge\\-lab /tmp/lab create PhysicalDrive2 \\-\\-disk sata\n"
-           "mvbridge\\-lab /tmp/lab run scan\n"
-           "mvbridge\\-lab /tmp/lab run get_uuid \\(aq\\e\\e.\\ePhysicalDrive1\\(aq\n"
-           "mvbridge\\-lab /tmp/lab fault PhysicalDrive1 add \\(aqE2 .. .. .. C3\\(aq \\-\\-status 2\n"
-           "mvbridge\\-lab /tmp/lab show PhysicalDrive1\n"
-           ".fi\n";
+    out +=
+        ".SH FILES\n"
+        ".TP\n.I dir/lab.conf\nthe lab's settings\n"
+        ".TP\n.I dir/names/\nthe device each name reaches\n"
+        ".TP\n.I dir/bridges/\none record per device, with its memories\n"
+        ".TP\n.I dir/trace.log\nthe trace, one line per open, bus query, request attempt and close\n";
+    out +=
+        ".SH EXIT STATUS\n"
+        "0 on success (\\fBrun\\fR: whatever the tool printed), 1 on a failure, with one line on standard "
+        "error, 2 on a usage error.\n";
+    out +=
+        ".SH EXAMPLES\n.nf\n"
+        "mvbridge\\-lab /tmp/lab create PhysicalDrive1\n"
+        "mvbridge\\-lab /tmp/lab create PhysicalDrive2 \\-\\-disk sata\n"
+        "mvbridge\\-lab /tmp/lab run scan\n"
+        "mvbridge\\-lab /tmp/lab run get_uuid \\(aq\\e\\e.\\ePhysicalDrive1\\(aq\n"
+        "mvbridge\\-lab /tmp/lab fault PhysicalDrive1 add \\(aqE2 .. .. .. C3\\(aq \\-\\-status 2\n"
+        "mvbridge\\-lab /tmp/lab show PhysicalDrive1\n"
+        ".fi\n";
     out += ".SH SEE ALSO\n.BR mvbridge (1)\n";
     return out;
 }

@@ -16,24 +16,17 @@ constexpr const char* k_example_device = "/dev/sdb";
 
 const char* precheck_text(precheck cls) {
     switch (cls) {
-    case precheck::help:
-    case precheck::none:
-        return "Takes no device.";
-    case precheck::device:
-        return "Opens the device and checks that it is a Morvelt bridge.";
-    case precheck::disk:
-        return "Opens the device, checks the bridge and reads the disk's status and identity.";
-    case precheck::query:
-        return "Opens the device, checks the bridge and reads the disk's status and identity "
-               "(a disk that cannot be identified is still reported).";
-    case precheck::nvme:
-        return "Needs an NVMe disk behind the bridge.";
-    case precheck::pcie:
-        return "Needs a PCIe device behind the bridge.";
-    case precheck::sata:
-        return "Needs a SATA disk behind the bridge.";
-    case precheck::led:
-        return "Opens the device, checks the bridge and loads its LED memory image.";
+        case precheck::help:
+        case precheck::none: return "Takes no device.";
+        case precheck::device: return "Opens the device and checks that it is a Morvelt bridge.";
+        case precheck::disk: return "Opens the device, checks the bridge and reads the disk's status and identity.";
+        case precheck::query:
+            return "Opens the device, checks the bridge and reads the disk's status and identity "
+                   "(a disk that cannot be identified is still reported).";
+        case precheck::nvme: return "Needs an NVMe disk behind the bridge.";
+        case precheck::pcie: return "Needs a PCIe device behind the bridge.";
+        case precheck::sata: return "Needs a SATA disk behind the bridge.";
+        case precheck::led: return "Opens the device, checks the bridge and loads its LED memory image.";
     }
     return "";
 }
@@ -70,8 +63,9 @@ std::string rows_paragraph(int first, int last) {
 
 std::string commands_section() {
     std::string out = ".SH COMMANDS\n";
-    out += "Each command below is followed by its entry of the built\\-in manual, as \\fBmvbridge help\\fR "
-           "\\fIcommand\\fR prints it.\n";
+    out +=
+        "Each command below is followed by its entry of the built\\-in manual, as \\fBmvbridge help\\fR "
+        "\\fIcommand\\fR prints it.\n";
     std::vector<bool> documented(k_command_count, false);
     for (const manual_section_text& section : manual_texts("mvbridge", k_example_device)) {
         out += ".SS ";
@@ -116,43 +110,49 @@ std::string mvbridge_man_page() {
     out += manual_version();
     out += "\" \"User Commands\"\n";
     out += ".SH NAME\nmvbridge \\- inspect and configure Morvelt USB storage bridges\n";
-    out += ".SH SYNOPSIS\n.B mvbridge\n.I command\n.RI [ device-path ]\n.RI [ argument ...]\n.RB [ \\-d\\c\n"
-           ".IR n ]\n";
-    out += ".SH DESCRIPTION\n"
-           "\\fBmvbridge\\fR drives Morvelt USB storage bridges: the USB controllers that present an NVMe or "
-           "SATA disk to the host as a USB disk, and that also carry LEDs, GPIO, I2C and UART pins and their "
-           "own flash. It finds the bridges on a machine, reads and changes the bridge's settings and "
-           "configuration record, updates its firmware, drives its pins and LEDs, and talks to the disk "
-           "behind it. Everything it does to a device travels as 16\\-byte SCSI command blocks through the "
-           "operating system's SCSI pass\\-through.\n"
-           ".PP\n"
-           "One process performs one command and prints its result to standard output. \\fBmvbridge help\\fR "
-           "prints the whole manual, \\fBmvbridge help\\fR \\fIcommand\\fR one command's entry. A wrong count "
-           "of words prints \"Too many arguments\" or \"Not enough arguments\" and the command's entry; an "
-           "unknown command prints \"Invalid command\".\n";
-    out += ".SH OPTIONS\n.TP\n.BI \\-d n\n"
-           "Given as the last word, after all the command's arguments, sets the report level: " +
-           level_words() +
-           ". \\fB\\-d\\-1\\fR silences the long reports (Identify, logs, PG record, PCIe dumps); every other "
-           "level prints them in full. A value beyond the range counts as its nearest end.\n";
+    out +=
+        ".SH SYNOPSIS\n.B mvbridge\n.I command\n.RI [ device-path ]\n.RI [ argument ...]\n.RB [ \\-d\\c\n"
+        ".IR n ]\n";
+    out +=
+        ".SH DESCRIPTION\n"
+        "\\fBmvbridge\\fR drives Morvelt USB storage bridges: the USB controllers that present an NVMe or "
+        "SATA disk to the host as a USB disk, and that also carry LEDs, GPIO, I2C and UART pins and their "
+        "own flash. It finds the bridges on a machine, reads and changes the bridge's settings and "
+        "configuration record, updates its firmware, drives its pins and LEDs, and talks to the disk "
+        "behind it. Everything it does to a device travels as 16\\-byte SCSI command blocks through the "
+        "operating system's SCSI pass\\-through.\n"
+        ".PP\n"
+        "One process performs one command and prints its result to standard output. \\fBmvbridge help\\fR "
+        "prints the whole manual, \\fBmvbridge help\\fR \\fIcommand\\fR one command's entry. A wrong count "
+        "of words prints \"Too many arguments\" or \"Not enough arguments\" and the command's entry; an "
+        "unknown command prints \"Invalid command\".\n";
+    out +=
+        ".SH OPTIONS\n.TP\n.BI \\-d n\n"
+        "Given as the last word, after all the command's arguments, sets the report level: " +
+        level_words() +
+        ". \\fB\\-d\\-1\\fR silences the long reports (Identify, logs, PG record, PCIe dumps); every other "
+        "level prints them in full. A value beyond the range counts as its nearest end.\n";
     out += commands_section();
-    out += ".SH DEVICE PATHS AND PERMISSIONS\n"
-           ".TP\n.B Linux\n"
-           "\\fI/dev/sdX\\fR for the disk, \\fI/dev/srN\\fR for the bridge's CD\\-ROM, \\fI/dev/sgN\\fR when "
-           "the \\fBsg\\fR driver is loaded. \\fBscan\\fR tries \\fI/dev/sd*\\fR in the kernel's order, then "
-           "\\fI/dev/sr*\\fR. They are open to root and to the members of the \\fBdisk\\fR group (the CD\\-ROM "
-           "node may need \\fBcdrom\\fR); anyone else gets \"invalid dev path\".\n"
-           ".TP\n.B Windows\n"
-           "\\fI\\e\\e.\\ePhysicalDriveN\\fR (N 0 to 9) for the disk, \\fI\\e\\e.\\eX:\\fR for a volume such as "
-           "the bridge's CD\\-ROM. \\fBscan\\fR tries \\fI\\e\\e.\\ePhysicalDrive0\\fR to \\fI9\\fR, then "
-           "\\fI\\e\\e.\\ec:\\fR to \\fI\\e\\e.\\el:\\fR. Run it from a console started as Administrator.\n"
-           ".PP\n"
-           "\\fBscan\\fR lists only devices on a USB bus. A device path given on the command line is used as it "
-           "is.\n";
-    out += ".SH EXIT STATUS\n"
-           "Always 0, whatever happened: scripts read the printed lines.\n";
-    out += ".SH EXAMPLES\n.nf\nmvbridge scan\nmvbridge query /dev/sdb\nmvbridge nvme_get_smart_log /dev/sdb "
-           "\\-d\\-1\nmvbridge help fw_restart\n.fi\n";
+    out +=
+        ".SH DEVICE PATHS AND PERMISSIONS\n"
+        ".TP\n.B Linux\n"
+        "\\fI/dev/sdX\\fR for the disk, \\fI/dev/srN\\fR for the bridge's CD\\-ROM, \\fI/dev/sgN\\fR when "
+        "the \\fBsg\\fR driver is loaded. \\fBscan\\fR tries \\fI/dev/sd*\\fR in the kernel's order, then "
+        "\\fI/dev/sr*\\fR. They are open to root and to the members of the \\fBdisk\\fR group (the CD\\-ROM "
+        "node may need \\fBcdrom\\fR); anyone else gets \"invalid dev path\".\n"
+        ".TP\n.B Windows\n"
+        "\\fI\\e\\e.\\ePhysicalDriveN\\fR (N 0 to 9) for the disk, \\fI\\e\\e.\\eX:\\fR for a volume such as "
+        "the bridge's CD\\-ROM. \\fBscan\\fR tries \\fI\\e\\e.\\ePhysicalDrive0\\fR to \\fI9\\fR, then "
+        "\\fI\\e\\e.\\ec:\\fR to \\fI\\e\\e.\\el:\\fR. Run it from a console started as Administrator.\n"
+        ".PP\n"
+        "\\fBscan\\fR lists only devices on a USB bus. A device path given on the command line is used as it "
+        "is.\n";
+    out +=
+        ".SH EXIT STATUS\n"
+        "Always 0, whatever happened: scripts read the printed lines.\n";
+    out +=
+        ".SH EXAMPLES\n.nf\nmvbridge scan\nmvbridge query /dev/sdb\nmvbridge nvme_get_smart_log /dev/sdb "
+        "\\-d\\-1\nmvbridge help fw_restart\n.fi\n";
     out += ".SH SEE ALSO\n.BR mvbridge\\-lab (1)\n";
     return out;
 }

@@ -140,15 +140,15 @@ bool parse_config_value(const pg_key& key, const char* value, PgEntry* entry) {
     entry->tag = key.tag;
     entry->kind = static_cast<uint8_t>(key.kind);
     switch (key.kind) {
-    case pg_key_kind::number: {
-        uint64_t number = 0;
-        if (!parse_number(value, &number)) return false;
-        write_cursor(entry->value, sizeof entry->value).le64_at(0, number);
-        entry->length = 8;
-        return true;
-    }
-    case pg_key_kind::quoted_text: return parse_quoted(value, entry);
-    case pg_key_kind::hex_list: return parse_hex_list(value, entry);
+        case pg_key_kind::number: {
+            uint64_t number = 0;
+            if (!parse_number(value, &number)) return false;
+            write_cursor(entry->value, sizeof entry->value).le64_at(0, number);
+            entry->length = 8;
+            return true;
+        }
+        case pg_key_kind::quoted_text: return parse_quoted(value, entry);
+        case pg_key_kind::hex_list: return parse_hex_list(value, entry);
     }
     return false;
 }
@@ -194,14 +194,14 @@ cmd_status encode_pg_record(const std::vector<PgEntry>& entries, uint8_t* record
         if (!out.has(out.position(), 1 + data_size)) return -1;
         uint8_t data[256] = {};
         switch (format.format) {
-        case pg_format::descriptor:
-            string_to_usb_descriptor(reinterpret_cast<const char*>(entry.value), entry.length, data, format.size);
-            break;
-        case pg_format::padded_text:
-            std::memset(data, ' ', format.size);
-            std::memcpy(data, entry.value, std::min<size_t>(entry.length, format.size));
-            break;
-        default: std::memcpy(data, entry.value, std::min(sizeof entry.value, data_size)); break;
+            case pg_format::descriptor:
+                string_to_usb_descriptor(reinterpret_cast<const char*>(entry.value), entry.length, data, format.size);
+                break;
+            case pg_format::padded_text:
+                std::memset(data, ' ', format.size);
+                std::memcpy(data, entry.value, std::min<size_t>(entry.length, format.size));
+                break;
+            default: std::memcpy(data, entry.value, std::min(sizeof entry.value, data_size)); break;
         }
         out.u8(entry.tag);
         out.bytes(data, data_size);
@@ -216,7 +216,8 @@ cmd_status load_pg_config(bridge_dev* dev, const char* path, bool validate_only)
     std::vector<uint8_t> content;
     uint8_t chunk[4096];
     size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) != 0) content.insert(content.end(), chunk, chunk + got);
+    while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) != 0)
+        content.insert(content.end(), chunk, chunk + got);
     if (std::ferror(file.get())) return -1;
     std::vector<PgEntry> entries;
     if (parse_pg_config(content.data(), content.size(), &entries) != 0) return -1;

@@ -25,9 +25,9 @@ struct pg_config_line {
 // One parsed value.
 struct PgEntry {
     uint8_t tag;
-    uint8_t kind;          // pg_key_kind
-    uint8_t length;        // text characters or list bytes
-    uint8_t value[128];    // a 64-bit little-endian number, the text, or the list bytes
+    uint8_t kind;        // pg_key_kind
+    uint8_t length;      // text characters or list bytes
+    uint8_t value[128];  // a 64-bit little-endian number, the text, or the list bytes
 };
 
 // Splits one line (zero-terminated) into key and value; false when the line is ignored

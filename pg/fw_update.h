@@ -26,9 +26,9 @@ constexpr int k_main_restart_timeout_s = 20;
 
 // What the update thread writes and the progress thread reads, each value whole.
 struct update_progress {
-    std::atomic<uint32_t> written{0};   // bytes written to flash so far
-    std::atomic<uint32_t> total{0};     // bytes to write; 0 until known
-    std::atomic<int32_t> status{0};     // the update's result; 0 until it ends
+    std::atomic<uint32_t> written{0};  // bytes written to flash so far
+    std::atomic<uint32_t> total{0};    // bytes to write; 0 until known
+    std::atomic<int32_t> status{0};    // the update's result; 0 until it ends
 };
 
 // Results of run_fw_update.

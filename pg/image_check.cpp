@@ -14,7 +14,7 @@ constexpr uint32_t k_first_family_high = 0xA0010003;
 struct chip_row {
     uint32_t chip;
     int code;
-    int code_for_variant;   // the code for variants 4 and 10, when it differs
+    int code_for_variant;  // the code for variants 4 and 10, when it differs
 };
 
 constexpr chip_row k_chips[] = {
@@ -44,7 +44,8 @@ cmd_status check_image(bridge_dev* dev, const char* path, bool rescue) {
     // Parts outside the file, or a front part that does not start with the header, are
     // refused before the bridge is asked anything.
     const int64_t size = image_file_size(path);
-    if (size < 0 || !image_layout_ok(decode_image_header(header, sizeof header), static_cast<uint64_t>(size))) return -1;
+    if (size < 0 || !image_layout_ok(decode_image_header(header, sizeof header), static_cast<uint64_t>(size)))
+        return -1;
     alignas(4) uint8_t data[k_inquiry_len] = {};
     if (inquiry(dev, data, k_inquiry_len) != 0) return -1;
     const bridge_gen gen = generation_of_revision(data + k_inquiry_revision);

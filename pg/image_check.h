@@ -17,8 +17,8 @@ int expected_chip_code(uint32_t chip, uint32_t variant);
 // main image for a bridge with chip identity `chip`.
 bool image_kind_ok(const image_header_fields& fields, uint32_t chip, bool rescue);
 
-// The header's CRC and the parts' layout inside the file, then the bridge's generation, chip identity and variant, then the
-// chip code and the kind. 0, -1, or the status of a failed chip identity read.
+// The header's CRC and the parts' layout inside the file, then the bridge's generation, chip identity and variant, then
+// the chip code and the kind. 0, -1, or the status of a failed chip identity read.
 cmd_status check_image(bridge_dev* dev, const char* path, bool rescue);
 
 }  // namespace zelko

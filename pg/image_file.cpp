@@ -61,7 +61,8 @@ cmd_status read_image_header(const char* path, uint8_t* header) {
     if (!file) return -1;
     const int64_t size = image_stream_size(file.get());
     uint8_t block[k_image_min_len];
-    if (size < static_cast<int64_t>(k_image_min_len) || std::fread(block, 1, sizeof block, file.get()) != sizeof block) {
+    if (size < static_cast<int64_t>(k_image_min_len) ||
+        std::fread(block, 1, sizeof block, file.get()) != sizeof block) {
         return -1;
     }
     std::copy(block, block + k_image_header_len, header);

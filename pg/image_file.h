@@ -20,17 +20,17 @@ constexpr uint8_t k_image_rescue_mark = 0xFE;          // byte 0x04 of the other
 
 // Fields of the image header (offsets in the file, little-endian).
 struct image_header_fields {
-    uint32_t magic;            // 0x00
-    uint8_t mark;              // 0x04
-    uint8_t chip_code;         // 0x08
-    uint32_t crc;              // 0x10
-    uint32_t checked_offset;   // 0x14
-    uint32_t checked_length;   // 0x18
-    uint32_t rear_offset;      // 0x1C
-    uint32_t rear_address;     // 0x20
-    uint32_t front_offset;     // 0x28
-    uint32_t front_address;    // 0x2C
-    uint32_t front_length;     // 0x30
+    uint32_t magic;           // 0x00
+    uint8_t mark;             // 0x04
+    uint8_t chip_code;        // 0x08
+    uint32_t crc;             // 0x10
+    uint32_t checked_offset;  // 0x14
+    uint32_t checked_length;  // 0x18
+    uint32_t rear_offset;     // 0x1C
+    uint32_t rear_address;    // 0x20
+    uint32_t front_offset;    // 0x28
+    uint32_t front_address;   // 0x2C
+    uint32_t front_length;    // 0x30
 };
 
 image_header_fields decode_image_header(const uint8_t* header, size_t length);

@@ -44,7 +44,8 @@ cmd_status write_part(bridge_dev* dev, std::FILE* file, const image_part& part, 
             const cmd_status status = read_pg_record(dev, buffer.data() + at, k_pg_record_len);
             if (status != 0) return status;
         }
-        const cmd_status status = flash_write(dev, static_cast<uint32_t>(chunk_address), buffer.data(), static_cast<size_t>(n));
+        const cmd_status status =
+            flash_write(dev, static_cast<uint32_t>(chunk_address), buffer.data(), static_cast<size_t>(n));
         if (status != 0) return status;
         add_progress(progress, n);
     }

@@ -13,7 +13,9 @@ namespace zelko {
 
 namespace {
 
-void print_failed(const command_context& ctx, cmd_status status) { std::printf("%s failed. (%d)\n", ctx.command(), status); }
+void print_failed(const command_context& ctx, cmd_status status) {
+    std::printf("%s failed. (%d)\n", ctx.command(), status);
+}
 
 // The VID and PID getters: a 16-bit value printed as four lowercase hex digits.
 void get_id(command_context& ctx, uint8_t tag, const char* label) {

@@ -13,6 +13,7 @@ namespace {
 constexpr pg_tag_format fixed(uint8_t size) { return {pg_format::fixed, size}; }
 
 // Tags 0 to 53.
+// clang-format off
 constexpr pg_tag_format k_tag_table[k_tag_last_known] = {
     fixed(0),                           // 0: end marker
     {pg_format::count2, 2},             // 1
@@ -48,6 +49,7 @@ constexpr pg_tag_format k_tag_table[k_tag_last_known] = {
     fixed(1),                           // 52
     fixed(4),                           // 53
 };
+// clang-format on
 
 // The byte after a tag, 0 when it lies past the record.
 uint8_t byte_after(const uint8_t* record, size_t length, size_t position) {
@@ -66,32 +68,32 @@ bool has_count_byte(uint8_t tag) {
 
 void set_number(PgInfo* info, uint8_t tag, uint64_t v) {
     switch (tag) {
-    case 3: info->VID = static_cast<uint16_t>(v); break;
-    case 4: info->PID = static_cast<uint16_t>(v); break;
-    case 19: info->ASPMDIS = static_cast<uint8_t>(v); break;
-    case 21: info->DISK_IPS_THRES = static_cast<uint8_t>(v); break;
-    case 9: info->LED = static_cast<uint8_t>(v); break;
-    case 41: info->HW_LED_CFG = static_cast<uint32_t>(v); break;
-    case 26: info->SUSPEND_LED_OFF = static_cast<uint8_t>(v); break;
-    case 35: info->UART_DBG_PIN = static_cast<uint8_t>(v); break;
-    case 8: info->DISK_HOTPLUG = static_cast<uint8_t>(v); break;
-    case 46: info->SD_MMC_TYPE = static_cast<uint32_t>(v); break;
-    case 51: info->CUSTOMIZED_FEATURE = v; break;
-    case 43: info->SUPPORT_HID = static_cast<uint32_t>(v); break;
-    case 14: info->USB_SELF_PWR = static_cast<uint8_t>(v); break;
-    default: break;
+        case 3: info->VID = static_cast<uint16_t>(v); break;
+        case 4: info->PID = static_cast<uint16_t>(v); break;
+        case 19: info->ASPMDIS = static_cast<uint8_t>(v); break;
+        case 21: info->DISK_IPS_THRES = static_cast<uint8_t>(v); break;
+        case 9: info->LED = static_cast<uint8_t>(v); break;
+        case 41: info->HW_LED_CFG = static_cast<uint32_t>(v); break;
+        case 26: info->SUSPEND_LED_OFF = static_cast<uint8_t>(v); break;
+        case 35: info->UART_DBG_PIN = static_cast<uint8_t>(v); break;
+        case 8: info->DISK_HOTPLUG = static_cast<uint8_t>(v); break;
+        case 46: info->SD_MMC_TYPE = static_cast<uint32_t>(v); break;
+        case 51: info->CUSTOMIZED_FEATURE = v; break;
+        case 43: info->SUPPORT_HID = static_cast<uint32_t>(v); break;
+        case 14: info->USB_SELF_PWR = static_cast<uint8_t>(v); break;
+        default: break;
     }
 }
 
 // The text field of a descriptor or padded-text tag, with its size.
 char* text_field(PgInfo* info, uint8_t tag, size_t* size) {
     switch (tag) {
-    case 5: *size = sizeof info->PRODUCT; return info->PRODUCT;
-    case 6: *size = sizeof info->MANUFACTURE; return info->MANUFACTURE;
-    case 7: *size = sizeof info->SERIAL; return info->SERIAL;
-    case 12: *size = sizeof info->SCSI_VENDOR; return info->SCSI_VENDOR;
-    case 13: *size = sizeof info->SCSI_PRODUCT; return info->SCSI_PRODUCT;
-    default: *size = 0; return nullptr;
+        case 5: *size = sizeof info->PRODUCT; return info->PRODUCT;
+        case 6: *size = sizeof info->MANUFACTURE; return info->MANUFACTURE;
+        case 7: *size = sizeof info->SERIAL; return info->SERIAL;
+        case 12: *size = sizeof info->SCSI_VENDOR; return info->SCSI_VENDOR;
+        case 13: *size = sizeof info->SCSI_PRODUCT; return info->SCSI_PRODUCT;
+        default: *size = 0; return nullptr;
     }
 }
 
@@ -142,13 +144,13 @@ size_t pg_entry_size(uint8_t tag, uint8_t next) {
     if (tag > k_tag_last_known) return static_cast<size_t>(next) + 1;
     const pg_tag_format info = pg_tag_info(tag);
     switch (info.format) {
-    case pg_format::fixed:
-    case pg_format::padded_text:
-    case pg_format::block: return info.size;
-    case pg_format::count2:
-    case pg_format::count3: return static_cast<size_t>(next) * static_cast<size_t>(info.format) + 1;
-    case pg_format::descriptor: return next;
-    case pg_format::none: return 0;
+        case pg_format::fixed:
+        case pg_format::padded_text:
+        case pg_format::block: return info.size;
+        case pg_format::count2:
+        case pg_format::count3: return static_cast<size_t>(next) * static_cast<size_t>(info.format) + 1;
+        case pg_format::descriptor: return next;
+        case pg_format::none: return 0;
     }
     return 0;
 }
@@ -192,7 +194,8 @@ cmd_status decode_pg_record(const uint8_t* record, size_t length, PgInfo* info) 
             const uint8_t n = p < length ? in.u8_at(p) : 0;
             if (!in.has(p, n)) return -1;
             size_t chars = 0;
-            for (size_t i = 2; i < n && chars + 1 < field_size; i += 2) text[chars++] = static_cast<char>(in.u8_at(p + i));
+            for (size_t i = 2; i < n && chars + 1 < field_size; i += 2)
+                text[chars++] = static_cast<char>(in.u8_at(p + i));
             p += n;
             continue;
         }

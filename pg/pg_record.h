@@ -17,8 +17,8 @@
 namespace zelko {
 
 // Where the record lives: the upper half of the 4096-byte PG sector.
-constexpr uint32_t k_pg_sector_read = 0xAC004000;    // flash read window of the sector
-constexpr uint32_t k_pg_sector_write = 0x8C004000;   // flash write address of the sector
+constexpr uint32_t k_pg_sector_read = 0xAC004000;   // flash read window of the sector
+constexpr uint32_t k_pg_sector_write = 0x8C004000;  // flash write address of the sector
 constexpr size_t k_pg_sector_len = 4096;
 constexpr size_t k_pg_record_offset = 2048;
 constexpr size_t k_pg_record_len = 2048;
@@ -56,9 +56,9 @@ size_t pg_entry_size(uint8_t tag, uint8_t next);
 
 // Result of a walk.
 struct pg_walk {
-    cmd_status code = 0;   // 0, or -1 for an invalid record
+    cmd_status code = 0;  // 0, or -1 for an invalid record
     bool found = false;
-    size_t position = 0;   // the entry found, else the end marker (or the record's length)
+    size_t position = 0;  // the entry found, else the end marker (or the record's length)
 };
 
 // Walks to the first entry with `tag`; stops at the end marker.

@@ -21,10 +21,17 @@ struct feature_name {
     const char* name;
 };
 constexpr feature_name k_features[] = {
-    {0x02, "enable write cache"},  {0x82, "disable write cache"}, {0x03, "set transfer mode"},
-    {0x05, "enable APM"},          {0x85, "disable APM"},         {0x10, "enable SATA feature"},
-    {0x90, "disable SATA feature"}, {0xAA, "enable read look-ahead"}, {0x55, "disable read look-ahead"},
-    {0x66, "keep settings over reset"}, {0xCC, "revert to defaults over reset"},
+    {0x02, "enable write cache"},
+    {0x82, "disable write cache"},
+    {0x03, "set transfer mode"},
+    {0x05, "enable APM"},
+    {0x85, "disable APM"},
+    {0x10, "enable SATA feature"},
+    {0x90, "disable SATA feature"},
+    {0xAA, "enable read look-ahead"},
+    {0x55, "disable read look-ahead"},
+    {0x66, "keep settings over reset"},
+    {0xCC, "revert to defaults over reset"},
 };
 
 size_t slot_at(size_t i) { return k_smart_slots_start + i * k_smart_slot_bytes; }
@@ -33,7 +40,7 @@ void put_slot(std::vector<uint8_t>& smart, size_t i, const smart_attribute& a) {
     uint8_t* s = &smart[slot_at(i)];
     for (size_t b = 0; b < k_smart_slot_bytes; ++b) s[b] = 0;
     s[0] = a.id;
-    s[1] = 0x32;   // flags: online collection, event count
+    s[1] = 0x32;  // flags: online collection, event count
     s[3] = a.current;
     s[4] = a.worst;
     put_le32(s + 5, static_cast<uint32_t>(a.raw));
@@ -97,8 +104,11 @@ std::vector<smart_attribute> smart_attributes(const std::vector<uint8_t>& smart)
     for (size_t i = 0; i < k_smart_attribute_slots; ++i) {
         const uint8_t* s = &smart[slot_at(i)];
         if (s[0] == 0) continue;
-        list.push_back({.id = s[0], .current = s[3], .worst = s[4],
-                        .raw = get_le32(s + 5) | (static_cast<uint64_t>(get_le16(s + 9)) << 32), .threshold = s[11]});
+        list.push_back({.id = s[0],
+                        .current = s[3],
+                        .worst = s[4],
+                        .raw = get_le32(s + 5) | (static_cast<uint64_t>(get_le16(s + 9)) << 32),
+                        .threshold = s[11]});
     }
     return list;
 }
@@ -115,29 +125,29 @@ std::vector<uint8_t> smart_data_power_on() {
     std::vector<uint8_t> smart(k_smart_data_size, 0);
     smart[0] = 0x10;
     const smart_attribute attributes[] = {
-        {0x05, 100, 100, 0, 10},      // reallocated sectors
-        {0x09, 100, 100, 1234, 0},    // power-on hours
-        {0x0C, 100, 100, 56, 0},      // power cycles
-        {0xA7, 100, 100, 0, 0},       // wear levelling
+        {0x05, 100, 100, 0, 10},               // reallocated sectors
+        {0x09, 100, 100, 1234, 0},             // power-on hours
+        {0x0C, 100, 100, 56, 0},               // power cycles
+        {0xA7, 100, 100, 0, 0},                // wear levelling
         {0xC2, 67, 55, 0x0037000F0021ull, 0},  // temperature: now 33, lowest 15, highest 55
         {0xF1, 100, 100, 0x0001E240, 0},       // host writes in units of 32 MiB
     };
     for (size_t i = 0; i < sizeof attributes / sizeof attributes[0]; ++i) put_slot(smart, i, attributes[i]);
-    smart[362] = 0x82;                 // offline data collection: completed, automatic
-    put_le16(&smart[364], 0x0078);     // its time, seconds
-    smart[367] = 0x7B;                 // offline capabilities
-    put_le16(&smart[368], 0x0003);     // SMART capabilities: saves data over power cycles
-    smart[370] = 0x01;                 // error logging
-    smart[372] = 2;                    // short self-test, minutes
-    smart[373] = 30;                   // extended self-test, minutes
+    smart[362] = 0x82;              // offline data collection: completed, automatic
+    put_le16(&smart[364], 0x0078);  // its time, seconds
+    smart[367] = 0x7B;              // offline capabilities
+    put_le16(&smart[368], 0x0003);  // SMART capabilities: saves data over power cycles
+    smart[370] = 0x01;              // error logging
+    smart[372] = 2;                 // short self-test, minutes
+    smart[373] = 30;                // extended self-test, minutes
     seal(smart);
     return smart;
 }
 
 void handle_ata_smart_read(bridge_record& record, const block_request& request, block_answer& answer) {
     const uint8_t* cdb = request.cdb;
-    if (cdb[1] != k_ata_protocol_pio_in || cdb[2] != k_ata_flags_in_blocks || cdb[3] != k_smart_read_data || cdb[4] != 1 ||
-        cdb[6] != k_smart_lba_mid || cdb[7] != k_smart_lba_high || request.length != k_smart_data_size) {
+    if (cdb[1] != k_ata_protocol_pio_in || cdb[2] != k_ata_flags_in_blocks || cdb[3] != k_smart_read_data ||
+        cdb[4] != 1 || cdb[6] != k_smart_lba_mid || cdb[7] != k_smart_lba_high || request.length != k_smart_data_size) {
         answer_invalid_field(answer);
         return;
     }
@@ -154,7 +164,7 @@ void handle_ata_set_features(bridge_record& record, const block_request& request
     }
     if (!has_sata_disk(record, answer)) return;
     if (set_features_name(cdb[3]) == nullptr) {
-        answer_check(answer, 0x0B, 0x00, 0x00);   // the disk aborts the command
+        answer_check(answer, 0x0B, 0x00, 0x00);  // the disk aborts the command
         return;
     }
     std::vector<uint8_t>& kept = record.state.ata_features;

@@ -19,10 +19,10 @@ constexpr size_t k_smart_checksum = 511;
 
 struct smart_attribute {
     uint8_t id = 0;
-    uint8_t current = 0;       // normalised value
+    uint8_t current = 0;  // normalised value
     uint8_t worst = 0;
-    uint64_t raw = 0;          // 48 bits
-    uint8_t threshold = 0;     // kept in the slot's last byte
+    uint64_t raw = 0;       // 48 bits
+    uint8_t threshold = 0;  // kept in the slot's last byte
 };
 
 // Writes the attribute into the slot that holds its id, or the first empty one; false

@@ -7,21 +7,21 @@
 #include "lab/state.h"
 
 struct block_request {
-    const uint8_t* cdb = nullptr;          // the 16-byte command block
-    bool data_in = false;                  // direction of the data phase
-    uint32_t length = 0;                   // data phase length
-    const uint8_t* data_out = nullptr;     // `length` bytes from the host when !data_in
-    bool cdrom_view = false;               // reached through the bridge's CD-ROM volume name
-    int64_t now_ms = 0;                    // lab time
+    const uint8_t* cdb = nullptr;       // the 16-byte command block
+    bool data_in = false;               // direction of the data phase
+    uint32_t length = 0;                // data phase length
+    const uint8_t* data_out = nullptr;  // `length` bytes from the host when !data_in
+    bool cdrom_view = false;            // reached through the bridge's CD-ROM volume name
+    int64_t now_ms = 0;                 // lab time
 };
 
 struct block_answer {
-    std::vector<uint8_t> data;             // data-in bytes; at most `length` reach the host
-    uint8_t status = 0;                    // SCSI status; 2 with the sense below
+    std::vector<uint8_t> data;  // data-in bytes; at most `length` reach the host
+    uint8_t status = 0;         // SCSI status; 2 with the sense below
     uint8_t sense_key = 0;
     uint8_t sense_asc = 0;
     uint8_t sense_ascq = 0;
-    int os_error = 0;                      // nonzero: the request fails with this OS error
+    int os_error = 0;  // nonzero: the request fails with this OS error
 };
 
 // CHECK CONDITION with fixed-format sense; no data reaches the host.

@@ -115,10 +115,10 @@ constexpr handled_block k_handled_blocks[] = {
 
 bool direction_ok(data_dir dir, const block_request& request) {
     switch (dir) {
-    case data_dir::in: return request.data_in;
-    case data_dir::out: return !request.data_in;
-    case data_dir::none: return request.length == 0;
-    case data_dir::any: return true;
+        case data_dir::in: return request.data_in;
+        case data_dir::out: return !request.data_in;
+        case data_dir::none: return request.length == 0;
+        case data_dir::any: return true;
     }
     return false;
 }

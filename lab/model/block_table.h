@@ -21,12 +21,12 @@ constexpr uint8_t k_serves_bridge = 1;
 constexpr uint8_t k_serves_foreign = 2;
 
 struct handled_block {
-    uint8_t opcode;          // byte 0
-    int16_t sub;             // byte 4 (the vendor sub-command), or k_any_sub
+    uint8_t opcode;  // byte 0
+    int16_t sub;     // byte 4 (the vendor sub-command), or k_any_sub
     data_dir dir;
     const char* name;
     block_handler handler;
-    int8_t also_byte = -1;   // a further byte that must hold `also_value`, or -1
+    int8_t also_byte = -1;  // a further byte that must hold `also_value`, or -1
     uint8_t also_value = 0;
     uint8_t serves = k_serves_bridge;
 };

@@ -19,18 +19,18 @@ constexpr uint32_t k_identify_len = 512;
 
 // IDENTIFY DEVICE words.
 constexpr int k_word_config = 0;
-constexpr int k_word_serial = 10;      // 10 words
-constexpr int k_word_firmware = 23;    // 4 words
-constexpr int k_word_model = 27;       // 20 words
+constexpr int k_word_serial = 10;    // 10 words
+constexpr int k_word_firmware = 23;  // 4 words
+constexpr int k_word_model = 27;     // 20 words
 constexpr int k_word_capabilities = 49;
 constexpr int k_word_valid = 53;
-constexpr int k_word_lba28 = 60;       // 2 words
+constexpr int k_word_lba28 = 60;  // 2 words
 constexpr int k_word_major_version = 80;
 constexpr int k_word_command_set_2 = 83;
 constexpr int k_word_erase_time = 89;
 constexpr int k_word_enhanced_erase_time = 90;
 constexpr int k_word_master_password = 92;
-constexpr int k_word_lba48 = 100;      // 4 words
+constexpr int k_word_lba48 = 100;  // 4 words
 constexpr int k_word_security_status = 128;
 constexpr int k_word_rotation_rate = 217;
 constexpr int k_word_integrity = 255;

@@ -14,7 +14,7 @@ using namespace zelko;
 namespace {
 
 constexpr uint32_t k_fw_state_len = 1;
-constexpr uint8_t k_answer_of_running[] = {1, 1, 2, 0};   // by k_fw_*
+constexpr uint8_t k_answer_of_running[] = {1, 1, 2, 0};  // by k_fw_*
 
 bool all_erased(const uint8_t* bytes, size_t length) {
     return std::all_of(bytes, bytes + length, [](uint8_t b) { return b == 0xFF; });

@@ -30,14 +30,14 @@ constexpr uint32_t k_fw_magic_main = 0x97463136;
 constexpr uint32_t k_fw_magic_rescue = 0x79817981;
 constexpr uint8_t k_fw_rescue_mark = 0xFE;
 constexpr size_t k_fw_header_size = 2048;
-constexpr size_t k_fw_front_size = 4096;             // header and PG record halves
+constexpr size_t k_fw_front_size = 4096;  // header and PG record halves
 constexpr size_t k_fw_off_mark = 0x04;
 constexpr size_t k_fw_off_chip_code = 0x08;
 constexpr size_t k_fw_off_crc = 0x10;
-constexpr size_t k_fw_off_checked = 0x14;            // offset, then length
-constexpr size_t k_fw_off_rear = 0x1C;               // file offset, then flash address
-constexpr size_t k_fw_off_front = 0x28;              // file offset, flash address, length
-constexpr size_t k_fw_off_version = 0x40;            // major, minor, patch, reserved, build date
+constexpr size_t k_fw_off_checked = 0x14;  // offset, then length
+constexpr size_t k_fw_off_rear = 0x1C;     // file offset, then flash address
+constexpr size_t k_fw_off_front = 0x28;    // file offset, flash address, length
+constexpr size_t k_fw_off_version = 0x40;  // major, minor, patch, reserved, build date
 
 // LED image: a 64-byte header, then the LED memory image it loads.
 constexpr uint32_t k_led_image_magic = 0x4C454453;

@@ -32,6 +32,7 @@ struct tag_name {
     uint8_t tag;
     const char* name;
 };
+// clang-format off
 constexpr tag_name k_tag_names[] = {
     {3, "VID"},           {4, "PID"},           {5, "PRODUCT"},         {6, "MANUFACTURE"},
     {7, "SERIAL"},        {8, "DISK_HOTPLUG"},  {9, "LED"},             {12, "SCSI_VENDOR"},
@@ -39,14 +40,17 @@ constexpr tag_name k_tag_names[] = {
     {25, "CUSTOMIZED_LED"}, {26, "SUSPEND_LED_OFF"}, {27, "USB_SPEED"}, {35, "UART_DBG_PIN"},
     {41, "HW_LED_CFG"},   {43, "SUPPORT_HID"},  {46, "SD_MMC_TYPE"},    {51, "CUSTOMIZED_FEATURE"},
 };
+// clang-format on
 
 // Data bytes after each tag 0 to 53 as the firmware reads them: a fixed size, or a
 // count (1: 2-byte items, 2: 3-byte items) or descriptor length in the next byte.
 enum : uint8_t { k_counted2 = 0xF2, k_counted3 = 0xF3, k_descriptor = 0xFD };
+// clang-format off
 constexpr uint8_t k_tag_sizes[54] = {
     0, k_counted2, k_counted3, 2, 2, k_descriptor, k_descriptor, k_descriptor, 1, 1, 4, 4, 8, 16, 1, 1, 0, 0,
     1, 1, 1, 1, 1, 1, 4, 15, 1, 1, 1, 1, 4, 4, 4, 1, 1, 1, 1, 1, 1, 4, 1, 4, 15, 4, 1, 1, 4, 1, 2, 1, 1, 8, 1, 4,
 };
+// clang-format on
 
 const char* name_of(uint8_t tag) {
     for (const tag_name& row : k_tag_names) {
@@ -92,7 +96,8 @@ void handle_flash_data(bridge_record& record, const block_request& request, bloc
     answer_memory_write(record, lab_memory::flash, offset, request.data_out, length, answer);
     if (answer.status != 0) return;
     const uint64_t next = offset + length;
-    record.state.flash_address = next < memory_size(record, lab_memory::flash) ? k_flash_write_base + static_cast<uint32_t>(next) : 0;
+    record.state.flash_address =
+        next < memory_size(record, lab_memory::flash) ? k_flash_write_base + static_cast<uint32_t>(next) : 0;
     record.dirty = true;
 }
 
@@ -112,7 +117,10 @@ pg_walk walk_pg_record(bridge_record& record) {
             size = static_cast<size_t>(next) + 1;
         } else if (tag < 54) {
             const uint8_t rule = k_tag_sizes[tag];
-            size = rule == k_counted2 ? next * 2u + 1 : rule == k_counted3 ? next * 3u + 1 : rule == k_descriptor ? next : rule;
+            size = rule == k_counted2     ? next * 2u + 1
+                   : rule == k_counted3   ? next * 3u + 1
+                   : rule == k_descriptor ? next
+                                          : rule;
         }
         if (p + 1 + size > sizeof pg || (tag > 54 && next != 0)) {
             walk.broken = true;

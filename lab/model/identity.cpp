@@ -62,7 +62,7 @@ void apply_disk_defaults(bridge_record& record, uint32_t disk) {
         p.firmware = "SA1.0.3L";
         p.capacity_sectors = 1000215216;
         p.pcie_link = 0;
-        p.security_status = 0x0021;     // supported, enhanced erase supported
+        p.security_status = 0x0021;  // supported, enhanced erase supported
         p.master_password_id = 0xFFFE;
         p.erase_time = 0x0008;
         p.enhanced_erase_time = 0x0010;
@@ -91,7 +91,7 @@ void apply_foreign_defaults(bridge_record& record) {
 }
 
 uint32_t default_uuid(const std::string& name) {
-    uint32_t hash = 2166136261u;   // FNV-1a
+    uint32_t hash = 2166136261u;  // FNV-1a
     for (const char c : name) {
         hash ^= static_cast<uint8_t>(c);
         hash *= 16777619u;

@@ -16,8 +16,8 @@ using namespace zelko;
 
 namespace {
 
-constexpr int k_byte_param = 6;    // enable, sync method or ecosystem
-constexpr int k_byte_count = 8;    // LEDs of a direct frame
+constexpr int k_byte_param = 6;  // enable, sync method or ecosystem
+constexpr int k_byte_count = 8;  // LEDs of a direct frame
 constexpr uint8_t k_ecosystems = 1 | 2 | 4;
 
 // READ(10): logical block address in bytes 2-5 (big-endian), block count in bytes 7-8.

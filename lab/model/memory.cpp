@@ -16,7 +16,7 @@ namespace {
 
 struct register_default {
     uint32_t offset;
-    uint32_t value[2];    // generation 0, generation 1
+    uint32_t value[2];  // generation 0, generation 1
 };
 
 // Power-on values: the hot-plug control has its enable bits set.
@@ -86,8 +86,8 @@ void answer_memory_read(bridge_record& record, lab_memory which, uint64_t offset
     }
 }
 
-void answer_memory_write(bridge_record& record, lab_memory which, uint64_t offset, const uint8_t* data,
-                         uint32_t length, block_answer& answer) {
+void answer_memory_write(bridge_record& record, lab_memory which, uint64_t offset, const uint8_t* data, uint32_t length,
+                         block_answer& answer) {
     if (!memory_range_ok(record, which, offset, length)) {
         answer_invalid_field(answer);
         return;

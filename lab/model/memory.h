@@ -13,8 +13,8 @@
 // 03/11/00 (unrecovered read error), a write with 03/0C/00 (write error).
 void answer_memory_read(bridge_record& record, lab_memory which, uint64_t offset, uint32_t length,
                         block_answer& answer);
-void answer_memory_write(bridge_record& record, lab_memory which, uint64_t offset, const uint8_t* data,
-                         uint32_t length, block_answer& answer);
+void answer_memory_write(bridge_record& record, lab_memory which, uint64_t offset, const uint8_t* data, uint32_t length,
+                         block_answer& answer);
 
 // The value a register of the bridge's register block reads now (`offset` from the
 // block's base): chip identity and version from the bridge's identity, values written

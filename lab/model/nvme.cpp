@@ -50,7 +50,7 @@ constexpr uint16_t k_sc_capacity_exceeded = 0x81;
 constexpr uint16_t k_sc_sequence_error = 0x0C;
 constexpr uint16_t k_sc_sanitize_failed = 0x1C;
 constexpr uint16_t k_sc_sanitize_in_progress = 0x1D;
-constexpr uint16_t k_sc_invalid_log_page = 0x109;   // command specific
+constexpr uint16_t k_sc_invalid_log_page = 0x109;  // command specific
 constexpr uint16_t k_sc_invalid_fw_slot = 0x106;
 constexpr uint16_t k_sc_invalid_fw_image = 0x107;
 constexpr uint16_t k_sc_invalid_format = 0x10A;
@@ -62,7 +62,7 @@ constexpr uint32_t k_sanact_overwrite = 3;
 constexpr uint32_t k_sanact_crypto_erase = 4;
 constexpr uint32_t k_cdw10_ause = 1u << 3;
 constexpr uint32_t k_cdw10_oipbp = 1u << 8;
-constexpr uint32_t k_owpass_none = 16;          // OWPASS 0 asks for 16 passes
+constexpr uint32_t k_owpass_none = 16;  // OWPASS 0 asks for 16 passes
 constexpr uint32_t k_sstat_completed = 1;
 constexpr uint32_t k_sstat_in_progress = 2;
 constexpr uint32_t k_sstat_failed = 3;
@@ -109,8 +109,8 @@ struct nvme_command {
 
 nvme_command decode_entry(const std::vector<uint8_t>& bytes, uint32_t queue) {
     read_cursor in(bytes.data(), bytes.size());
-    return {in.u8_at(0), in.le16_at(2), in.le32_at(4), in.le32_at(36), in.le32_at(40), in.le32_at(44), in.le32_at(48),
-            queue};
+    return {in.u8_at(0),    in.le16_at(2),  in.le32_at(4),  in.le32_at(36),
+            in.le32_at(40), in.le32_at(44), in.le32_at(48), queue};
 }
 
 // What a command came to: its NVMe status, completion dword 0, and data for the host.
@@ -161,7 +161,8 @@ void sanitize_progress(bridge_record& record, int64_t now_ms) {
             nvme_media_crypto_erase(record);
         } else {
             const bool overwrite = s.nvme_sanitize_action == k_sanact_overwrite;
-            nvme_media_erase(record, overwrite ? overwrite_final_pattern(s.nvme_sanitize_cdw10, s.nvme_sanitize_pattern) : 0);
+            nvme_media_erase(record,
+                             overwrite ? overwrite_final_pattern(s.nvme_sanitize_cdw10, s.nvme_sanitize_pattern) : 0);
         }
         s.nvme_sstat = k_sstat_completed | k_sstat_global_erased;
         s.nvme_sanitize_failed = 0;
@@ -355,38 +356,39 @@ bool composite_over_temperature(uint32_t cdw11) { return ((cdw11 >> 16) & 0x3F) 
 outcome get_features(bridge_record& record, const nvme_command& c) {
     outcome o;
     switch (c.cdw10 & 0xFF) {
-    case k_feature_temp_threshold:
-        o.dw0 = composite_over_temperature(c.cdw11) ? record.state.nvme_temp_threshold : 0;
-        return o;
-    case k_feature_power: o.dw0 = record.state.nvme_power_state; return o;
-    case k_feature_apst: {
-        o.dw0 = record.state.nvme_apst;
-        return page_answer(nvme_page(record, nvme_memory::apst_table), c.data_length);
-    }
-    default: return failed(k_sc_invalid_field);
+        case k_feature_temp_threshold:
+            o.dw0 = composite_over_temperature(c.cdw11) ? record.state.nvme_temp_threshold : 0;
+            return o;
+        case k_feature_power: o.dw0 = record.state.nvme_power_state; return o;
+        case k_feature_apst: {
+            o.dw0 = record.state.nvme_apst;
+            return page_answer(nvme_page(record, nvme_memory::apst_table), c.data_length);
+        }
+        default: return failed(k_sc_invalid_field);
     }
 }
 
 outcome set_features(bridge_record& record, const nvme_command& c, const uint8_t* data) {
     bridge_live& s = record.state;
     switch (c.cdw10 & 0xFF) {
-    case k_feature_power: {
-        const uint32_t state = c.cdw11 & 0x1F;
-        uint8_t npss = 0;
-        nvme_memory_read(record, nvme_memory::id_ctrl, k_idc_npss, &npss, 1);
-        if (state > npss) return failed(k_sc_invalid_field);
-        s.nvme_power_state = state;
-        break;
-    }
-    case k_feature_apst:
-        s.nvme_apst = c.cdw11 & 1;
-        if (c.data_length >= k_apst_table_len) nvme_memory_write(record, nvme_memory::apst_table, 0, data, k_apst_table_len);
-        break;
-    case k_feature_temp_threshold:
-        if (!composite_over_temperature(c.cdw11)) return failed(k_sc_invalid_field);
-        s.nvme_temp_threshold = c.cdw11 & 0xFFFF;
-        break;
-    default: return failed(k_sc_invalid_field);
+        case k_feature_power: {
+            const uint32_t state = c.cdw11 & 0x1F;
+            uint8_t npss = 0;
+            nvme_memory_read(record, nvme_memory::id_ctrl, k_idc_npss, &npss, 1);
+            if (state > npss) return failed(k_sc_invalid_field);
+            s.nvme_power_state = state;
+            break;
+        }
+        case k_feature_apst:
+            s.nvme_apst = c.cdw11 & 1;
+            if (c.data_length >= k_apst_table_len)
+                nvme_memory_write(record, nvme_memory::apst_table, 0, data, k_apst_table_len);
+            break;
+        case k_feature_temp_threshold:
+            if (!composite_over_temperature(c.cdw11)) return failed(k_sc_invalid_field);
+            s.nvme_temp_threshold = c.cdw11 & 0xFFFF;
+            break;
+        default: return failed(k_sc_invalid_field);
     }
     record.dirty = true;
     return outcome{};
@@ -426,15 +428,15 @@ outcome run_command(bridge_record& record, const nvme_command& c, const uint8_t*
         return failed(k_sc_invalid_opcode);
     }
     switch (c.opcode) {
-    case k_admin_identify: return identify(record, c);
-    case k_admin_get_log_page: return get_log_page(record, c, now_ms);
-    case k_admin_sanitize: return sanitize(record, c, now_ms);
-    case k_admin_format: return format(record, c, now_ms);
-    case k_admin_fw_download: return fw_download(record, c, data);
-    case k_admin_fw_commit: return fw_commit(record, c);
-    case k_admin_get_features: return get_features(record, c);
-    case k_admin_set_features: return set_features(record, c, data);
-    default: return failed(k_sc_invalid_opcode);
+        case k_admin_identify: return identify(record, c);
+        case k_admin_get_log_page: return get_log_page(record, c, now_ms);
+        case k_admin_sanitize: return sanitize(record, c, now_ms);
+        case k_admin_format: return format(record, c, now_ms);
+        case k_admin_fw_download: return fw_download(record, c, data);
+        case k_admin_fw_commit: return fw_commit(record, c);
+        case k_admin_get_features: return get_features(record, c);
+        case k_admin_set_features: return set_features(record, c, data);
+        default: return failed(k_sc_invalid_opcode);
     }
 }
 

@@ -41,35 +41,35 @@ std::vector<uint8_t> default_id_ctrl(const bridge_record& record) {
     put_text(out, 4, 20, p.serial);
     put_text(out, 24, 40, p.model);
     put_text(out, 64, 8, p.firmware);
-    out.u8_at(72, 2);                      // RAB
-    out.u8_at(73, 0x4E);                   // IEEE OUI
+    out.u8_at(72, 2);     // RAB
+    out.u8_at(73, 0x4E);  // IEEE OUI
     out.u8_at(74, 0x7A);
     out.u8_at(75, 0x02);
-    out.u8_at(77, 7);                      // MDTS: 128 pages
-    out.le16_at(78, 1);                    // CNTLID
+    out.u8_at(77, 7);    // MDTS: 128 pages
+    out.le16_at(78, 1);  // CNTLID
     out.le32_at(k_idc_ver, k_default_ver);
-    out.le32_at(84, 500000);               // RTD3R
-    out.le32_at(88, 1000000);              // RTD3E
-    out.le32_at(92, 0x00000200);           // OAES: firmware activation notices
-    out.u8_at(111, 1);                     // CNTRLTYPE: I/O controller
+    out.le32_at(84, 500000);      // RTD3R
+    out.le32_at(88, 1000000);     // RTD3E
+    out.le32_at(92, 0x00000200);  // OAES: firmware activation notices
+    out.u8_at(111, 1);            // CNTRLTYPE: I/O controller
     out.le16_at(256, k_default_oacs);
-    out.u8_at(258, 3);                     // ACL
-    out.u8_at(259, 3);                     // AERL
+    out.u8_at(258, 3);  // ACL
+    out.u8_at(259, 3);  // AERL
     out.u8_at(260, k_default_frmw);
     out.u8_at(261, k_default_lpa);
-    out.u8_at(262, 63);                    // ELPE
+    out.u8_at(262, 63);  // ELPE
     out.u8_at(k_idc_npss, 2);
-    out.u8_at(265, 1);                     // APSTA
+    out.u8_at(265, 1);  // APSTA
     out.le16_at(266, k_default_wctemp);
     out.le16_at(268, k_default_cctemp);
-    out.le16_at(270, 50);                  // MTFA
+    out.le16_at(270, 50);  // MTFA
     out.le32_at(328, k_default_sanicap);
-    out.u8_at(512, 0x66);                  // SQES
-    out.u8_at(513, 0x44);                  // CQES
-    out.le16_at(514, 256);                 // MAXCMD
-    out.le32_at(516, 1);                   // NN
-    out.le16_at(520, 0x001F);              // ONCS
-    out.u8_at(525, 0x07);                  // VWC present, flush with all namespaces
+    out.u8_at(512, 0x66);      // SQES
+    out.u8_at(513, 0x44);      // CQES
+    out.le16_at(514, 256);     // MAXCMD
+    out.le32_at(516, 1);       // NN
+    out.le16_at(520, 0x001F);  // ONCS
+    out.u8_at(525, 0x07);      // VWC present, flush with all namespaces
     std::string subnqn = "nqn.2024-06.com.morvelt.lab:" + p.serial;
     out.bytes_at(768, subnqn.data(), std::min<size_t>(subnqn.size(), 256));
     // Power states: 8.25 W, 5.5 W operational; 50 mW non-operational.
@@ -97,12 +97,12 @@ std::vector<uint8_t> default_id_ns(const bridge_record& record) {
     std::vector<uint8_t> page(k_nvme_page_len, 0);
     write_cursor out(page.data(), page.size());
     const uint64_t blocks = static_cast<uint64_t>(record.params.capacity_sectors);
-    out.le64_at(0, blocks);                // NSZE
-    out.le64_at(8, blocks);                // NCAP
-    out.le64_at(16, blocks);               // NUSE
-    out.u8_at(25, 0);                      // NLBAF: one format
-    out.u8_at(26, 0);                      // FLBAS: format 0
-    out.u8_at(128 + 2, 9);                 // LBAF0: 512-byte blocks
+    out.le64_at(0, blocks);   // NSZE
+    out.le64_at(8, blocks);   // NCAP
+    out.le64_at(16, blocks);  // NUSE
+    out.u8_at(25, 0);         // NLBAF: one format
+    out.u8_at(26, 0);         // FLBAS: format 0
+    out.u8_at(128 + 2, 9);    // LBAF0: 512-byte blocks
     return page;
 }
 
@@ -110,14 +110,14 @@ std::vector<uint8_t> default_smart() {
     std::vector<uint8_t> page(k_nvme_log_len, 0);
     write_cursor out(page.data(), page.size());
     out.le16_at(k_smart_temperature, 308);
-    out.u8_at(3, 100);                     // available spare
-    out.u8_at(4, 10);                      // spare threshold
-    out.u8_at(5, 1);                       // percentage used
-    out.le64_at(112, 12);                  // power cycles
-    out.le64_at(128, 345);                 // power-on hours
-    out.le64_at(144, 2);                   // unsafe shutdowns
-    out.le16_at(200, 308);                 // sensor 1
-    out.le16_at(202, 312);                 // sensor 2
+    out.u8_at(3, 100);      // available spare
+    out.u8_at(4, 10);       // spare threshold
+    out.u8_at(5, 1);        // percentage used
+    out.le64_at(112, 12);   // power cycles
+    out.le64_at(128, 345);  // power-on hours
+    out.le64_at(144, 2);    // unsafe shutdowns
+    out.le16_at(200, 308);  // sensor 1
+    out.le16_at(202, 312);  // sensor 2
     return page;
 }
 
@@ -132,17 +132,17 @@ struct place {
 
 place place_of(nvme_memory which) {
     switch (which) {
-    case nvme_memory::id_ctrl: return {lab_memory::nvme, 0, k_nvme_page_len, 1};
-    case nvme_memory::id_ns: return {lab_memory::nvme, 4096, k_nvme_page_len, 2};
-    case nvme_memory::smart: return {lab_memory::nvme, 8192, k_nvme_log_len, 4};
-    case nvme_memory::apst_table: return {lab_memory::nvme, 8704, k_nvme_apst_len, 0};
-    case nvme_memory::entry: return {lab_memory::nvme, 8960, k_nvme_entry_len, 0};
-    case nvme_memory::completion: return {lab_memory::nvme, 9024, k_nvme_completion_len, 0};
-    // 9040 to 9095 held the slots' revisions before the slots held whole images.
-    case nvme_memory::fw_slot_lengths: return {lab_memory::nvme, 9096, 4 * k_nvme_fw_slot_count, 0};
-    case nvme_memory::media: return {lab_memory::media, 0, 0, 0};
-    case nvme_memory::fw_slots: return {lab_memory::nvme_slots, 0, 0, 0};
-    case nvme_memory::fw_buffer: break;
+        case nvme_memory::id_ctrl: return {lab_memory::nvme, 0, k_nvme_page_len, 1};
+        case nvme_memory::id_ns: return {lab_memory::nvme, 4096, k_nvme_page_len, 2};
+        case nvme_memory::smart: return {lab_memory::nvme, 8192, k_nvme_log_len, 4};
+        case nvme_memory::apst_table: return {lab_memory::nvme, 8704, k_nvme_apst_len, 0};
+        case nvme_memory::entry: return {lab_memory::nvme, 8960, k_nvme_entry_len, 0};
+        case nvme_memory::completion: return {lab_memory::nvme, 9024, k_nvme_completion_len, 0};
+        // 9040 to 9095 held the slots' revisions before the slots held whole images.
+        case nvme_memory::fw_slot_lengths: return {lab_memory::nvme, 9096, 4 * k_nvme_fw_slot_count, 0};
+        case nvme_memory::media: return {lab_memory::media, 0, 0, 0};
+        case nvme_memory::fw_slots: return {lab_memory::nvme_slots, 0, 0, 0};
+        case nvme_memory::fw_buffer: break;
     }
     return {lab_memory::nvme_fw, 0, 0, 0};
 }
@@ -153,7 +153,9 @@ std::vector<uint8_t> default_page(const bridge_record& record, nvme_memory which
     return default_smart();
 }
 
-bool held(const bridge_record& record, const place& p) { return p.held_bit == 0 || (record.state.nvme_held & p.held_bit) != 0; }
+bool held(const bridge_record& record, const place& p) {
+    return p.held_bit == 0 || (record.state.nvme_held & p.held_bit) != 0;
+}
 
 bool inside(uint64_t offset, size_t length, uint64_t size) { return offset <= size && length <= size - offset; }
 
@@ -362,11 +364,12 @@ void print_nvme_summary(bridge_record& record) {
                 get_le32(&ctrl[328]));
     std::printf("  namespace 1: %llu blocks of %u bytes\n", static_cast<unsigned long long>(get_le64(&ns[0])),
                 1u << (ns[128 + 4 * (ns[26] & 0x0F) + 2] & 31));
-    std::printf("  smart: critical warning 0x%02X, temperature %u K, data units read %llu, written %llu, "
-                "read commands %llu, write commands %llu\n",
-                smart[k_smart_warning], get_le16(&smart[k_smart_temperature]),
-                static_cast<unsigned long long>(get_le64(&smart[32])), static_cast<unsigned long long>(get_le64(&smart[48])),
-                static_cast<unsigned long long>(get_le64(&smart[64])), static_cast<unsigned long long>(get_le64(&smart[80])));
+    std::printf(
+        "  smart: critical warning 0x%02X, temperature %u K, data units read %llu, written %llu, "
+        "read commands %llu, write commands %llu\n",
+        smart[k_smart_warning], get_le16(&smart[k_smart_temperature]),
+        static_cast<unsigned long long>(get_le64(&smart[32])), static_cast<unsigned long long>(get_le64(&smart[48])),
+        static_cast<unsigned long long>(get_le64(&smart[64])), static_cast<unsigned long long>(get_le64(&smart[80])));
     for (uint32_t slot = 1; slot <= nvme_fw_slot_count(record); ++slot) {
         const uint32_t length = nvme_fw_slot_length(record, slot);
         char revision[k_nvme_fw_revision_len + 1] = {};
@@ -374,11 +377,11 @@ void print_nvme_summary(bridge_record& record) {
             nvme_memory_read(record, nvme_memory::fw_slots, uint64_t{slot - 1} * k_nvme_fw_buffer_size, revision,
                              k_nvme_fw_revision_len);
         }
-        std::printf("  firmware slot %u: %s%s%s\n", slot,
-                    length == 0 ? (slot == 1 ? "the disk's own firmware" : "empty")
-                                : (std::to_string(length) + " bytes, revision \"" + escape_text(revision) + "\"").c_str(),
-                    (ctrl[k_idc_frmw] & 1) != 0 && slot == 1 ? ", read-only" : "",
-                    slot == s.nvme_fw_active ? ", running" : "");
+        std::printf(
+            "  firmware slot %u: %s%s%s\n", slot,
+            length == 0 ? (slot == 1 ? "the disk's own firmware" : "empty")
+                        : (std::to_string(length) + " bytes, revision \"" + escape_text(revision) + "\"").c_str(),
+            (ctrl[k_idc_frmw] & 1) != 0 && slot == 1 ? ", read-only" : "", slot == s.nvme_fw_active ? ", running" : "");
     }
     std::printf("  tunnel: %s\n", s.nvme_entry_waiting == 0 ? "idle" : "an entry waits for its data phase");
 }

@@ -22,7 +22,18 @@
 // namespace's media (the lab memory `media`), its firmware download buffer (`nvme_fw`)
 // and the images committed to its firmware slots (`nvme_slots`, one buffer's size per
 // slot; `fw_slot_lengths` in the pages holds each image's length, u32, 0 for none).
-enum class nvme_memory { id_ctrl, id_ns, smart, apst_table, entry, completion, fw_slot_lengths, media, fw_buffer, fw_slots };
+enum class nvme_memory {
+    id_ctrl,
+    id_ns,
+    smart,
+    apst_table,
+    entry,
+    completion,
+    fw_slot_lengths,
+    media,
+    fw_buffer,
+    fw_slots
+};
 
 constexpr uint32_t k_nvme_page_len = 4096;
 constexpr uint32_t k_nvme_log_len = 512;
@@ -31,7 +42,7 @@ constexpr uint32_t k_nvme_apst_len = 256;
 constexpr uint32_t k_nvme_entry_len = 64;
 constexpr uint32_t k_nvme_completion_len = 16;
 constexpr uint32_t k_nvme_fw_revision_len = 8;
-constexpr uint32_t k_nvme_fw_slot_count = 7;   // the most FRMW can report
+constexpr uint32_t k_nvme_fw_slot_count = 7;  // the most FRMW can report
 
 bool nvme_memory_read(const bridge_record& record, nvme_memory which, uint64_t offset, void* out, size_t length);
 bool nvme_memory_write(bridge_record& record, nvme_memory which, uint64_t offset, const void* data, size_t length);

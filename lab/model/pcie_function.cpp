@@ -10,9 +10,9 @@ namespace {
 // Identity of the function: a made-up vendor's NVMe controller.
 constexpr uint16_t k_vendor_id = 0x1F9A;
 constexpr uint16_t k_device_id = 0x5016;
-constexpr uint32_t k_class_nvme = 0x010802;   // mass storage, non-volatile memory, NVM Express
+constexpr uint32_t k_class_nvme = 0x010802;  // mass storage, non-volatile memory, NVM Express
 constexpr uint32_t k_bar0_power_on = 0xFE000000;
-constexpr uint32_t k_bar_memory_64 = 0x4;     // BAR type bits: 64-bit memory space
+constexpr uint32_t k_bar_memory_64 = 0x4;  // BAR type bits: 64-bit memory space
 
 // Command: memory space and bus master on; Status: capability list.
 constexpr uint16_t k_command_power_on = 0x0006;
@@ -110,12 +110,12 @@ std::vector<uint8_t> pcie_conf_power_on() {
     put16(s, k_conf_vendor + 2, k_device_id);
     put16(s, k_conf_command, k_command_power_on);
     put16(s, k_conf_status, k_status_cap_list);
-    put32(s, 0x08, (k_class_nvme << 8) | 0x01);           // class code, revision 1
+    put32(s, 0x08, (k_class_nvme << 8) | 0x01);  // class code, revision 1
     put32(s, k_conf_bar0, k_bar0_power_on | k_bar_memory_64);
-    put16(s, 0x2C, k_vendor_id);                           // subsystem vendor and id
+    put16(s, 0x2C, k_vendor_id);  // subsystem vendor and id
     put16(s, 0x2E, 0x0001);
     s[k_conf_cap_pointer] = k_cap_power;
-    s[0x3D] = 0x01;                                        // interrupt pin INTA
+    s[0x3D] = 0x01;  // interrupt pin INTA
 
     // Power management, version 3; D0, no soft reset on D3hot to D0.
     s[k_cap_power] = 0x01;
@@ -132,9 +132,9 @@ std::vector<uint8_t> pcie_conf_power_on() {
     s[k_cap_express] = 0x10;
     s[k_cap_express + 1] = 0x00;
     put16(s, k_cap_express + 2, 0x0002);
-    put32(s, k_cap_express + 4, 0x10008FC2);               // Device Capabilities: 512-byte payload, FLR
-    put16(s, k_cap_express + 8, 0x2810);                   // Device Control: 256-byte payload, 512-byte reads
-    put32(s, k_cap_express + 0x24, 0x0070081F);            // Device Capabilities 2
+    put32(s, k_cap_express + 4, 0x10008FC2);     // Device Capabilities: 512-byte payload, FLR
+    put16(s, k_cap_express + 8, 0x2810);         // Device Control: 256-byte payload, 512-byte reads
+    put32(s, k_cap_express + 0x24, 0x0070081F);  // Device Capabilities 2
     put_link(s, {.max_gen = 4, .max_width = 4, .gen = 3, .width = 4});
     return s;
 }
@@ -171,7 +171,7 @@ void put_link(std::vector<uint8_t>& conf, const pcie_link& link) {
     const uint32_t kept = cap & ~(k_link_speed_mask | (k_link_width_mask << k_link_width_shift));
     put32(conf, k_express_link_cap,
           kept | k_link_cap_aspm_l0s_l1 | k_link_cap_l1_exit | link.max_gen | (link.max_width << k_link_width_shift));
-    put32(conf, k_express_link_cap2, ((1u << link.max_gen) - 1) << 1);   // supported speeds vector
+    put32(conf, k_express_link_cap2, ((1u << link.max_gen) - 1) << 1);  // supported speeds vector
     const uint16_t control2 = get_le16(&conf[k_express_link_control2]);
     put16(conf, k_express_link_control2, static_cast<uint16_t>((control2 & ~k_link_speed_mask) | link.max_gen));
     put16(conf, k_express_link_status,
@@ -192,8 +192,8 @@ void bar0_take_write(std::vector<uint8_t>& bar0, uint32_t offset, const uint8_t*
     take_write(bar0, k_bar0_rules, offset, data, length);
     const uint32_t cc = get_le32(&bar0[k_nvme_cc]);
     uint32_t csts = get_le32(&bar0[k_nvme_csts]) & ~0xDu;
-    csts |= cc & 1;                                       // RDY follows EN
-    if (((cc >> 14) & 3) != 0) csts |= 2u << 2;           // SHST: shutdown complete
+    csts |= cc & 1;                              // RDY follows EN
+    if (((cc >> 14) & 3) != 0) csts |= 2u << 2;  // SHST: shutdown complete
     put32(bar0, k_nvme_csts, csts);
 }
 

@@ -46,9 +46,9 @@ constexpr uint32_t k_link_max_gen = 6;
 bool link_width_valid(uint32_t width);
 
 struct pcie_link {
-    uint32_t max_gen = 0;    // Link Capabilities
+    uint32_t max_gen = 0;  // Link Capabilities
     uint32_t max_width = 0;
-    uint32_t gen = 0;        // Link Status
+    uint32_t gen = 0;  // Link Status
     uint32_t width = 0;
 };
 pcie_link link_of(const std::vector<uint8_t>& conf);

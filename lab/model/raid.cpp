@@ -10,8 +10,8 @@ using namespace zelko;
 namespace {
 
 constexpr uint32_t k_raid_mode_len = 1;
-constexpr uint32_t k_raid_key = 0x44494152u;   // 'R' 'A' 'I' 'D', little-endian
-constexpr uint8_t k_max_raid_mode = 2;         // JBOD 0, RAID0 1, RAID1 2
+constexpr uint32_t k_raid_key = 0x44494152u;  // 'R' 'A' 'I' 'D', little-endian
+constexpr uint8_t k_max_raid_mode = 2;        // JBOD 0, RAID0 1, RAID1 2
 constexpr int k_byte_mode = 5;
 
 bool joins_two_disks(const bridge_record& record) { return record.params.disks >= 2; }

@@ -29,7 +29,7 @@ constexpr uint8_t k_page_all = 0x3F;
 constexpr uint8_t k_pc_changeable = 1;
 constexpr uint8_t k_pc_saved = 3;
 constexpr uint8_t k_caching_page_len = 20;
-constexpr uint8_t k_caching_wce = 0x04;   // write cache enabled: SYNCHRONIZE CACHE flushes it
+constexpr uint8_t k_caching_wce = 0x04;  // write cache enabled: SYNCHRONIZE CACHE flushes it
 constexpr uint8_t k_request_sense_desc = 0x01;
 
 bool has_medium(const bridge_record& record) {
@@ -59,8 +59,8 @@ media_range range_of(const block_request& request) {
 
 // Checks a media transfer: the disk is there, the range lies on it (05/21/00 otherwise),
 // and the data phase carries exactly its blocks in the block's direction (05/24/00).
-bool media_transfer_ok(const bridge_record& record, const block_request& request, bool data_in,
-                       media_range* range, block_answer& answer) {
+bool media_transfer_ok(const bridge_record& record, const block_request& request, bool data_in, media_range* range,
+                       block_answer& answer) {
     if (!medium_ready(record, answer)) return false;
     *range = range_of(request);
     const uint64_t count = block_count(record);
@@ -122,8 +122,7 @@ void handle_media_read(bridge_record& record, const block_request& request, bloc
 void handle_media_write(bridge_record& record, const block_request& request, block_answer& answer) {
     media_range range;
     if (!media_transfer_ok(record, request, false, &range, answer) || range.blocks == 0) return;
-    answer_memory_write(record, lab_memory::media, range.lba * k_block_size, request.data_out, request.length,
-                        answer);
+    answer_memory_write(record, lab_memory::media, range.lba * k_block_size, request.data_out, request.length, answer);
 }
 
 // MODE SENSE(6) and (10): a header without block descriptors, then the caching page

@@ -92,8 +92,8 @@ bool bot_take_out(bulk_only_state& state, const uint8_t* data, size_t length, co
     const uint8_t flags = cbw.u8();
     const uint8_t lun = cbw.u8();
     const uint8_t cdb_length = cbw.u8();
-    const bool valid = length == k_cbw_len && cbw.ok() && signature == k_cbw_signature && lun == 0 &&
-                       cdb_length >= 1 && cdb_length <= sizeof state.cdb;
+    const bool valid = length == k_cbw_len && cbw.ok() && signature == k_cbw_signature && lun == 0 && cdb_length >= 1 &&
+                       cdb_length <= sizeof state.cdb;
     if (!valid || !state.in_items.empty()) {
         state.in_halted = true;
         state.out_halted = true;

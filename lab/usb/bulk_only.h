@@ -11,8 +11,8 @@
 
 #include "lab/model/block.h"
 
-constexpr uint32_t k_cbw_signature = 0x43425355;   // "USBC"
-constexpr uint32_t k_csw_signature = 0x53425355;   // "USBS"
+constexpr uint32_t k_cbw_signature = 0x43425355;  // "USBC"
+constexpr uint32_t k_csw_signature = 0x53425355;  // "USBS"
 constexpr size_t k_cbw_len = 31;
 constexpr size_t k_csw_len = 13;
 constexpr uint8_t k_csw_passed = 0;

@@ -11,7 +11,9 @@ namespace {
 // What the lab's port answers for a device that went away.
 constexpr int k_error_device_gone = 1167;
 
-int64_t now_ms(const lab_settings* settings) { return settings != nullptr ? lab_time_ms(*settings) : lab_real_now_ms(); }
+int64_t now_ms(const lab_settings* settings) {
+    return settings != nullptr ? lab_time_ms(*settings) : lab_real_now_ms();
+}
 
 }  // namespace
 

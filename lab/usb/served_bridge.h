@@ -14,8 +14,8 @@
 struct served_bridge {
     std::string dir;
     std::string id;
-    std::string name;      // the name it answers under now (its trace lines carry it)
-    uint32_t boot = 0;     // the boot the host sees; a request of an older boot fails
+    std::string name;   // the name it answers under now (its trace lines carry it)
+    uint32_t boot = 0;  // the boot the host sees; a request of an older boot fails
 };
 
 // Finds the bridge `name` leads to. A CD-ROM volume name is refused: the volume is a

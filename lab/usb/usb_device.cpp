@@ -19,7 +19,7 @@ constexpr uint8_t k_string_manufacturer = 1;
 constexpr uint8_t k_string_product = 2;
 constexpr uint8_t k_string_serial = 3;
 constexpr uint8_t k_attributes_bus_powered = 0x80;
-constexpr uint8_t k_max_power_500ma = 250;   // 2 mA units
+constexpr uint8_t k_max_power_500ma = 250;  // 2 mA units
 constexpr uint8_t k_transfer_bulk = 2;
 
 // bmRequestType values: direction, type (standard, class) and recipient.
@@ -96,7 +96,7 @@ std::vector<uint8_t> usb_device_descriptor(const usb_identity& identity) {
     out[0] = 18;
     out[1] = k_desc_device;
     put_le16(&out[2], k_bcd_usb2);
-    out[7] = k_usb_ep0_max_packet;   // class, subclass, protocol 0: the interface says
+    out[7] = k_usb_ep0_max_packet;  // class, subclass, protocol 0: the interface says
     put_le16(&out[8], identity.vendor_id);
     put_le16(&out[10], identity.product_id);
     put_le16(&out[12], identity.device_bcd);
@@ -111,13 +111,13 @@ std::vector<uint8_t> usb_configuration_descriptor() {
     std::vector<uint8_t> out(18, 0);
     out[0] = 9;
     out[1] = k_desc_configuration;
-    out[4] = 1;   // interfaces
+    out[4] = 1;  // interfaces
     out[5] = k_usb_configuration;
     out[7] = k_attributes_bus_powered;
     out[8] = k_max_power_500ma;
     out[9] = 9;
     out[10] = k_desc_interface;
-    out[13] = 2;   // endpoints
+    out[13] = 2;  // endpoints
     out[14] = k_usb_class_mass_storage;
     out[15] = k_usb_subclass_scsi;
     out[16] = k_usb_protocol_bulk_only;
@@ -129,15 +129,15 @@ std::vector<uint8_t> usb_configuration_descriptor() {
 
 std::vector<uint8_t> usb_string_descriptor(const usb_identity& identity, uint8_t index) {
     switch (index) {
-    case 0: {
-        std::vector<uint8_t> out = {4, k_desc_string, 0, 0};
-        put_le16(&out[2], k_lang_us_english);
-        return out;
-    }
-    case k_string_manufacturer: return identity.manufacturer;
-    case k_string_product: return identity.product;
-    case k_string_serial: return identity.serial;
-    default: return {};
+        case 0: {
+            std::vector<uint8_t> out = {4, k_desc_string, 0, 0};
+            put_le16(&out[2], k_lang_us_english);
+            return out;
+        }
+        case k_string_manufacturer: return identity.manufacturer;
+        case k_string_product: return identity.product;
+        case k_string_serial: return identity.serial;
+        default: return {};
     }
 }
 
@@ -165,11 +165,13 @@ usb_control_answer usb_answer_control(const usb_identity& identity, const usb_se
         answer.endpoint = static_cast<uint8_t>(setup.index);
         return answer;
     }
-    if (type == k_rt_device_in && request == k_req_get_configuration) return data_answer({k_usb_configuration}, setup.length);
+    if (type == k_rt_device_in && request == k_req_get_configuration)
+        return data_answer({k_usb_configuration}, setup.length);
     if (type == k_rt_device_out && request == k_req_set_configuration) {
         return setup.value <= k_usb_configuration ? usb_control_answer{} : stall();
     }
-    if (type == k_rt_interface_in && request == k_req_get_interface && setup.index == 0) return data_answer({0}, setup.length);
+    if (type == k_rt_interface_in && request == k_req_get_interface && setup.index == 0)
+        return data_answer({0}, setup.length);
     if (type == k_rt_interface_out && request == k_req_set_interface) {
         return setup.index == 0 && setup.value == 0 ? usb_control_answer{} : stall();
     }
@@ -179,7 +181,7 @@ usb_control_answer usb_answer_control(const usb_identity& identity, const usb_se
         return answer;
     }
     if (type == k_rt_class_interface_in && request == k_req_get_max_lun && setup.index == 0) {
-        return data_answer({0}, setup.length);   // one logical unit
+        return data_answer({0}, setup.length);  // one logical unit
     }
     return stall();
 }

@@ -38,10 +38,10 @@ struct usb_setup {
 enum class usb_control_action { none, bulk_only_reset, clear_halt };
 
 struct usb_control_answer {
-    bool stall = false;                   // the request is not served: endpoint 0 stalls
-    std::vector<uint8_t> data;            // data stage toward the host, at most setup.length
+    bool stall = false;         // the request is not served: endpoint 0 stalls
+    std::vector<uint8_t> data;  // data stage toward the host, at most setup.length
     usb_control_action action = usb_control_action::none;
-    uint8_t endpoint = 0;                 // the endpoint of clear_halt
+    uint8_t endpoint = 0;  // the endpoint of clear_halt
 };
 
 // Whether a bulk endpoint is halted now, for GET_STATUS.

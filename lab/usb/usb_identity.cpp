@@ -64,7 +64,8 @@ usb_identity bridge_usb_identity(bridge_record& record) {
     if (foreign) {
         identity.product_id = k_foreign_usb_product_id;
     } else {
-        identity.product_id = lab_generation_of_revision(p.revision) == 0 ? k_lab_usb_product_gen0 : k_lab_usb_product_gen1;
+        identity.product_id =
+            lab_generation_of_revision(p.revision) == 0 ? k_lab_usb_product_gen0 : k_lab_usb_product_gen1;
     }
     identity.device_bcd = bcd_of_revision(p.revision);
     identity.manufacturer = usb_string_of(p.vendor);
@@ -72,7 +73,7 @@ usb_identity bridge_usb_identity(bridge_record& record) {
     char serial[16];
     std::snprintf(serial, sizeof serial, "%012X", static_cast<unsigned>(p.uuid));
     identity.serial = usb_string_of(serial);
-    if (foreign) return identity;   // another vendor's disk has no PG record
+    if (foreign) return identity;  // another vendor's disk has no PG record
 
     const pg_walk walk = walk_pg_record(record);
     take_number(walk, k_pg_vid, &identity.vendor_id);

@@ -11,7 +11,7 @@
 struct usb_identity {
     uint16_t vendor_id = 0;
     uint16_t product_id = 0;
-    uint16_t device_bcd = 0;     // bcdDevice: the firmware's revision
+    uint16_t device_bcd = 0;  // bcdDevice: the firmware's revision
     // String descriptors as the device hands them out (length, type 03h, UTF-16LE).
     std::vector<uint8_t> manufacturer;
     std::vector<uint8_t> product;

@@ -29,7 +29,7 @@
 
 namespace {
 
-constexpr int k_poll_ms = 100;   // how often an idle connection looks at the bridge
+constexpr int k_poll_ms = 100;  // how often an idle connection looks at the bridge
 constexpr int k_endpoint_slots = 32;
 
 // A socket descriptor closed with its owner.
@@ -139,7 +139,8 @@ void send_bulk_reply(link_state& link, uint64_t id, uint8_t endpoint, uint8_t st
     header.length = static_cast<uint16_t>(length & 0xFFFF);
     header.length_high = static_cast<uint16_t>(length >> 16);
     uint8_t* bytes = data != nullptr && !data->empty() ? const_cast<uint8_t*>(data->data()) : nullptr;
-    usbredirparser_send_bulk_packet(link.parser, id, &header, bytes, data != nullptr ? static_cast<int>(data->size()) : 0);
+    usbredirparser_send_bulk_packet(link.parser, id, &header, bytes,
+                                    data != nullptr ? static_cast<int>(data->size()) : 0);
 }
 
 // Answers the waiting IN requests while the device has something for them.
@@ -166,7 +167,7 @@ int on_read(void* priv, uint8_t* data, int count) {
     const ssize_t got = recv(link.fd, data, static_cast<size_t>(count), 0);
     if (got > 0) return static_cast<int>(got);
     if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return 0;
-    link.peer_gone = true;   // end of file too: the peer went away
+    link.peer_gone = true;  // end of file too: the peer went away
     return -1;
 }
 
@@ -236,7 +237,8 @@ void on_control(void* priv, uint64_t id, usb_redir_control_packet_header* header
         return;
     }
     const usb_setup setup{header->requesttype, header->request, header->value, header->index, header->length};
-    const usb_control_answer answer = usb_answer_control(link.identity, setup, {link.bot.in_halted, link.bot.out_halted});
+    const usb_control_answer answer =
+        usb_answer_control(link.identity, setup, {link.bot.in_halted, link.bot.out_halted});
     if (answer.action == usb_control_action::bulk_only_reset) forget_transfers(link);
     if (answer.action == usb_control_action::clear_halt) bot_clear_halt(link.bot, answer.endpoint);
     reply.status = answer.stall ? usb_redir_stall : usb_redir_success;

@@ -4,6 +4,7 @@
 #include "lab/usbredir/usbredir_link.h"
 
 int serve_over_usbredir(const std::string&, const std::string&, const std::string&) {
-    std::fprintf(stderr, "mvbridge-lab: this build has no usbredir support (install libusbredirparser-dev and rebuild)\n");
+    std::fprintf(stderr,
+                 "mvbridge-lab: this build has no usbredir support (install libusbredirparser-dev and rebuild)\n");
     return 1;
 }

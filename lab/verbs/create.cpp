@@ -31,15 +31,19 @@ struct create_options {
     int generation = 1;
     uint32_t disk = k_disk_nvme;
     std::vector<std::pair<std::string, std::string>> keys;
-    std::vector<std::pair<nvme_memory, std::string>> nvme_files;   // saved pages to load
+    std::vector<std::pair<nvme_memory, std::string>> nvme_files;  // saved pages to load
 };
 
 // Options naming a saved NVMe page.
 bool nvme_page_option(const std::string& key, nvme_memory* which) {
-    if (key == "nvme_id_ctrl") *which = nvme_memory::id_ctrl;
-    else if (key == "nvme_id_ns") *which = nvme_memory::id_ns;
-    else if (key == "nvme_smart") *which = nvme_memory::smart;
-    else return false;
+    if (key == "nvme_id_ctrl")
+        *which = nvme_memory::id_ctrl;
+    else if (key == "nvme_id_ns")
+        *which = nvme_memory::id_ns;
+    else if (key == "nvme_smart")
+        *which = nvme_memory::smart;
+    else
+        return false;
     return true;
 }
 

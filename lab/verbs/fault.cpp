@@ -9,7 +9,8 @@ namespace {
 
 constexpr const char* k_usage =
     "fault NAME add PATTERN (--status S [--sense K/ASC/ASCQ] | --os-error E | --short N | --corrupt | "
-    "--corrupt-write | --tear N | --flip N | --drop-write) [--first N] [--after M] | fault NAME list | fault NAME remove N | fault NAME clear";
+    "--corrupt-write | --tear N | --flip N | --drop-write) [--first N] [--after M] | fault NAME list | fault NAME "
+    "remove N | fault NAME clear";
 
 }  // namespace
 
@@ -41,7 +42,8 @@ int verb_fault(const std::string& dir, const verb_args& args) {
         if (args.size() < 4) return verb_usage(k_usage);
         fault_rule rule;
         if (!fault_parse_pattern(args[2], &rule, &error)) return verb_fail(error);
-        if (!fault_parse_options(verb_args(args.begin() + 3, args.end()), false, &rule, &error)) return verb_fail(error);
+        if (!fault_parse_options(verb_args(args.begin() + 3, args.end()), false, &rule, &error))
+            return verb_fail(error);
         edit = [rule](bridge_record& record, std::string*) {
             record.state.faults.push_back(rule);
             record.dirty = true;

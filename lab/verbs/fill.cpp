@@ -45,12 +45,15 @@ int verb_fill(const std::string& dir, const verb_args& args) {
     if (!parse_u64(args[2], &offset)) return verb_fail("OFFSET is a number, not '" + args[2] + "'");
     if (!parse_u64(args[3], &length)) return verb_fail("LENGTH is a number, not '" + args[3] + "'");
     uint32_t byte = 0;
-    if (!parse_u32(args[4], &byte) || byte > 0xFF) return verb_fail("BYTE is a number up to 255, not '" + args[4] + "'");
+    if (!parse_u32(args[4], &byte) || byte > 0xFF)
+        return verb_fail("BYTE is a number up to 255, not '" + args[4] + "'");
     value = static_cast<uint8_t>(byte);
     device_ref ref;
     std::string error;
     if (!resolve_device(dir, args[0], &ref, &error)) return verb_fail(error);
-    const auto edit = [&](bridge_record& record, std::string* why) { return fill(record, *memory, offset, length, value, why); };
+    const auto edit = [&](bridge_record& record, std::string* why) {
+        return fill(record, *memory, offset, length, value, why);
+    };
     if (!edit_device(dir, ref, edit, &error)) return verb_fail(error);
     return 0;
 }

@@ -13,7 +13,7 @@ int verb_init(const std::string& dir, const verb_args& args) {
         const std::string key = option_key(args[i]);
         if (key == "step_time") {
             step = true;
-            --i;   // a flag without a value: the next option follows at once
+            --i;  // a flag without a value: the next option follows at once
             continue;
         }
         if (i + 1 >= args.size()) return verb_usage(usage);

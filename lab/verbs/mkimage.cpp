@@ -48,7 +48,7 @@ struct image_options {
     uint32_t date = 20250301;
     uint32_t at = 0;
     bool at_given = false;
-    bool bad = false;          // --bad-crc or --bad-length
+    bool bad = false;  // --bad-crc or --bad-length
     uint32_t leds = k_lab_led_default_count;
     uint32_t bright = 0xFF20;
 };
@@ -103,7 +103,8 @@ int verb_mkimage(const std::string&, const verb_args& args) {
     if (!rescue && args[1] != "main") return verb_usage(k_mkimage_usage);
     uint32_t chip = 0;
     uint64_t size = 0;
-    if (!parse_u32(args[2], &chip) || chip > 0xFF) return verb_fail("CHIP is a chip code up to 255, not '" + args[2] + "'");
+    if (!parse_u32(args[2], &chip) || chip > 0xFF)
+        return verb_fail("CHIP is a chip code up to 255, not '" + args[2] + "'");
     if (!parse_u64(args[3], &size) || size < k_fw_front_size || size > k_image_size_max || size % 4096 != 0) {
         return verb_fail("SIZE is a multiple of 4096 from 4096 to 16 MiB, not '" + args[3] + "'");
     }
@@ -111,8 +112,9 @@ int verb_mkimage(const std::string&, const verb_args& args) {
     if (!rescue) o.version[0] = 1, o.version[1] = 5;
     std::string error;
     if (!parse_options(args, 4, false, &o, &error)) return verb_fail(error);
-    const uint32_t rear = o.at_given ? o.at
-                                     : k_flash_write_base + static_cast<uint32_t>(rescue ? k_flash_rescue_area : k_flash_main_area);
+    const uint32_t rear =
+        o.at_given ? o.at
+                   : k_flash_write_base + static_cast<uint32_t>(rescue ? k_flash_rescue_area : k_flash_main_area);
     std::vector<uint8_t> image(static_cast<size_t>(size), 0);
     fill_body(image, (rescue ? 0x100u : 0u) ^ (o.version[0] << 16) ^ (o.version[1] << 8) ^ o.version[2]);
     std::fill(image.begin(), image.begin() + k_fw_header_size, 0);

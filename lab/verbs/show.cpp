@@ -99,8 +99,8 @@ void print_section(bridge_record& record, const std::string& section, int64_t no
     }
     for (const lab_memory_row& memory : memory_rows()) {
         if (section != memory.section) continue;
-        const std::string where = memory_written(record, memory.which) ? memory_file_name(record, memory.which)
-                                                                         : "never written";
+        const std::string where =
+            memory_written(record, memory.which) ? memory_file_name(record, memory.which) : "never written";
         std::printf("  %s %llu bytes, %s\n", memory.name,
                     static_cast<unsigned long long>(memory_size(record, memory.which)), where.c_str());
     }
@@ -161,14 +161,16 @@ int show_memory(bridge_record& record, const verb_args& args) {
     for (const lab_memory_area& area : memory_areas()) {
         if (section != area.name) continue;
         if (args.size() > 2) return verb_usage(std::string("show NAME ") + area.name);
-        return print_memory_dump(record, area.which, area.offset, area.length) ? 0 : verb_fail("cannot read " + section);
+        return print_memory_dump(record, area.which, area.offset, area.length) ? 0
+                                                                               : verb_fail("cannot read " + section);
     }
     const lab_memory_row* memory = find_memory(section);
     if (memory == nullptr) return -1;
     const uint64_t size = memory_size(record, memory->which);
     uint64_t offset = 0;
     if (args.size() > 2 && !parse_u64(args[2], &offset)) return verb_fail("OFFSET is a number, not '" + args[2] + "'");
-    if (offset > size) return verb_fail(section + " has " + std::to_string(size) + " bytes: offset " + args[2] + " is beyond it");
+    if (offset > size)
+        return verb_fail(section + " has " + std::to_string(size) + " bytes: offset " + args[2] + " is beyond it");
     uint64_t length = std::min(size - offset, k_default_dump_limit);
     if (args.size() > 3 && !parse_u64(args[3], &length)) return verb_fail("LENGTH is a number, not '" + args[3] + "'");
     if (length > size - offset) {
@@ -194,7 +196,8 @@ int show_lab(const std::string& dir) {
     std::printf("lab %s\n", dir.c_str());
     std::printf("trace %s\n", settings.trace ? "on" : "off");
     std::printf("time_factor %u\n", settings.time_factor);
-    if (settings.step_time) std::printf("time_mode step (lab time %lld ms)\n", static_cast<long long>(lab_time_ms(settings)));
+    if (settings.step_time)
+        std::printf("time_mode step (lab time %lld ms)\n", static_cast<long long>(lab_time_ms(settings)));
     const int64_t now = lab_time_ms(settings);
     for (const auto& [name, entry] : lab_list_names(dir)) {
         const device_ref ref{name, entry};
@@ -206,8 +209,8 @@ int show_lab(const std::string& dir) {
         }
         if (record.state.name != name) continue;
         std::printf("%s %s, disk %s in state %u, %s, %s\n", name.c_str(), kind_text(record).c_str(),
-                    choice_name(k_disk_kind_names, record.params.disk), record.state.disk_state, record.params.bus == k_bus_usb ? "usb" : "other",
-                    availability(record, now).c_str());
+                    choice_name(k_disk_kind_names, record.params.disk), record.state.disk_state,
+                    record.params.bus == k_bus_usb ? "usb" : "other", availability(record, now).c_str());
     }
     return 0;
 }

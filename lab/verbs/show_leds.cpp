@@ -18,7 +18,7 @@ namespace {
 
 struct led_settings {
     uint8_t mode = 0;
-    uint8_t rows = 0;        // colour rows in use, at most 43
+    uint8_t rows = 0;  // colour rows in use, at most 43
     uint16_t cycle = 0;
     uint16_t ramp = 0;
     uint16_t stable = 0;
@@ -33,7 +33,7 @@ struct led_picture {
     uint32_t version = 0;
     int32_t count = 0;
     uint16_t brightness = 0;
-    std::vector<std::vector<led_settings>> states;   // [state][led]
+    std::vector<std::vector<led_settings>> states;  // [state][led]
 };
 
 led_picture decode(const std::vector<uint8_t>& image) {
@@ -64,7 +64,8 @@ led_picture decode(const std::vector<uint8_t>& image) {
             const int shown = led.rows < k_lab_led_rows ? led.rows : k_lab_led_rows;
             for (int j = 0; j < shown; ++j) {
                 const size_t c = at + 32 + 3u * j;
-                led.colours.push_back(static_cast<uint32_t>(in.u8_at(c) << 16 | in.u8_at(c + 1) << 8 | in.u8_at(c + 2)));
+                led.colours.push_back(
+                    static_cast<uint32_t>(in.u8_at(c) << 16 | in.u8_at(c + 1) << 8 | in.u8_at(c + 2)));
             }
             leds.push_back(led);
         }
@@ -100,8 +101,8 @@ void print_states(const std::string& name, const led_picture& p) {
                     p.magic, p.version, p.count);
         return;
     }
-    std::printf("LED memory of %s: %d LEDs, brightness high %u low %u\n", name.c_str(), p.count,
-                p.brightness >> 8, p.brightness & 0xFF);
+    std::printf("LED memory of %s: %d LEDs, brightness high %u low %u\n", name.c_str(), p.count, p.brightness >> 8,
+                p.brightness & 0xFF);
     for (int s = 0; s < k_lab_led_states; ++s) {
         std::printf("%s:\n", k_led_state_names[s]);
         for (int k = 0; k < p.count; ++k) {

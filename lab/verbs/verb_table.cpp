@@ -3,8 +3,8 @@
 namespace {
 
 constexpr verb_row k_verbs[] = {
-    {"init", verb_init, "init [--time-factor N] [--trace on|off]", "Makes an empty lab in a missing or empty directory.",
-     false},
+    {"init", verb_init, "init [--time-factor N] [--trace on|off]",
+     "Makes an empty lab in a missing or empty directory.", false},
     {"create", verb_create,
      "create NAME [--cdrom-of BRIDGE | [--foreign] [--gen 0|1] [--disk nvme|sata|none] [--KEY VALUE]...]",
      "Adds a device: a bridge of generation 0 or 1 with an NVMe, SATA or no disk, another vendor's USB disk, or a "
@@ -53,8 +53,7 @@ constexpr verb_row k_verbs[] = {
      "lengths disagree with its size.",
      false},
     {"complete", verb_complete, "complete WORD...",
-     "Prints the words that can follow WORD... on the lab's command line, one a line, for the shell completion.",
-     true},
+     "Prints the words that can follow WORD... on the lab's command line, one a line, for the shell completion.", true},
 };
 
 }  // namespace

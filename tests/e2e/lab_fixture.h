@@ -10,7 +10,7 @@
 struct process_result {
     std::string out;
     std::string err;
-    int status = -1;        // exit status, or -1 when the process did not exit normally
+    int status = -1;  // exit status, or -1 when the process did not exit normally
 };
 
 // Runs `program` with `args` (no shell involved) and collects what it printed.
@@ -54,7 +54,7 @@ protected:
 };
 
 // A default bridge's printed lines.
-extern const std::string k_nvme_bridge_name;   // "Morvelt USB3 NVMe Bridge"
+extern const std::string k_nvme_bridge_name;  // "Morvelt USB3 NVMe Bridge"
 extern const std::string k_sata_bridge_name;
-extern const std::string k_nvme_disk_line;     // model (40 characters) and firmware
+extern const std::string k_nvme_disk_line;  // model (40 characters) and firmware
 extern const std::string k_sata_disk_line;

@@ -31,7 +31,8 @@ void require_saved_form_loads(const fault_rule& rule) {
     require(back.matches == rule.matches && back.first == rule.first && back.after == rule.after);
     require(back.kind == rule.kind && back.value == rule.value && back.pattern_len == rule.pattern_len);
     require(std::memcmp(back.mask, rule.mask, sizeof rule.mask) == 0);
-    for (uint32_t i = 0; i < rule.pattern_len; ++i) require((back.pattern[i] & back.mask[i]) == (rule.pattern[i] & rule.mask[i]));
+    for (uint32_t i = 0; i < rule.pattern_len; ++i)
+        require((back.pattern[i] & back.mask[i]) == (rule.pattern[i] & rule.mask[i]));
 }
 
 // What `fault NAME list` prints of a rule, given back to `fault NAME add`, adds the same
@@ -51,7 +52,8 @@ void exercise(fault_rule rule, const uint8_t* data, size_t size) {
     std::memcpy(cdb, data, size < sizeof cdb ? size : sizeof cdb);
     const bool matched = fault_matches(rule, cdb);
     bool all_equal = true;
-    for (uint32_t i = 0; i < rule.pattern_len; ++i) all_equal = all_equal && ((cdb[i] ^ rule.pattern[i]) & rule.mask[i]) == 0;
+    for (uint32_t i = 0; i < rule.pattern_len; ++i)
+        all_equal = all_equal && ((cdb[i] ^ rule.pattern[i]) & rule.mask[i]) == 0;
     require(matched == all_equal);
     uint32_t fired = 0;
     for (int i = 0; i < 8; ++i) fired += fault_count_and_fire(rule) ? 1 : 0;

@@ -69,7 +69,8 @@ std::vector<uint8_t> cdb_bytes(const char* hex) {
 void require_sound(const bridge_record& record) {
     require(record.params.flash_size >= k_flash_size_min && record.params.flash_size <= k_flash_size_max);
     // Every area the device models serve lies inside the flash.
-    for (const lab_memory_area& area : memory_areas()) require(memory_range_ok(record, area.which, area.offset, area.length));
+    for (const lab_memory_area& area : memory_areas())
+        require(memory_range_ok(record, area.which, area.offset, area.length));
     require(record.state.ata_features.size() <= 64 && record.state.ata_features.size() % 2 == 0);
     const bridge_pins& pins = record.state.pins;
     require(pins.i2c_slaves.size() <= k_i2c_max_slaves);
@@ -108,4 +109,3 @@ void serve_tool_blocks(bridge_record& record) {
         if (answer.status == 0 && answer.os_error == 0 && block.data_in) require(answer.data.size() <= block.length);
     }
 }
-

@@ -14,8 +14,8 @@ using namespace zelko;
 
 namespace {
 
-constexpr led_field k_fields[] = {led_field::mode, led_field::row_number, led_field::cycle_time,
-                                  led_field::ramp_factor, led_field::stable_factor};
+constexpr led_field k_fields[] = {led_field::mode, led_field::row_number, led_field::cycle_time, led_field::ramp_factor,
+                                  led_field::stable_factor};
 
 }  // namespace
 

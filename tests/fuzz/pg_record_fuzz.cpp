@@ -39,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const uint8_t value[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     const size_t value_size = pg_entry_size(tag, 0) <= sizeof value ? pg_entry_size(tag, 0) : 0;
-    if (remove_pg_entry(record.get(), length, tag) == 0 && put_pg_entry(record.get(), length, tag, value, value_size) == 0) {
+    if (remove_pg_entry(record.get(), length, tag) == 0 &&
+        put_pg_entry(record.get(), length, tag, value, value_size) == 0) {
         const pg_walk again = find_pg_entry(record.get(), length, tag);
         require(again.code == 0 && again.found);
         require(std::memcmp(record.get() + again.position + 1, value, value_size) == 0);

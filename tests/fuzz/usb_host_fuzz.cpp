@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             write_cursor out(cbw.data(), cbw.size());
             out.le32(k_cbw_signature);
             out.le32(input.le32());
-            out.le32(input.le16());   // data phases up to 64 KiB
+            out.le32(input.le16());  // data phases up to 64 KiB
             out.u8(input.u8() & 0x80);
             out.u8(0);
             out.u8(16);

@@ -106,7 +106,7 @@ protected:
     static fake::answer access_denied() { return fake::answer{.os_error = fake::k_access_denied}; }
 
     bridge_dev_ptr device;
-    led_mem_dev* led_record = nullptr;   // the LED image handed to LED commands
+    led_mem_dev* led_record = nullptr;  // the LED image handed to LED commands
 
 private:
     void open_device() {

@@ -121,9 +121,13 @@ TEST_F(BridgePcie, ReadConf) {
 TEST_F(BridgePcie, WriteConfSendsFourBytesLeastSignificantFirst) {
     run_cases(cmd_pcie_write_conf, "pcie_write_conf",
               {
-                  {{"104", "04"}, {ok()}, "pcie_write_conf ok\n",
+                  {{"104", "04"},
+                   {ok()},
+                   "pcie_write_conf ok\n",
                    {"E3 00 00 00 33 00 00 00 04 00 00 00 04 00 00 00 out 4 data=04 00 00 00"}},
-                  {{"10", "FEDC0004"}, {ok()}, "pcie_write_conf ok\n",
+                  {{"10", "FEDC0004"},
+                   {ok()},
+                   "pcie_write_conf ok\n",
                    {"E3 00 00 00 33 00 00 00 10 00 00 00 04 00 00 00 out 4 data=04 00 DC FE"}},
                   {{"44", "3"}, {access_denied()}, "pcie_write_conf fail\n"},
               });
@@ -135,28 +139,39 @@ TEST_F(BridgePcie, ReadMemBracketsLongReadsWithTheTransferFlag) {
     const std::vector<uint8_t> page = counting(4096);
     const std::vector<uint8_t> longer = counting(4097);
     const std::vector<uint8_t> most = counting(262144);
-    run_cases(cmd_pcie_read_mem, "pcie_read_mem",
-              {
-                  {{"FE000000", "262145"}, {}, "pcie_read_mem: wrong parameter\n"},
-                  {{"FE000000", "0"}, {}, "pcie_read_mem: wrong parameter\n"},
-                  {{"FE000000", "4096"}, {ok(page)}, dump_of(page), {mem_read_block("00 00 00 FE", "00 10 00 00", 4096)}},
-                  {{"0xFE000008", "4"}, {ok({0, 4, 1, 0})}, "00 04 01 00 \n",
-                   {mem_read_block("08 00 00 FE", "04 00 00 00", 4)}},
-                  {{"FE000000", "4097"}, {ok(), ok(longer), ok()}, dump_of(longer),
-                   {k_flag_clear, mem_read_block("00 00 00 FE", "01 10 00 00", 4097), k_flag_set}},
-                  {{"FE000000", "262144"}, {ok(), ok(most), ok()}, dump_of(most),
-                   {k_flag_clear, mem_read_block("00 00 00 FE", "00 00 04 00", 262144), k_flag_set}},
-                  // A refused clear does not stop the read; a failed read still sets the flag.
-                  {{"FE000000", "5000"}, {check_condition(), check_condition(), ok()}, "pcie_read_mem fail\n",
-                   {k_flag_clear, mem_read_block("00 00 00 FE", "88 13 00 00", 5000), k_flag_set}},
-                  {{"FE000000", "5000"}, {ok(), {.data = page, .residual = 904}, ok()}, "pcie_read_mem fail\n"},
-              });
+    run_cases(
+        cmd_pcie_read_mem, "pcie_read_mem",
+        {
+            {{"FE000000", "262145"}, {}, "pcie_read_mem: wrong parameter\n"},
+            {{"FE000000", "0"}, {}, "pcie_read_mem: wrong parameter\n"},
+            {{"FE000000", "4096"}, {ok(page)}, dump_of(page), {mem_read_block("00 00 00 FE", "00 10 00 00", 4096)}},
+            {{"0xFE000008", "4"},
+             {ok({0, 4, 1, 0})},
+             "00 04 01 00 \n",
+             {mem_read_block("08 00 00 FE", "04 00 00 00", 4)}},
+            {{"FE000000", "4097"},
+             {ok(), ok(longer), ok()},
+             dump_of(longer),
+             {k_flag_clear, mem_read_block("00 00 00 FE", "01 10 00 00", 4097), k_flag_set}},
+            {{"FE000000", "262144"},
+             {ok(), ok(most), ok()},
+             dump_of(most),
+             {k_flag_clear, mem_read_block("00 00 00 FE", "00 00 04 00", 262144), k_flag_set}},
+            // A refused clear does not stop the read; a failed read still sets the flag.
+            {{"FE000000", "5000"},
+             {check_condition(), check_condition(), ok()},
+             "pcie_read_mem fail\n",
+             {k_flag_clear, mem_read_block("00 00 00 FE", "88 13 00 00", 5000), k_flag_set}},
+            {{"FE000000", "5000"}, {ok(), {.data = page, .residual = 904}, ok()}, "pcie_read_mem fail\n"},
+        });
 }
 
 TEST_F(BridgePcie, WriteMem) {
     run_cases(cmd_pcie_write_mem, "pcie_write_mem",
               {
-                  {{"FE000014", "460001"}, {ok()}, "pcie_write_mem ok\n",
+                  {{"FE000014", "460001"},
+                   {ok()},
+                   "pcie_write_mem ok\n",
                    {"E3 00 00 00 34 00 00 00 14 00 00 FE 04 00 00 00 out 4 data=01 00 46 00"}},
                   {{"FE000014", "1"}, {check_condition()}, "pcie_write_mem fail\n"},
               });
@@ -165,7 +180,8 @@ TEST_F(BridgePcie, WriteMem) {
     const std::vector<uint8_t> bytes = counting(8192);
     for (const auto& a : {ok(), check_condition(), ok()}) fake::script(a);
     EXPECT_EQ(pcie_mem_write(device.get(), 0xFE001000, bytes.data(), 8192), 2);
-    EXPECT_EQ(sent_blocks(), (lines{k_flag_clear, "E3 00 00 00 34 00 00 00 00 10 00 FE 00 20 00 00 out 8192", k_flag_set}));
+    EXPECT_EQ(sent_blocks(),
+              (lines{k_flag_clear, "E3 00 00 00 34 00 00 00 00 10 00 FE 00 20 00 00 out 8192", k_flag_set}));
     EXPECT_EQ(data_out(1), bytes);
 }
 
@@ -229,18 +245,48 @@ TEST_F(BridgePcie, LinkCommands) {
         std::string output;
     };
     const std::vector<link_case> cases = {
-        {cmd_pcie_get_link_status, "pcie_get_link_status", at_70, {0x06, 0x34, 0x40, 0x70}, 0x82,
-         ok({0x44, 0x10, 0x00, 0x00}), "current link speed = Gen4\nnegotiated link width = x4\n"},
-        {cmd_pcie_get_link_cap, "pcie_get_link_cap", at_70, {0x06, 0x34, 0x40, 0x70}, 0x7C,
-         ok({0x05, 0x01, 0x40, 0x00}), "max link speed = Gen5\nmax link width = x16\n"},
-        {cmd_pcie_get_link_cap, "pcie_get_link_cap", at_70, {0x06, 0x34, 0x40, 0x70}, 0x7C,
-         ok({0x03, 0x02, 0x00, 0x00}), "max link speed = Gen3\nmax link width = x32\n"},
-        {cmd_pcie_get_link_status, "pcie_get_link_status", at_f8, {0x06, 0x34, 0xF8}, 0x0A,
-         ok({0x12, 0x00, 0x00, 0x00}), "current link speed = Gen2\nnegotiated link width = x1\n"},
-        {cmd_pcie_get_link_status, "pcie_get_link_status", at_70, {0x06, 0x34, 0x40, 0x70}, 0x82,
-         {.data = {0x44, 0x10}, .residual = 2}, "pcie_get_link_status fail\n"},
-        {cmd_pcie_get_link_cap, "pcie_get_link_cap", space_with(true, 0x40, {{0x40, 0x01, 0x00}}),
-         {0x06, 0x34, 0x40}, 0, {}, "pcie_get_link_cap fail\n"},
+        {cmd_pcie_get_link_status,
+         "pcie_get_link_status",
+         at_70,
+         {0x06, 0x34, 0x40, 0x70},
+         0x82,
+         ok({0x44, 0x10, 0x00, 0x00}),
+         "current link speed = Gen4\nnegotiated link width = x4\n"},
+        {cmd_pcie_get_link_cap,
+         "pcie_get_link_cap",
+         at_70,
+         {0x06, 0x34, 0x40, 0x70},
+         0x7C,
+         ok({0x05, 0x01, 0x40, 0x00}),
+         "max link speed = Gen5\nmax link width = x16\n"},
+        {cmd_pcie_get_link_cap,
+         "pcie_get_link_cap",
+         at_70,
+         {0x06, 0x34, 0x40, 0x70},
+         0x7C,
+         ok({0x03, 0x02, 0x00, 0x00}),
+         "max link speed = Gen3\nmax link width = x32\n"},
+        {cmd_pcie_get_link_status,
+         "pcie_get_link_status",
+         at_f8,
+         {0x06, 0x34, 0xF8},
+         0x0A,
+         ok({0x12, 0x00, 0x00, 0x00}),
+         "current link speed = Gen2\nnegotiated link width = x1\n"},
+        {cmd_pcie_get_link_status,
+         "pcie_get_link_status",
+         at_70,
+         {0x06, 0x34, 0x40, 0x70},
+         0x82,
+         {.data = {0x44, 0x10}, .residual = 2},
+         "pcie_get_link_status fail\n"},
+        {cmd_pcie_get_link_cap,
+         "pcie_get_link_cap",
+         space_with(true, 0x40, {{0x40, 0x01, 0x00}}),
+         {0x06, 0x34, 0x40},
+         0,
+         {},
+         "pcie_get_link_cap fail\n"},
     };
     for (const link_case& c : cases) {
         SCOPED_TRACE(c.output);
@@ -291,7 +337,8 @@ TEST_F(BridgeAta, SmartTable) {
     run_cases(cmd_ata_get_smart_log, "ata_get_smart_log",
               {
                   {{}, {ok(data)}, k_three_slot_table, {k_smart_block}},
-                  {{}, {ok(std::vector<uint8_t>(512, 0))},
+                  {{},
+                   {ok(std::vector<uint8_t>(512, 0))},
                    "version: 00 00\n\n  id   current    worst   threshold          data\n"},
                   {{}, {check_condition()}, "ata_get_smart_log fail\n"},
                   {{}, {{.data = std::vector<uint8_t>(100, 1), .residual = 412}}, "ata_get_smart_log fail\n"},
@@ -316,9 +363,13 @@ TEST_F(BridgeAta, SmartTable) {
 TEST_F(BridgeAta, SetFeatures) {
     run_cases(cmd_ata_set_feature, "ata_set_feature",
               {
-                  {{"2", "0"}, {ok()}, "ata_set_feature success\n",
+                  {{"2", "0"},
+                   {ok()},
+                   "ata_set_feature success\n",
                    {"A1 06 0E 02 00 00 00 00 00 EF 00 00 00 00 00 00 out 0"}},
-                  {{"386", "259"}, {ok()}, "ata_set_feature success\n",
+                  {{"386", "259"},
+                   {ok()},
+                   "ata_set_feature success\n",
                    {"A1 06 0E 82 03 00 00 00 00 EF 00 00 00 00 00 00 out 0"}},
                   {{"3", "70"}, {check_condition()}, "ata_set_feature fail\n"},
               });

@@ -25,9 +25,13 @@ const std::string k_restart_block = "E3 00 00 00 30 00 00 00 00 00 00 00 04 00 0
 TEST_F(BridgeUart, InitAndTransmit) {
     run_cases(cmd_uart_init, "uart_init",
               {
-                  {{"5", "115200"}, {ok()}, "uart_init ok\n",
+                  {{"5", "115200"},
+                   {ok()},
+                   "uart_init ok\n",
                    {"E3 00 00 00 4E 00 00 00 00 C2 01 00 01 00 00 00 out 1 data=05"}},
-                  {{"261", "-1"}, {ok()}, "uart_init ok\n",
+                  {{"261", "-1"},
+                   {ok()},
+                   "uart_init ok\n",
                    {"E3 00 00 00 4E 00 00 00 FF FF FF FF 01 00 00 00 out 1 data=05"}},
                   {{"5", "9600"}, {check_condition()}, "uart_init fail\n"},
               });
@@ -35,15 +39,21 @@ TEST_F(BridgeUart, InitAndTransmit) {
     // nothing, a refusal says so.
     run_cases(cmd_uart_tx, "uart_tx",
               {
-                  {{"3", "9600", "hello"}, {ok()}, "",
+                  {{"3", "9600", "hello"},
+                   {ok()},
+                   "",
                    {"E3 00 00 00 38 83 00 00 80 25 00 00 05 00 00 00 out 5 data=68 65 6C 6C 6F"}},
-                  {{"255", "9600", ""}, {check_condition()}, "uart_tx fail\n", {"E3 00 00 00 38 FF 00 00 80 25 00 00 00 00 00 00 out 0"}},
+                  {{"255", "9600", ""},
+                   {check_condition()},
+                   "uart_tx fail\n",
+                   {"E3 00 00 00 38 FF 00 00 80 25 00 00 00 00 00 00 out 0"}},
               });
     const uint8_t text[] = {'o', 'k'};
     next_case();
     fake::script_ok();
     EXPECT_EQ(uart_transmit(device.get(), false, 3, 9600, text, 2), 0);
-    EXPECT_EQ(sent_blocks(), std::vector<std::string>{"E3 00 00 00 38 00 00 00 80 25 00 00 02 00 00 00 out 2 data=6F 6B"});
+    EXPECT_EQ(sent_blocks(),
+              std::vector<std::string>{"E3 00 00 00 38 00 00 00 80 25 00 00 02 00 00 00 out 2 data=6F 6B"});
 }
 
 // Only a count of 1 to 1024 is read, one line per byte that arrived; any other count, taken
@@ -62,9 +72,13 @@ TEST_F(BridgeUart, ReceiveReadsOnlyCountsFromOneTo1024) {
     };
     run_cases(cmd_uart_rx, "uart_rx",
               {
-                  {{}, {ok(le32(3)), ok({0x0A, 0x1B, 0xFF})}, "0a\n1b\nff\n",
+                  {{},
+                   {ok(le32(3)), ok({0x0A, 0x1B, 0xFF})},
+                   "0a\n1b\nff\n",
                    {k_count_block, "E2 00 00 00 B8 00 00 00 00 00 00 00 03 00 00 00 in 3"}},
-                  {{}, {ok(le32(1024)), ok(bytes)}, kilobyte,
+                  {{},
+                   {ok(le32(1024)), ok(bytes)},
+                   kilobyte,
                    {k_count_block, "E2 00 00 00 B8 00 00 00 00 00 00 00 00 04 00 00 in 1024"}},
                   count_only(ok(le32(0)), "rx cnt = 0\n"),
                   count_only(ok(le32(1025)), "rx cnt = 1025\n"),
@@ -74,7 +88,9 @@ TEST_F(BridgeUart, ReceiveReadsOnlyCountsFromOneTo1024) {
                   count_only({.data = {5, 0}, .residual = 2}, "uart_rx fail\n"),
                   {{}, {ok(le32(2)), check_condition()}, "uart_rx fail\n"},
                   // Another reader drained the buffer in between: one of three bytes arrived.
-                  {{}, {ok(le32(3)), {.data = {0x41}, .residual = 2}}, "41\n",
+                  {{},
+                   {ok(le32(3)), {.data = {0x41}, .residual = 2}},
+                   "41\n",
                    {k_count_block, "E2 00 00 00 B8 00 00 00 00 00 00 00 03 00 00 00 in 3"}},
               });
     run_cases(cmd_uart_rx_cnt, "uart_rx_cnt",
@@ -97,7 +113,11 @@ TEST_F(BridgeRaid, GetMode) {
         return command_case{{}, {ok({mode})}, std::string("RAID current mode is ") + name + "\n", {k_raid_get_block}};
     };
     run_cases(cmd_raid_get_mode, "raid_get_mode",
-              {get(0, "JBOD"), get(1, "RAID0"), get(2, "RAID1"), get(3, "UNKNOWN"), get(0xFF, "UNKNOWN"),
+              {get(0, "JBOD"),
+               get(1, "RAID0"),
+               get(2, "RAID1"),
+               get(3, "UNKNOWN"),
+               get(0xFF, "UNKNOWN"),
                {{}, {check_condition()}, "raid_get_mode fail\n"}});
 }
 
@@ -105,15 +125,19 @@ TEST_F(BridgeRaid, GetMode) {
 // restarted, whatever the restart answers. The same mode warns and changes nothing.
 TEST_F(BridgeRaid, SetMode) {
     const auto change = [](const char* word, uint8_t current, const char* byte5, const fake::answer& restart) {
-        return command_case{{word}, {ok({current}), ok(), restart}, "raid_set_mode ok\nrestart RAID controller...\n",
-                            {k_raid_get_block,
-                             std::string("E3 00 00 00 52 ") + byte5 + " 00 00 52 41 49 44 00 00 00 00 out 0",
-                             k_restart_block}};
+        return command_case{
+            {word},
+            {ok({current}), ok(), restart},
+            "raid_set_mode ok\nrestart RAID controller...\n",
+            {k_raid_get_block, std::string("E3 00 00 00 52 ") + byte5 + " 00 00 52 41 49 44 00 00 00 00 out 0",
+             k_restart_block}};
     };
     const auto same = [](const char* word, uint8_t current) {
-        return command_case{{word}, {ok({current})},
+        return command_case{{word},
+                            {ok({current})},
                             "WARNING: new RAID's mode is same current RAID's mode.\n"
-                            "Please set other RAID mode then set " + std::string(word) + " again.\n",
+                            "Please set other RAID mode then set " +
+                                std::string(word) + " again.\n",
                             {k_raid_get_block}};
     };
     const auto unsupported = [](const char* word) {
@@ -121,17 +145,25 @@ TEST_F(BridgeRaid, SetMode) {
     };
     run_cases(cmd_raid_set_mode, "raid_set_mode",
               {
-                  change("JBOD", 2, "00", ok()), change("RAID0", 0, "01", ok()), change("RAID1", 1, "02", ok()),
-                  change("RAID1x", 0, "02", ok()), change("JBODY", 7, "00", ok()),
+                  change("JBOD", 2, "00", ok()),
+                  change("RAID0", 0, "01", ok()),
+                  change("RAID1", 1, "02", ok()),
+                  change("RAID1x", 0, "02", ok()),
+                  change("JBODY", 7, "00", ok()),
                   change("RAID1", 0, "02", access_denied()),
-                  same("RAID1x", 2), same("JBOD", 0),
-                  unsupported("raid5"), unsupported("jbod"), unsupported("RAID"), unsupported("RAID2"),
-                  unsupported("JBO"), unsupported(""),
-                  {{"RAID0"}, {check_condition()}, "get RAID mode fail\n"},   // mode unknown: nothing changed
-                  {{"RAID0"}, {ok({0}), check_condition()}, "raid_set_mode fail\n"},   // refused: no restart
+                  same("RAID1x", 2),
+                  same("JBOD", 0),
+                  unsupported("raid5"),
+                  unsupported("jbod"),
+                  unsupported("RAID"),
+                  unsupported("RAID2"),
+                  unsupported("JBO"),
+                  unsupported(""),
+                  {{"RAID0"}, {check_condition()}, "get RAID mode fail\n"},           // mode unknown: nothing changed
+                  {{"RAID0"}, {ok({0}), check_condition()}, "raid_set_mode fail\n"},  // refused: no restart
               });
     next_case();
-    EXPECT_EQ(set_raid_mode(device.get(), 3), -1);   // modes above RAID1 are refused before sending
+    EXPECT_EQ(set_raid_mode(device.get(), 3), -1);  // modes above RAID1 are refused before sending
 }
 
 }  // namespace

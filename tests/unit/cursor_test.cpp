@@ -41,8 +41,16 @@ TEST(ReadCursor, PastTheEndYieldsZeroAndStaysFailed) {
         {"le32 at 6", [](read_cursor& c) -> uint64_t { return c.le32_at(6); }},
         {"le64 at 2", [](read_cursor& c) -> uint64_t { return c.le64_at(2); }},
         {"be32 at SIZE_MAX", [](read_cursor& c) -> uint64_t { return c.be32_at(SIZE_MAX); }},
-        {"le32 after seek 7", [](read_cursor& c) -> uint64_t { c.seek(7); return c.le32(); }},
-        {"u8 after skip 10", [](read_cursor& c) -> uint64_t { c.skip(10); return c.u8(); }},
+        {"le32 after seek 7",
+         [](read_cursor& c) -> uint64_t {
+             c.seek(7);
+             return c.le32();
+         }},
+        {"u8 after skip 10",
+         [](read_cursor& c) -> uint64_t {
+             c.skip(10);
+             return c.u8();
+         }},
         {"span of 10", [](read_cursor& c) -> uint64_t { return c.span_at(0, 10) == nullptr ? 0 : 1; }},
     };
     for (const crossing& c : cases) {
@@ -51,7 +59,7 @@ TEST(ReadCursor, PastTheEndYieldsZeroAndStaysFailed) {
         EXPECT_FALSE(in.ok()) << c.what;
         EXPECT_LE(in.position(), k_bytes.size()) << c.what;
         EXPECT_EQ(in.u8_at(0), 0x01) << c.what;  // later reads inside still work...
-        EXPECT_FALSE(in.ok()) << c.what;          // ...but the flag stays
+        EXPECT_FALSE(in.ok()) << c.what;         // ...but the flag stays
     }
 }
 

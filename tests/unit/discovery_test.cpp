@@ -19,18 +19,24 @@ TEST_F(Discovery, GenerationAndChipIdentityRanges) {
         uint32_t chip_id;
         uint32_t chip_version;
         int expected;
-        const char* base;   // the generation's register block, or null when no register is read
+        const char* base;  // the generation's register block, or null when no register is read
     };
     const identify_case cases[] = {
-        {"1.00", 0xA0010001, 0x00000000, 0, "50 B3"},  {"2.00", 0xA0010003, 0x002F0000, 0, "50 B3"},
-        {"1.00", 0xA0010000, 0x00000000, -1, "50 B3"}, {"1.00", 0xA0010004, 0x00000000, -1, "50 B3"},
-        {"1.00", 0xA0020000, 0x00000000, -1, "50 B3"}, {"1.01", 0xA0020000, 0x00000000, 1, "70 B3"},
-        {"2.01", 0xA0020003, 0x00000000, 1, "70 B3"},  {"1.02", 0xA0030000, 0x00000000, 1, "70 B3"},
-        {"2.02", 0xA0030001, 0x00000000, 1, "70 B3"},  {"2.02", 0xA0030002, 0x00000000, -1, "70 B3"},
+        {"1.00", 0xA0010001, 0x00000000, 0, "50 B3"},
+        {"2.00", 0xA0010003, 0x002F0000, 0, "50 B3"},
+        {"1.00", 0xA0010000, 0x00000000, -1, "50 B3"},
+        {"1.00", 0xA0010004, 0x00000000, -1, "50 B3"},
+        {"1.00", 0xA0020000, 0x00000000, -1, "50 B3"},
+        {"1.01", 0xA0020000, 0x00000000, 1, "70 B3"},
+        {"2.01", 0xA0020003, 0x00000000, 1, "70 B3"},
+        {"1.02", 0xA0030000, 0x00000000, 1, "70 B3"},
+        {"2.02", 0xA0030001, 0x00000000, 1, "70 B3"},
+        {"2.02", 0xA0030002, 0x00000000, -1, "70 B3"},
         {"1.01", 0xA0010001, 0x00000000, -1, "70 B3"},
-        {"1.01", 0xA0020001, 0x00300000, -1, "70 B3"},   // chip version third byte 0x30
-        {"1.01", 0xA0020001, 0xFF2FFFFF, 1, "70 B3"},    // only the third byte counts
-        {"3.00", 0xA0020001, 0x00000000, -1, nullptr},   {"1.0 ", 0xA0020001, 0x00000000, -1, nullptr},
+        {"1.01", 0xA0020001, 0x00300000, -1, "70 B3"},  // chip version third byte 0x30
+        {"1.01", 0xA0020001, 0xFF2FFFFF, 1, "70 B3"},   // only the third byte counts
+        {"3.00", 0xA0020001, 0x00000000, -1, nullptr},
+        {"1.0 ", 0xA0020001, 0x00000000, -1, nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.revision) + " " + std::to_string(c.chip_id) + " " + std::to_string(c.chip_version));
@@ -65,7 +71,8 @@ TEST_F(Discovery, BridgeNameAndCdromIdentity) {
     EXPECT_EQ(get_bridge_name(device.get(), name), 0);
     EXPECT_STREQ(name, "Morvelt USB3 NVMe Bridge");
 
-    const std::pair<const char*, const char*> cdrom_names[] = {{"Morvelt ", "USB CD-ROM      "}, {"Morvelt", "USB CD-ROM"}};
+    const std::pair<const char*, const char*> cdrom_names[] = {{"Morvelt ", "USB CD-ROM      "},
+                                                               {"Morvelt", "USB CD-ROM"}};
     for (const auto& [vendor, product] : cdrom_names) {
         fake::script_ok(inquiry("1.01", vendor, product));
         EXPECT_TRUE(is_bridge_cdrom(device.get())) << vendor << "|" << product;
@@ -119,8 +126,8 @@ TEST_F(Discovery, IdentifyDeviceStrings) {
 
 TEST(AtaSecurity, EraseTimesFromWords89And90) {
     const std::pair<uint16_t, uint16_t> cases[] = {
-        {0x0000, 0}, {0x0005, 10}, {0x00FF, 510}, {0x0F05, 10}, {0x8005, 10}, {0x80FF, 510}, {0x8100, 512},
-        {0xFFFF, 0xFFFE},   // 16-bit arithmetic: 0x7FFF * 2
+        {0x0000, 0},  {0x0005, 10},  {0x00FF, 510}, {0x0F05, 10},
+        {0x8005, 10}, {0x80FF, 510}, {0x8100, 512}, {0xFFFF, 0xFFFE},  // 16-bit arithmetic: 0x7FFF * 2
     };
     for (const auto& [word, minutes] : cases) EXPECT_EQ(ata_erase_minutes(word), minutes) << word;
 

@@ -28,10 +28,10 @@ TEST(LevelOption, ParsesTwoCharactersAfterThePrefix) {
         int32_t level;
     };
     const level_case cases[] = {
-        {"-d", 0, 0},    {"-d0", 0, 0},   {"-d3", 0, 3},    {"-d4", 0, 4},   {"-d5", 0, 4},
-        {"-d12", 0, 4},  {"-d123", 0, 4}, {"-d-1", 0, -1},  {"-d-9", 0, -1}, {"-d-7", 0, -1},
-        {"-dx", 0, 0},   {"-d 2", 0, 2},  {"-D2", -1, 0},   {"d2", -1, 0},   {"-x2", -1, 0},
-        {"", -1, 0},     {"-", -1, 0},    {"-d09", 0, 4},   {"-d01", 0, 1},
+        {"-d", 0, 0},   {"-d0", 0, 0},   {"-d3", 0, 3},   {"-d4", 0, 4},   {"-d5", 0, 4},
+        {"-d12", 0, 4}, {"-d123", 0, 4}, {"-d-1", 0, -1}, {"-d-9", 0, -1}, {"-d-7", 0, -1},
+        {"-dx", 0, 0},  {"-d 2", 0, 2},  {"-D2", -1, 0},  {"d2", -1, 0},   {"-x2", -1, 0},
+        {"", -1, 0},    {"-", -1, 0},    {"-d09", 0, 4},  {"-d01", 0, 1},
     };
     for (const auto& c : cases) {
         int32_t level = 99;
@@ -81,7 +81,7 @@ TEST_F(Dispatcher, WordCountsTouchNoDevice) {
 TEST_F(Dispatcher, LevelOptionIsTakenOnlyAsTheLastExtraWord) {
     EXPECT_EQ(run_tool({"mvbridge", "scan", "-d2"}), "");
     EXPECT_EQ(print_level, 2);
-    fake::script_os_error(fake::k_access_denied, 2);   // identification fails: no bridge
+    fake::script_os_error(fake::k_access_denied, 2);  // identification fails: no bridge
     EXPECT_EQ(run_tool({"mvbridge", "query", k_path, "-d9"}), "Not Morvelt USB bridge\n");
     EXPECT_EQ(print_level, 4);
     run_tool({"mvbridge", "query", k_path, "-d-7"});

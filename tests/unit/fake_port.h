@@ -17,11 +17,11 @@ namespace zelko {
 namespace fake {
 
 struct answer {
-    int os_error = 0;               // nonzero: the request fails with this OS error
+    int os_error = 0;  // nonzero: the request fails with this OS error
     uint8_t scsi_status = 0;
-    std::vector<uint8_t> data;      // data-in bytes handed back (at most the request length)
-    std::vector<uint8_t> sense;     // sense bytes (at most 32)
-    uint32_t residual = 0;          // data-phase bytes reported as not transferred
+    std::vector<uint8_t> data;   // data-in bytes handed back (at most the request length)
+    std::vector<uint8_t> sense;  // sense bytes (at most 32)
+    uint32_t residual = 0;       // data-phase bytes reported as not transferred
 };
 
 struct sent_request {

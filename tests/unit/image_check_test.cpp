@@ -22,12 +22,12 @@ TEST(ImageCheck, ChipCodes) {
         uint32_t chip, variant;
         int code;
     } rows[] = {
-        {0xA0010001, 0, 2},   {0xA0010002, 0, 3},   {0xA0010003, 4, 3},   {0xA0020001, 0, 12},
-        {0xA0020001, 4, 13},  {0xA0020002, 10, 13}, {0xA0020003, 5, 12},  {0xA0020003, 10, 13},
-        {0xA0030001, 4, 21},  {0xA0030002, 0, 22},  {0xA0030003, 0, -1},  {0xA0020000, 0, -1},
-        {0, 0, -1},
+        {0xA0010001, 0, 2},   {0xA0010002, 0, 3},  {0xA0010003, 4, 3},   {0xA0020001, 0, 12}, {0xA0020001, 4, 13},
+        {0xA0020002, 10, 13}, {0xA0020003, 5, 12}, {0xA0020003, 10, 13}, {0xA0030001, 4, 21}, {0xA0030002, 0, 22},
+        {0xA0030003, 0, -1},  {0xA0020000, 0, -1}, {0, 0, -1},
     };
-    for (const auto& r : rows) EXPECT_EQ(expected_chip_code(r.chip, r.variant), r.code) << std::hex << r.chip << " " << r.variant;
+    for (const auto& r : rows)
+        EXPECT_EQ(expected_chip_code(r.chip, r.variant), r.code) << std::hex << r.chip << " " << r.variant;
 }
 
 TEST(ImageCheck, Kinds) {
@@ -63,7 +63,8 @@ protected:
         put_le32(&b[0x2C], 0x8C004000);
         put_le32(&b[0x30], 4096);
         const std::string path = testing::TempDir() + "check.img";
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
         return path;
     }
 };

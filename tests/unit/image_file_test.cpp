@@ -18,8 +18,8 @@ using bytes = std::vector<uint8_t>;
 
 std::string write_file(const std::string& name, const bytes& content) {
     const std::string path = testing::TempDir() + name;
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(content.data()),
-                                               static_cast<std::streamsize>(content.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
     return path;
 }
 
@@ -81,7 +81,8 @@ TEST(ImageHeader, ReadAndChecked) {
         {"outside.img", outside, -1},
         {"empty_range.img", empty_range, 0},
     };
-    for (const auto& r : rows) EXPECT_EQ(read_image_header(write_file(r.name, r.content).c_str(), header), r.code) << r.name;
+    for (const auto& r : rows)
+        EXPECT_EQ(read_image_header(write_file(r.name, r.content).c_str(), header), r.code) << r.name;
     EXPECT_EQ(read_image_header((testing::TempDir() + "missing.img").c_str(), header), -1);
 }
 
@@ -100,7 +101,7 @@ TEST(ImageHeader, PartsInsideTheFile) {
         EXPECT_FALSE(image_layout_ok(f, 3 * 4096));
     }
     EXPECT_FALSE(image_layout_ok(base, 3 * 4096 + 100));  // a rear part of whole sectors only
-    EXPECT_TRUE(image_layout_ok(base, 4096));              // no rear part
+    EXPECT_TRUE(image_layout_ok(base, 4096));             // no rear part
 }
 
 TEST(LedImage, HeaderAndSize) {

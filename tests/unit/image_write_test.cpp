@@ -39,7 +39,8 @@ std::vector<std::string> flash_blocks(uint32_t address, uint32_t length) {
 
 std::string write_file(const std::string& name, const bytes& b) {
     const std::string path = testing::TempDir() + name;
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
     return path;
 }
 
@@ -65,8 +66,8 @@ TEST(ImageWrite, ChunkSizes) {
     const struct {
         bool ok;
         uint32_t limit, chunk;
-    } rows[] = {{false, 0x40000, 4096}, {true, 0x40000, 65536}, {true, 65536, 65536}, {true, 10000, 8192},
-                {true, 4095, 4096},     {true, 0, 4096},         {true, 0x3000, 0x3000}, {true, 0xFFFFFFFF, 65536}};
+    } rows[] = {{false, 0x40000, 4096}, {true, 0x40000, 65536}, {true, 65536, 65536},   {true, 10000, 8192},
+                {true, 4095, 4096},     {true, 0, 4096},        {true, 0x3000, 0x3000}, {true, 0xFFFFFFFF, 65536}};
     for (const auto& r : rows) EXPECT_EQ(image_chunk_size(r.ok, r.limit), r.chunk) << r.ok << " " << r.limit;
 }
 
@@ -88,7 +89,7 @@ TEST_F(ImageWriteDevice, RearThenFrontEachFromItsEndTheRecordCarried) {
     const std::string path = write_file("multi.img", image);
     bytes sector(4096, 0);
     for (size_t i = 2048; i < 4096; ++i) sector[i] = static_cast<uint8_t>(0xC0 + i % 13);
-    fake::script_ok(bridge_script::le32(8192));   // the bridge's limit: two sectors a chunk
+    fake::script_ok(bridge_script::le32(8192));  // the bridge's limit: two sectors a chunk
     for (int i = 0; i < 4; ++i) fake::script_ok();
     fake::script_ok(sector);
     for (int i = 0; i < 2; ++i) fake::script_ok();
@@ -173,7 +174,7 @@ TEST_F(ImageWriteDevice, LedImageLastPageMergedWithTheFlash) {
     for (const auto& b : flash_blocks(0x8C1F1000, 4096)) expected.push_back(b);
     EXPECT_EQ(sent_blocks(), expected);
     EXPECT_EQ(data_out(1), bytes(led.begin(), led.begin() + 4096));
-    bytes last(4096, 0xAB);   // 904 file bytes, then the 3192 bytes the flash held
+    bytes last(4096, 0xAB);  // 904 file bytes, then the 3192 bytes the flash held
     std::copy(led.begin() + 4096, led.end(), last.begin());
     ASSERT_EQ(led.size() - 4096, 904u);
     EXPECT_EQ(data_out(4), last);

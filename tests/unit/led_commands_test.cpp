@@ -37,16 +37,27 @@ TEST_F(led_command_test, setters_print_and_commit) {
         {cmd_led_set_row, "led_set_row", {"4", "3", "6"}, "set led[3] [No Disk] state row_num = 6\n"},
         {cmd_led_set_ramp, "led_set_ramp", {"0", "0", "0x1414"}, "set led[0] [Idle] state ramp factor = 5140\n"},
         {cmd_led_set_stable, "led_set_stable", {"2", "1", "12345"}, "set led[1] [IPS] state stable factor = 9029\n"},
-        {cmd_led_set_cycle, "led_set_cycle", {"3", "0", "70000"}, "set led[0] [Sleep] state effect cycle time = 4464ms\n"},
+        {cmd_led_set_cycle,
+         "led_set_cycle",
+         {"3", "0", "70000"},
+         "set led[0] [Sleep] state effect cycle time = 4464ms\n"},
         {cmd_led_set_color, "led_set_color", {"0", "0", "4", "10 20"}, "set led[0] [Idle] state color [4] = 10 20\r\n"},
-        {cmd_led_set_color, "led_set_color", {"0", "1", "0", "  1  2 3 4"}, "set led[1] [Idle] state color [0] = 1 2 3\r\n"},
+        {cmd_led_set_color,
+         "led_set_color",
+         {"0", "1", "0", "  1  2 3 4"},
+         "set led[1] [Idle] state color [0] = 1 2 3\r\n"},
         {cmd_led_set_bright, "led_set_bright", {"0x1ABCD"}, "set led brightness = 0xabcd\n"},
         {cmd_led_set_eff_always_on, "led_set_eff_always_on", {"0x12FFFF00"}, "set led effect ALWAYS ON=0x12ffff00\n"},
         {cmd_led_set_eff_blink, "led_set_eff_blink", {"ff", "70000"}, "set led effect BLINK=0xff with cycle=4464\n"},
         {cmd_led_set_eff_spectrum, "led_set_eff_spectrum", {"900"}, "set led effect SPECTRUM with cycle=900\n"},
-        {cmd_led_set_eff_newton_cradle, "led_set_eff_newton_cradle", {"900"},
+        {cmd_led_set_eff_newton_cradle,
+         "led_set_eff_newton_cradle",
+         {"900"},
          "set led effect NEWTON CRADLE with cycle=900\n"},
-        {cmd_led_set_eff_meteor, "led_set_eff_meteor", {"0xFF", "1000"}, "set led effect METEOR=0xff with cycle=1000\n"},
+        {cmd_led_set_eff_meteor,
+         "led_set_eff_meteor",
+         {"0xFF", "1000"},
+         "set led effect METEOR=0xff with cycle=1000\n"},
     };
     for (const setter& c : cases) {
         SCOPED_TRACE(c.command);
@@ -76,7 +87,10 @@ TEST_F(led_command_test, getters_print_the_image) {
         {cmd_led_get_cycle, "led_get_cycle", {"1", "3"}, "led[3] [Read/Write] state effect cycle time = 4464ms\n"},
         {cmd_led_get_ramp, "led_get_ramp", {"1", "3"}, "led[3] [Read/Write] state effect ramp time = 5140ms\n"},
         {cmd_led_get_stable, "led_get_stable", {"1", "3"}, "led[3] [Read/Write] state effect stable time = 7ms\n"},
-        {cmd_led_get_color, "led_get_color", {"1", "3", "42"}, "led[3] [Read/Write] state color [42] = 255 161 161\r\n"},
+        {cmd_led_get_color,
+         "led_get_color",
+         {"1", "3", "42"},
+         "led[3] [Read/Write] state color [42] = 255 161 161\r\n"},
         {cmd_led_get_bright, "led_get_bright", {}, "led brightness = 0xff20\n"},
         {cmd_led_get_rgb_num, "led_get_rgb_num", {}, "led rgb number = 4\n"},
     };
@@ -90,9 +104,9 @@ TEST_F(led_command_test, getters_print_the_image) {
 // A state above 4, an LED not below the count, a row above 42: "fail", nothing sent.
 TEST_F(led_command_test, out_of_range_arguments_fail_without_sending) {
     const std::pair<command_handler, std::vector<std::string>> cases[] = {
-        {cmd_led_set_mode, {"5", "0", "1"}},    {cmd_led_set_mode, {"0", "4", "1"}},
-        {cmd_led_get_mode, {"-1", "0"}},        {cmd_led_set_color, {"0", "0", "43", "1 2 3"}},
-        {cmd_led_get_color, {"0", "0", "43"}},  {cmd_led_get_cycle, {"0", "255"}},
+        {cmd_led_set_mode, {"5", "0", "1"}},   {cmd_led_set_mode, {"0", "4", "1"}},
+        {cmd_led_get_mode, {"-1", "0"}},       {cmd_led_set_color, {"0", "0", "43", "1 2 3"}},
+        {cmd_led_get_color, {"0", "0", "43"}}, {cmd_led_get_cycle, {"0", "255"}},
     };
     for (const auto& [handler, args] : cases) EXPECT_EQ(run(handler, "led_x", args), "led_x fail\n");
     EXPECT_TRUE(sent_blocks().empty());
@@ -108,21 +122,35 @@ TEST_F(led_command_test, direct_commands) {
     run_cases(cmd_led_get_sup_argb, "led_get_sup_argb",
               {{{}, {ok({1})}, "Support ARGB = 1\n", {argb}}, {{}, {check_condition()}, "Support ARGB = 0\n"}});
     run_cases(cmd_led_get_sup_aura, "led_get_sup_aura",
-              {{{}, {check_condition()}, "Support Asus Aura Sync = 0\n",
+              {{{},
+                {check_condition()},
+                "Support Asus Aura Sync = 0\n",
                 {"E2 00 00 00 CC 04 01 00 00 00 00 00 01 00 00 00 in 1"}}});
-    run_cases(cmd_led_get_sup_mystic, "led_get_sup_mystic",
-              {{{}, {ok({1})}, "Support Msi Mystic Light = 1\n", {"E2 00 00 00 CC 04 02 00 00 00 00 00 01 00 00 00 in 1"}}});
+    run_cases(
+        cmd_led_get_sup_mystic, "led_get_sup_mystic",
+        {{{}, {ok({1})}, "Support Msi Mystic Light = 1\n", {"E2 00 00 00 CC 04 02 00 00 00 00 00 01 00 00 00 in 1"}}});
     run_cases(cmd_led_get_sup_gbt, "led_get_sup_gbt",
-              {{{}, {ok({0})}, "Support Gigabyte Fusion Light = 0\n", {"E2 00 00 00 CC 04 04 00 00 00 00 00 01 00 00 00 in 1"}}});
+              {{{},
+                {ok({0})},
+                "Support Gigabyte Fusion Light = 0\n",
+                {"E2 00 00 00 CC 04 04 00 00 00 00 00 01 00 00 00 in 1"}}});
     run_cases(cmd_led_set_app_ctl, "led_set_app_ctl",
-              {{{"256"}, {ok()}, "set led sync light en = 0\n", {"E3 00 00 00 4C 01 00 00 00 00 00 00 01 00 00 00 out 1 data=00"}},
-               {{"3"}, {ok()}, "set led sync light en = 3\n", {"E3 00 00 00 4C 01 01 00 00 00 00 00 01 00 00 00 out 1 data=00"}},
+              {{{"256"},
+                {ok()},
+                "set led sync light en = 0\n",
+                {"E3 00 00 00 4C 01 00 00 00 00 00 00 01 00 00 00 out 1 data=00"}},
+               {{"3"},
+                {ok()},
+                "set led sync light en = 3\n",
+                {"E3 00 00 00 4C 01 01 00 00 00 00 00 01 00 00 00 out 1 data=00"}},
                {{"1"}, {check_condition()}, "led_set_app_ctl fail\n"}});
     run_cases(cmd_led_get_app_ctl, "led_get_app_ctl",
               {{{}, {ok({1})}, "led sync light en = 1\n", {"E2 00 00 00 CC 01 00 00 00 00 00 00 01 00 00 00 in 1"}},
                {{}, {check_condition()}, "led_get_app_ctl fail\n"}});
     run_cases(cmd_led_set_rgb_direct, "led_set_rgb_direct",
-              {{{"1", "1 2 3 4 5 6 7"}, {ok()}, "set led direct pass\ncolors:\nRGB[0]: (1, 2, 3)\nRGB[1]: (4, 5, 6)\n",
+              {{{"1", "1 2 3 4 5 6 7"},
+                {ok()},
+                "set led direct pass\ncolors:\nRGB[0]: (1, 2, 3)\nRGB[1]: (4, 5, 6)\n",
                 {"E3 00 00 00 4C 03 01 00 02 00 00 00 06 00 00 00 out 6 data=01 02 03 04 05 06"}},
                {{"257", "300 2 3"}, {check_condition()}, "led_set_rgb_direct fail\n"}});
 }

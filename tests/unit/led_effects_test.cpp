@@ -26,7 +26,7 @@ TEST(led_hue, tables_of_4_6_and_20) {
 
 TEST(led_hue, outside_the_wheel_is_black_and_saturation_value_scale) {
     EXPECT_EQ(hsv_to_rgb(360.0f, 1.0f, 1.0f), 0u);
-    EXPECT_EQ(hsv_to_rgb(0.0f, 0.5f, 0.5f), 0x804040u);   // 127.5 rounds away from zero
+    EXPECT_EQ(hsv_to_rgb(0.0f, 0.5f, 0.5f), 0x804040u);  // 127.5 rounds away from zero
 }
 
 // One colour per (LED, row) of an effect's row table.
@@ -47,7 +47,7 @@ struct header_case {
     int leds;
     uint32_t colour;
     uint16_t cycle;
-    std::vector<uint8_t> header;   // the 11 entry bytes
+    std::vector<uint8_t> header;  // the 11 entry bytes
 };
 
 std::vector<uint8_t> header_bytes(const led_effect_header& h) {
@@ -100,11 +100,23 @@ TEST(led_effects, row_tables) {
         {led_effect_kind::blink, 2, B, {{B, K}, {B, K}}},
         {led_effect_kind::meteor, 1, G, {{G, K}}},
         {led_effect_kind::spectrum, 1, 0, {{0xFF0000, 0xFF5000, 0xFF8000, 0x00FF00, 0x0000FF, 0x8000FF}}},
-        {led_effect_kind::newton_cradle, 6, 0, {{O, K, K, K, K, O}, {K, O, K, K, O, K}, {R, R, O, O, R, R},
-                                                {G, G, R, R, G, G}, {B, B, G, G, B, B}, {K, K, B, B, K, K}}},
-        {led_effect_kind::running_water, 5, B,
-         {{B, B, B, B, B, K, K, K, K, K}, {K, B, B, B, B, K, K, K, K, K}, {K, K, B, B, B, K, K, K, K, K},
-          {K, K, K, B, B, K, K, K, K, K}, {K, K, K, K, B, K, K, K, K, K}}},
+        {led_effect_kind::newton_cradle,
+         6,
+         0,
+         {{O, K, K, K, K, O},
+          {K, O, K, K, O, K},
+          {R, R, O, O, R, R},
+          {G, G, R, R, G, G},
+          {B, B, G, G, B, B},
+          {K, K, B, B, K, K}}},
+        {led_effect_kind::running_water,
+         5,
+         B,
+         {{B, B, B, B, B, K, K, K, K, K},
+          {K, B, B, B, B, K, K, K, K, K},
+          {K, K, B, B, B, K, K, K, K, K},
+          {K, K, K, B, B, K, K, K, K, K},
+          {K, K, K, K, B, K, K, K, K, K}}},
         {led_effect_kind::scroll, 3, R, {{R, K, K, K}, {K, R, K, R}, {K, K, R, K}}},
         {led_effect_kind::scroll, 1, R, {{}}},
         {led_effect_kind::rainbow_scroll, 1, 0, {{}}},
@@ -119,7 +131,8 @@ TEST(led_effects, row_tables) {
     led_effect e;
     ASSERT_TRUE(build_led_effect(led_effect_kind::sliding, 3, 0, 100, &e));
     const std::vector<uint32_t> h = hue_table(3);
-    EXPECT_EQ(rows_of(e, 3), (std::vector<std::vector<uint32_t>>{{h[0], h[1], h[2]}, {h[1], h[2], h[0]}, {h[2], h[0], h[1]}}));
+    EXPECT_EQ(rows_of(e, 3),
+              (std::vector<std::vector<uint32_t>>{{h[0], h[1], h[2]}, {h[1], h[2], h[0]}, {h[2], h[0], h[1]}}));
     // Rainbow scroll puts hue entry i where scroll puts the colour.
     ASSERT_TRUE(build_led_effect(led_effect_kind::rainbow_scroll, 4, 0, 100, &e));
     const std::vector<uint32_t> w = hue_table(4);
@@ -177,7 +190,7 @@ TEST_F(led_apply_test, effects_commit_and_report_a_failed_commit) {
     led_image::hold(&record, led_image::make(6));
     led_image::script_commit();
     EXPECT_EQ(led_set_effect(device.get(), &record, led_effect_kind::newton_cradle, 0, 2000), 0);
-    EXPECT_EQ(record.image[led_image::entry_at(6, 0, 5)], 2);   // mode of LED 5, state 0
+    EXPECT_EQ(record.image[led_image::entry_at(6, 0, 5)], 2);  // mode of LED 5, state 0
 
     next_case();
     fake::script({.scsi_status = 2});

@@ -12,7 +12,7 @@ namespace zelko {
 
 namespace led_image {
 
-constexpr uint32_t k_table = 64;   // entry table offset of the test images
+constexpr uint32_t k_table = 64;  // entry table offset of the test images
 
 // A valid image of `leds` LEDs; entry (s, k) starts with s and k in bytes 11 and 12 and
 // holds 0xA0 + s in every colour byte, so that a misplaced write shows.
@@ -23,7 +23,7 @@ inline std::vector<uint8_t> make(int32_t leds, uint32_t table = k_table) {
     put_le32(&image[k_led_off_table], table);
     put_le32(&image[k_led_off_count], static_cast<uint32_t>(leds));
     put_le16(&image[k_led_off_brightness], 0xFF20);
-    image[8] = 0x5A;   // a header byte the tool does not know
+    image[8] = 0x5A;  // a header byte the tool does not know
     for (int s = 0; s < 5 && leds > 0 && leds <= 20; ++s) {
         for (int k = 0; k < leds; ++k) {
             uint8_t* entry = &image[table + k_led_entry_size * (s * leds + k)];

@@ -49,11 +49,11 @@ TEST(linux_paths, disk_and_optical_names) {
         bool optical;
     };
     const name_case cases[] = {
-        {"sda", true, false},   {"sdz", true, false},   {"sdaa", true, false}, {"sdzzz", true, false},
-        {"sd", false, false},   {"sda1", false, false}, {"sdA", false, false}, {"sd1", false, false},
-        {"sg0", false, false},  {"xsda", false, false}, {"", false, false},    {"sda ", false, false},
-        {"nvme0n1", false, false}, {"sr0", false, true}, {"sr10", false, true}, {"sr", false, false},
-        {"sra", false, false},  {"sr0a", false, false}, {"scd0", false, false}, {"sr-1", false, false},
+        {"sda", true, false},      {"sdz", true, false},   {"sdaa", true, false},  {"sdzzz", true, false},
+        {"sd", false, false},      {"sda1", false, false}, {"sdA", false, false},  {"sd1", false, false},
+        {"sg0", false, false},     {"xsda", false, false}, {"", false, false},     {"sda ", false, false},
+        {"nvme0n1", false, false}, {"sr0", false, true},   {"sr10", false, true},  {"sr", false, false},
+        {"sra", false, false},     {"sr0a", false, false}, {"scd0", false, false}, {"sr-1", false, false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(is_whole_disk_name(c.name), c.whole_disk) << '"' << c.name << '"';

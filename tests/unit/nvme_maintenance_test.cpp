@@ -39,7 +39,7 @@ TEST(FwChunks, SizeAndAlignment) {
     const struct {
         uint32_t xfer, limit, chunk, alignment;
     } cases[] = {
-        {0, 0x40000, 4096, 4096},       {0x1800, 0x40000, 4096, 4096}, {0x8000, 0x4000, 4096, 4096},
+        {0, 0x40000, 4096, 4096},         {0x1800, 0x40000, 4096, 4096},   {0x8000, 0x4000, 4096, 4096},
         {0x4000, 0x4000, 0x4000, 0x4000}, {0x3000, 0x40000, 0x3000, 4096}, {0x30000, 0x40000, 0x30000, 0x10000},
         {0x4000, 4096, 4096, 4096},
     };
@@ -99,7 +99,7 @@ fake::answer refused() {
 
 TEST_F(NvmeMaintenance, FirmwareDownload) {
     const std::string path = image(10000);
-    const std::vector<uint8_t> limit = {0, 0, 4, 0};   // 0x40000
+    const std::vector<uint8_t> limit = {0, 0, 4, 0};  // 0x40000
     run_cases(cmd_nvme_fw_download, "nvme_fw_download",
               {{{path, "0x4000", "0"},
                 {ok({1}), ok(), ok(limit), ok(), ok(), ok(), ok()},
@@ -112,9 +112,12 @@ TEST_F(NvmeMaintenance, FirmwareDownload) {
                 {ok({1}), ok(), ok(limit), ok(), ok(), ok(), ok(), refused(), ok(), ok()},
                 "nvme_fw_download fail\n"},
                // A flag read as 0 is neither cleared nor written back.
-               {{path, "1000", "0"}, {ok({0}), ok(limit), ok(), ok(), ok(), ok(), ok(), ok(), ok(), ok(), ok()},
+               {{path, "1000", "0"},
+                {ok({0}), ok(limit), ok(), ok(), ok(), ok(), ok(), ok(), ok(), ok(), ok()},
                 "nvme_fw_download pass\n"},
-               {{image(4098), "1000", "0"}, {ok({1}), ok()}, "nvme_fw_download fail\n",
+               {{image(4098), "1000", "0"},
+                {ok({1}), ok()},
+                "nvme_fw_download fail\n",
                 {k_flag_read, "E3 00 00 00 4B 00 00 00 00 00 00 00 01 00 00 00 out 1 data=01"}},
                {{testing::TempDir() + "/no-such-image.bin", "1000", "0"}, {ok({1}), ok()}, "nvme_fw_download fail\n"},
                {{path, "1000", "0"}, {check_condition()}, "nvme_fw_download fail\n", {k_flag_read}}});
@@ -168,33 +171,38 @@ TEST_F(NvmeMaintenance, SanitizeFlow) {
     const std::string restart = "E3 00 00 00 30 00 00 00 00 00 00 00 04 00 00 00 out 4 data=00 00 00 00";
     // Read/write mode, ASPM off, APST off (3 blocks), Sanitize (3 blocks).
     const std::vector<fake::answer> start = {ok(), ok(), ok(), ok(), ok(), ok(), ok(), ok()};
-    auto poll = [](const std::vector<uint8_t>& page) { return std::vector<fake::answer>{fake::answer{}, fake::answer{.data = page}, fake::answer{}}; };
+    auto poll = [](const std::vector<uint8_t>& page) {
+        return std::vector<fake::answer>{fake::answer{}, fake::answer{.data = page}, fake::answer{}};
+    };
     std::vector<fake::answer> answers = start;
-    answers.push_back(ok());   // command time-out 10
+    answers.push_back(ok());  // command time-out 10
     for (const auto& a : poll(sanitize_page(32768, 0x0102))) answers.push_back(a);
     std::vector<fake::answer> timed_out = {ok(), refused(), ok()};
     timed_out[1].sense[12] = 0x2E;
     for (const auto& a : timed_out) answers.push_back(a);
     for (const auto& a : poll(sanitize_page(0xFFFF, 0x0101))) answers.push_back(a);
-    answers.push_back(ok());   // restart
-    run_cases(cmd_nvme_sanitize, "nvme_sanitize",
-              {{{"0", "0", "0", "0", "2", "0"}, answers,
-                "nvme_sanitize success\n"
-                "Sanitize log: Progress(SPROG) 50.000000%\n"
-                "Sanitize log: nvme command timeout ret(0x2e00)\n"
-                "Sanitize log: Sanitize Progress (SPROG) :  65535\n"
-                "Sanitize Status (SSTAT) :  0x101\n"
-                "Sanitize Command Dword 10 Information (SCDW10) :  0\n"
-                "restart device\n"},
-               {{"0", "0", "0", "0", "5", "0"}, {ok(), ok()}, "nvme_sanitize failed\nrestart device\n", {rw_mode, restart}},
-               {{"1", "0", "0", "0", "1", "0"}, {ok(), ok()}, "nvme_sanitize failed\nrestart device\n", {rw_mode, restart}}});
+    answers.push_back(ok());  // restart
+    run_cases(
+        cmd_nvme_sanitize, "nvme_sanitize",
+        {{{"0", "0", "0", "0", "2", "0"},
+          answers,
+          "nvme_sanitize success\n"
+          "Sanitize log: Progress(SPROG) 50.000000%\n"
+          "Sanitize log: nvme command timeout ret(0x2e00)\n"
+          "Sanitize log: Sanitize Progress (SPROG) :  65535\n"
+          "Sanitize Status (SSTAT) :  0x101\n"
+          "Sanitize Command Dword 10 Information (SCDW10) :  0\n"
+          "restart device\n"},
+         {{"0", "0", "0", "0", "5", "0"}, {ok(), ok()}, "nvme_sanitize failed\nrestart device\n", {rw_mode, restart}},
+         {{"1", "0", "0", "0", "1", "0"}, {ok(), ok()}, "nvme_sanitize failed\nrestart device\n", {rw_mode, restart}}});
     // Overwrite with pattern 0x1FF: CDW11 holds its low 8 bits; an NVMe error ends the polling.
     std::vector<fake::answer> overwrite = start;
     overwrite.push_back(ok());
     for (const auto& a : {ok(), refused(), ok()}) overwrite.push_back(a);
     overwrite.push_back(ok());
     run_cases(cmd_nvme_sanitize, "nvme_sanitize",
-              {{{"0", "0", "1f", "0", "3", "0x1FF"}, overwrite,
+              {{{"0", "0", "1f", "0", "3", "0x1FF"},
+                overwrite,
                 "nvme_sanitize success\nSanitize log: nvme command error ret(4400)\nrestart device\n"}});
     EXPECT_EQ(data_out(5)[0], 0x84);
     EXPECT_EQ(get_le32(&data_out(5)[40]), 0xF3u);

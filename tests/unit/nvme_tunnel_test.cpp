@@ -76,8 +76,8 @@ TEST(NvmeBlocks, Entries) {
     } cases[] = {
         {"identify", identify_request(0, 1, 4096), entry_of({{0, {0x06, 0, 5}}, {36, {0, 0x10}}, {40, {1}}}),
          nvme_queue::admin, nvme_direction::from_controller},
-        {"identify ns", identify_request(1, 0, 4096),
-         entry_of({{0, {0x06, 0, 5}}, {4, {1}}, {36, {0, 0x10}}}), nvme_queue::admin, nvme_direction::from_controller},
+        {"identify ns", identify_request(1, 0, 4096), entry_of({{0, {0x06, 0, 5}}, {4, {1}}, {36, {0, 0x10}}}),
+         nvme_queue::admin, nvme_direction::from_controller},
         {"smart", smart_log_request(), entry_of({{0, {0x02, 0, 0}}, {4, all}, {36, {0, 2}}, {40, {2, 0, 0x7F, 0}}}),
          nvme_queue::admin, nvme_direction::from_controller},
         {"log 81", log_page_request(0x81),
@@ -90,11 +90,11 @@ TEST(NvmeBlocks, Entries) {
         {"apst off", apst_off_request(), entry_of({{0, {0x09, 0, 0x1C}}, {36, {0, 0x10}}, {40, {0x0C}}}),
          nvme_queue::admin, nvme_direction::to_controller},
         {"read", read_blocks_request(0x123456789ABull, 65536),
-         entry_of({{0, {0x02, 0, 10}}, {4, {1}}, {36, {0, 0, 1}}, {40, {0xAB, 0x89, 0x67, 0x45, 0x23, 0x01, 0, 0, 0x7F}}}),
+         entry_of(
+             {{0, {0x02, 0, 10}}, {4, {1}}, {36, {0, 0, 1}}, {40, {0xAB, 0x89, 0x67, 0x45, 0x23, 0x01, 0, 0, 0x7F}}}),
          nvme_queue::io, nvme_direction::from_controller},
-        {"write", write_blocks_request(1024, 512),
-         entry_of({{0, {0x01, 0, 10}}, {4, {1}}, {36, {0, 2}}, {40, {0, 4}}}), nvme_queue::io,
-         nvme_direction::to_controller},
+        {"write", write_blocks_request(1024, 512), entry_of({{0, {0x01, 0, 10}}, {4, {1}}, {36, {0, 2}}, {40, {0, 4}}}),
+         nvme_queue::io, nvme_direction::to_controller},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -183,7 +183,7 @@ TEST_F(NvmeTunnel, ReadWriteTest) {
     one_wrong[1023] ^= 1;
     std::vector<uint8_t> wrong_after = rw_pattern(65536);
     wrong_after[1024] = 0x55;
-    const std::vector<std::string> full = {k_flag_clear, k_submit_io, k_write_64k, k_completion,
+    const std::vector<std::string> full = {k_flag_clear, k_submit_io, k_write_64k,  k_completion,
                                            k_submit_io,  k_read_64k,  k_completion, k_flag_set};
     run_cases(cmd_nvme_rw_test, "nvme_rw_test",
               {
@@ -193,7 +193,9 @@ TEST_F(NvmeTunnel, ReadWriteTest) {
                   // A failed read whose buffer still holds the pattern is no pass.
                   {{}, {ok(), ok(), ok(), ok(), ok(), refused(0x44, 0), ok(), ok()}, "nvme_rw_test fail\n", full},
                   // The flag is set back also after a failed write.
-                  {{}, {ok(), ok(), refused(0x44, 0), ok(), ok()}, "nvme_rw_test fail\n",
+                  {{},
+                   {ok(), ok(), refused(0x44, 0), ok(), ok()},
+                   "nvme_rw_test fail\n",
                    {k_flag_clear, k_submit_io, k_write_64k, k_completion, k_flag_set}},
                   {{}, {ok(), check_condition(), ok()}, "nvme_rw_test fail\n", {k_flag_clear, k_submit_io, k_flag_set}},
               });
@@ -208,14 +210,15 @@ TEST_F(NvmeTunnel, ReadWriteTest) {
 }
 
 TEST_F(NvmeTunnel, SettingCommands) {
-    run_cases(cmd_nvme_cmd_timeout, "nvme_cmd_timeout",
-              {
-                  {{"2"}, {}, "nvme_cmd_timeout fail\n", {}},
-                  {{"656"}, {}, "nvme_cmd_timeout fail\n", {}},
-                  {{"3"}, {ok()}, "nvme_cmd_timeout pass\n", {"E5 00 00 FD 01 00 00 00 03 00 00 00 00 00 00 00 out 0"}},
-                  {{"655"}, {ok()}, "nvme_cmd_timeout pass\n", {"E5 00 00 FD 01 00 00 00 8F 02 00 00 00 00 00 00 out 0"}},
-                  {{"30"}, {check_condition()}, "nvme_cmd_timeout fail\n"},
-              });
+    run_cases(
+        cmd_nvme_cmd_timeout, "nvme_cmd_timeout",
+        {
+            {{"2"}, {}, "nvme_cmd_timeout fail\n", {}},
+            {{"656"}, {}, "nvme_cmd_timeout fail\n", {}},
+            {{"3"}, {ok()}, "nvme_cmd_timeout pass\n", {"E5 00 00 FD 01 00 00 00 03 00 00 00 00 00 00 00 out 0"}},
+            {{"655"}, {ok()}, "nvme_cmd_timeout pass\n", {"E5 00 00 FD 01 00 00 00 8F 02 00 00 00 00 00 00 out 0"}},
+            {{"30"}, {check_condition()}, "nvme_cmd_timeout fail\n"},
+        });
     run_cases(cmd_nvme_aspm_dis, "nvme_aspm_dis",
               {{{}, {ok()}, "nvme_aspm_dis success\n", {k_aspm_off}},
                {{}, {check_condition()}, "nvme_aspm_dis fail\n", {k_aspm_off}}});
@@ -225,7 +228,9 @@ TEST_F(NvmeTunnel, SettingCommands) {
     EXPECT_EQ(get_le32(data_out(0).data() + 44), 1u);
     const std::string apst_data = "E5 00 10 F8 00 00 02 00 00 00 00 00 00 00 00 00 out 4096";
     run_cases(cmd_nvme_lowpw_dis, "nvme_lowpw_dis",
-              {{{}, {ok(), ok(), ok(), ok()}, "nvme_lowpw_dis success\n",
+              {{{},
+                {ok(), ok(), ok(), ok()},
+                "nvme_lowpw_dis success\n",
                 {k_aspm_off, k_submit_admin, apst_data, k_completion}},
                {{}, {check_condition()}, "nvme_lowpw_dis fail\n", {k_aspm_off}},
                {{}, {ok(), ok(), refused(0x44, 0), ok()}, "nvme_lowpw_dis fail\n"}});
@@ -237,8 +242,14 @@ TEST_F(NvmeTunnel, LogAndThresholdCommands) {
     threshold[0] = 0x57;
     threshold[1] = 0x01;
     run_cases(cmd_nvme_get_temp_thres, "nvme_get_temp_thres",
-              {{{}, {ok(), ok(), ok(threshold)}, "Temperature threshold: 70\xC2\xB0" "C\n"},
-               {{}, {ok(), ok(), ok()}, "Temperature threshold: -273\xC2\xB0" "C\n"},
+              {{{},
+                {ok(), ok(), ok(threshold)},
+                "Temperature threshold: 70\xC2\xB0"
+                "C\n"},
+               {{},
+                {ok(), ok(), ok()},
+                "Temperature threshold: -273\xC2\xB0"
+                "C\n"},
                {{}, {ok(), refused(0x2E, 0), ok(threshold)}, "nvme_get_temp_thres fail\n"}});
     const std::string log81 = "E4 00 02 F8 00 00 01 00 00 00 00 00 00 00 00 00 in 512";
     run_cases(cmd_nvme_get_log, "nvme_get_log",
@@ -263,9 +274,10 @@ TEST_F(NvmeTunnel, BlockLengthsOutsideTheNlbField) {
 }
 
 TEST_F(NvmeTunnel, IdentifyFailure) {
-    run_cases(cmd_nvme_get_id, "nvme_get_id",
-              {{{}, {ok(), refused(0x44, 0), ok()}, "nvme_get_id fail\n", {k_submit_admin, k_data_in_4096, k_completion}},
-               {{}, {check_condition()}, "nvme_get_id fail\n", {k_submit_admin}}});
+    run_cases(
+        cmd_nvme_get_id, "nvme_get_id",
+        {{{}, {ok(), refused(0x44, 0), ok()}, "nvme_get_id fail\n", {k_submit_admin, k_data_in_4096, k_completion}},
+         {{}, {check_condition()}, "nvme_get_id fail\n", {k_submit_admin}}});
 }
 
 }  // namespace

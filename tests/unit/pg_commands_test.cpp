@@ -78,7 +78,8 @@ TEST_F(PgCommands, Getters) {
 }
 
 TEST_F(PgCommands, ReadPrintsTheReport) {
-    fake::script(with({3, 0x6b, 0x1d, 4, 0x04, 0x01, 6, 6, 3, 'M', 0, 'C', 0, 12, 'V', 'e', 'n', 'd', ' ', ' ', ' ', ' '}));
+    fake::script(
+        with({3, 0x6b, 0x1d, 4, 0x04, 0x01, 6, 6, 3, 'M', 0, 'C', 0, 12, 'V', 'e', 'n', 'd', ' ', ' ', ' ', ' '}));
     const std::string out = run(cmd_pg_read, "pg_read");
     EXPECT_EQ(sent_blocks(), std::vector<std::string>{k_read});
     EXPECT_EQ(out.substr(0, 77), "\n\nPrint PGINFO:\n\n                 VID = 0x1d6b\n                 PID = 0x0104\n");
@@ -157,7 +158,10 @@ TEST_F(PgCommands, SetFailures) {
                {{"1"}, {with({200, 5})}, "pg_set_vid fail\n", {k_read}},
                {{"1"}, {with(full_of_led)}, "pg_set_vid fail\n", {k_read}},
                {{"1"}, {with({}), with({}), check_condition()}, "pg_set_vid fail\n", {k_read, k_read, k_address}},
-               {{"1"}, {with({}), with({}), ok(), check_condition()}, "pg_set_vid fail\n", {k_read, k_read, k_address, k_write}},
+               {{"1"},
+                {with({}), with({}), ok(), check_condition()},
+                "pg_set_vid fail\n",
+                {k_read, k_read, k_address, k_write}},
                {{"1"}, {with({}), with({}), ok(), ok(), check_condition()}, "pg_set_vid fail\n"}});
     // The speed setter reports a failed write and is silent on success.
     run_cases(cmd_pg_set_usb_speed, "pg_set_usb_speed",
@@ -204,12 +208,14 @@ TEST_F(PgCommands, WriteFromAFile) {
 
 TEST_F(PgCommands, FlashWriteLengths) {
     const bytes data(8192, 0x5A);
-    for (size_t length : {size_t{0}, size_t{100}, size_t{4097}}) EXPECT_EQ(flash_write(device.get(), 0x8C000000, data.data(), length), -1);
+    for (size_t length : {size_t{0}, size_t{100}, size_t{4097}})
+        EXPECT_EQ(flash_write(device.get(), 0x8C000000, data.data(), length), -1);
     fake::script_ok();
     fake::script_ok();
     EXPECT_EQ(flash_write(device.get(), 0x8C010000, data.data(), 8192), 0);
-    EXPECT_EQ(sent_blocks(), (std::vector<std::string>{"E3 00 00 00 10 00 00 00 00 00 01 8C 04 00 00 00 out 4 data=00 00 01 8C",
-                                                       "E3 00 00 00 11 00 00 00 00 00 00 00 00 20 00 00 out 8192"}));
+    EXPECT_EQ(sent_blocks(),
+              (std::vector<std::string>{"E3 00 00 00 10 00 00 00 00 00 01 8C 04 00 00 00 out 4 data=00 00 01 8C",
+                                        "E3 00 00 00 11 00 00 00 00 00 00 00 00 20 00 00 out 8192"}));
 }
 
 }  // namespace

@@ -89,7 +89,8 @@ TEST(ConfigFile, OneLineEach) {
         {"SERIAL = \"  A B  \"\n", with_zeros(descriptor_entry(7, "  A B  "), 1)},
         {"SCSI_VENDOR = \"AB\"\n", {12, 'A', 'B', ' ', ' ', ' ', ' ', ' ', ' ', 0}},
         {"SCSI_VENDOR = \"ABCDEFGHIJ\"\n", {12, 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 0}},
-        {"SCSI_PRODUCT = \"NVMe\"\n", {13, 'N', 'V', 'M', 'e', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 0}},
+        {"SCSI_PRODUCT = \"NVMe\"\n",
+         {13, 'N', 'V', 'M', 'e', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 0}},
         {"CUSTOMIZED_LED = 01 02 ff\n", with_zeros({25, 1, 2, 0xFF}, 13)},
         {"CUSTOMIZED_LED =   0A  Bc  \n", with_zeros({25, 0x0A, 0xBC}, 14)},
         {"CUSTOMIZED_LED = 1 2\n", {}},
@@ -99,8 +100,8 @@ TEST(ConfigFile, OneLineEach) {
         {"CUSTOMIZED_LED = 01\t02\n", {}},
         {"CUSTOMIZED_LED = 01 02 03 04 05 06 07 08 09 0a 0b 0c 0d 0e 0f 10\n",
          {25, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0}},
-        {"VID = 1", {}},                                 // no newline at all
-        {"; settings\nVID = 1", {3, 1, 0, 0}},          // the last line lacks its newline
+        {"VID = 1", {}},                        // no newline at all
+        {"; settings\nVID = 1", {3, 1, 0, 0}},  // the last line lacks its newline
         {"VID = 1\r\nPID = 2\r\n", {3, 1, 0, 4, 2, 0, 0}},
         {"UNKNOWN = 1\nLED = 1\n", {9, 1, 0}},
         {"", {}},
@@ -147,10 +148,10 @@ TEST(ConfigFile, EncodingPastTheRecordIsRefused) {
     const parsed fits = parse_text(text);  // 31 entries of 65 bytes: 2015
     ASSERT_EQ(fits.code, 0);
     EXPECT_EQ(fits.record[2015], 0);
-    const std::string product = "SCSI_PRODUCT = \"x\"\n";  // 17 bytes
-    EXPECT_EQ(parse_text(text + product + product).code, -1);          // 2049
+    const std::string product = "SCSI_PRODUCT = \"x\"\n";      // 17 bytes
+    EXPECT_EQ(parse_text(text + product + product).code, -1);  // 2049
     const parsed full = parse_text(text + product + "CUSTOMIZED_LED = 01 02 03 04 05 06 07 08 09 0a 0b 0c 0d 0e ee\n");
-    ASSERT_EQ(full.code, 0);                                             // 2048 exactly
+    ASSERT_EQ(full.code, 0);  // 2048 exactly
     EXPECT_EQ(full.record[2047], 0xEE);
 }
 
@@ -169,9 +170,9 @@ std::string config_of(const PgInfo& info) {
                   "HW_LED_CFG = 0x%x\nCUSTOMIZED_LED = %s\nSUSPEND_LED_OFF = %u\nUART_DBG_PIN = %u\n"
                   "DISK_HOTPLUG = %u\nSD_MMC_TYPE = %u\nCUSTOMIZED_FEATURE = %llu\nSUPPORT_HID = %u\n"
                   "USB_SELF_PWR = %u\n",
-                  info.VID, info.PID, info.PRODUCT, info.MANUFACTURE, info.SERIAL, info.SCSI_VENDOR,
-                  info.SCSI_PRODUCT, info.ASPMDIS, info.DISK_IPS_THRES, info.LED, info.HW_LED_CFG, led.c_str(),
-                  info.SUSPEND_LED_OFF, info.UART_DBG_PIN, info.DISK_HOTPLUG, info.SD_MMC_TYPE,
+                  info.VID, info.PID, info.PRODUCT, info.MANUFACTURE, info.SERIAL, info.SCSI_VENDOR, info.SCSI_PRODUCT,
+                  info.ASPMDIS, info.DISK_IPS_THRES, info.LED, info.HW_LED_CFG, led.c_str(), info.SUSPEND_LED_OFF,
+                  info.UART_DBG_PIN, info.DISK_HOTPLUG, info.SD_MMC_TYPE,
                   static_cast<unsigned long long>(info.CUSTOMIZED_FEATURE), info.SUPPORT_HID, info.USB_SELF_PWR);
     return text;
 }
@@ -179,7 +180,9 @@ std::string config_of(const PgInfo& info) {
 TEST(ConfigFile, RoundTrip) {
     const std::string text =
         "; every key\n"
-        "VID = 0x1d6b\nPID = 0x0104\nPRODUCT = \"" + std::string(31, 'P') + "\"\n"
+        "VID = 0x1d6b\nPID = 0x0104\nPRODUCT = \"" +
+        std::string(31, 'P') +
+        "\"\n"
         "MANUFACTURE = \"Maker Co\"\nSERIAL = \"SN-0001\"\nSCSI_VENDOR = \"Vend\"\n"
         "SCSI_PRODUCT = \"External NVMe SSD\"\nASPMDIS = 1\nDISK_IPS_THRES = 90\nLED = yes\n"
         "HW_LED_CFG = 0xA5A5\nCUSTOMIZED_LED = 01 02 03 04 05 06 07 08 09 0a 0b 0c 0d 0e 0f\n"

@@ -33,9 +33,9 @@ TEST(PgEntrySize, ByFormat) {
         size_t size;
     };
     const row rows[] = {
-        {0, 9, 0},   {3, 9, 2},    {4, 0, 2},    {51, 0, 8},  {53, 0, 4},  {27, 7, 1},  {1, 3, 7},
-        {2, 3, 10},  {5, 10, 10},  {6, 0, 0},    {12, 0, 8},  {13, 0, 16}, {25, 0, 15}, {42, 0, 15},
-        {16, 5, 0},  {17, 5, 0},   {54, 5, 0},   {55, 0, 1},  {200, 5, 6}, {255, 0, 1},
+        {0, 9, 0},  {3, 9, 2},   {4, 0, 2},  {51, 0, 8}, {53, 0, 4},  {27, 7, 1},  {1, 3, 7},
+        {2, 3, 10}, {5, 10, 10}, {6, 0, 0},  {12, 0, 8}, {13, 0, 16}, {25, 0, 15}, {42, 0, 15},
+        {16, 5, 0}, {17, 5, 0},  {54, 5, 0}, {55, 0, 1}, {200, 5, 6}, {255, 0, 1},
     };
     for (const row& r : rows) EXPECT_EQ(pg_entry_size(r.tag, r.next), r.size) << int(r.tag) << " " << int(r.next);
 }
@@ -84,9 +84,9 @@ TEST(PgDecode, FieldsAndStops) {
     PgInfo info;
     // VID, PID, PRODUCT "Disk", SCSI_VENDOR padded, a second VID that overwrites, then
     // tag 27, which ends decoding before the LED entry.
-    const record_t r = record_of({3, 0x34, 0x12, 4, 0x78, 0x56, 5, 10, 3, 'D', 0, 'i', 0, 's', 0, 'k', 0,
-                                  12, 'A', 'B', ' ', ' ', ' ', ' ', ' ', ' ', 6, 2, 3, 3, 0xCD, 0xAB,
-                                  51, 1, 2, 3, 4, 5, 6, 7, 8, 27, 5, 9, 1});
+    const record_t r = record_of({3,    0x34, 0x12, 4,   0x78, 0x56, 5,   10,  3,   'D', 0,   'i', 0, 's', 0,
+                                  'k',  0,    12,   'A', 'B',  ' ',  ' ', ' ', ' ', ' ', ' ', 6,   2, 3,   3,
+                                  0xCD, 0xAB, 51,   1,   2,    3,    4,   5,   6,   7,   8,   27,  5, 9,   1});
     EXPECT_EQ(decode_pg_record(r.data(), r.size(), &info), 0);
     EXPECT_EQ(info.VID, 0xABCD);
     EXPECT_EQ(info.PID, 0x5678);

@@ -14,7 +14,9 @@ struct port_thread {
     std::thread thread;
 };
 
-port_thread* port_thread_start(void (*body)(void*), void* argument) { return new port_thread{std::thread(body, argument)}; }
+port_thread* port_thread_start(void (*body)(void*), void* argument) {
+    return new port_thread{std::thread(body, argument)};
+}
 
 void port_thread_join(port_thread* thread) {
     if (thread == nullptr) return;

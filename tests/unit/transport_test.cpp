@@ -52,16 +52,17 @@ TEST_F(Transport, BuffersOnTheWire) {
         EXPECT_NE(sent[i].buffer_address, reinterpret_cast<uintptr_t>(storage + 1)) << i;
     }
     EXPECT_EQ(sent[3].buffer_address, reinterpret_cast<uintptr_t>(aligned));
-    EXPECT_EQ(sent_blocks(), (std::vector<std::string>{"E3 00 00 00 3A 00 00 00 00 00 00 00 00 00 00 00 out 0",
-                                                       "E2 00 00 00 92 00 00 00 00 00 00 00 05 00 00 00 in 5",
-                                                       "E3 00 00 00 3D 00 00 00 00 00 00 00 03 00 00 00 out 3 data=01 02 03",
-                                                       "E2 00 00 00 CB 00 00 00 00 00 00 00 01 00 00 00 in 1"}));
+    EXPECT_EQ(sent_blocks(),
+              (std::vector<std::string>{"E3 00 00 00 3A 00 00 00 00 00 00 00 00 00 00 00 out 0",
+                                        "E2 00 00 00 92 00 00 00 00 00 00 00 05 00 00 00 in 5",
+                                        "E3 00 00 00 3D 00 00 00 00 00 00 00 03 00 00 00 out 3 data=01 02 03",
+                                        "E2 00 00 00 CB 00 00 00 00 00 00 00 01 00 00 00 in 1"}));
 }
 
 TEST_F(Transport, GeneralFailureIsRetriedUpToFiveCalls) {
     struct retry_case {
-        int failures;          // general failures before the final answer
-        int final_os_error;    // 0: the final attempt succeeds; -1: no final answer
+        int failures;        // general failures before the final answer
+        int final_os_error;  // 0: the final attempt succeeds; -1: no final answer
         size_t calls;
         cmd_status status;
     };
@@ -87,7 +88,8 @@ TEST_F(Transport, GeneralFailureIsRetriedUpToFiveCalls) {
 // The SCSI status wins over an OS error; the sense is copied whatever failed, and a rejected
 // read leaves the destination as it was. A negative length is refused unsent.
 TEST_F(Transport, StatusSenseAndRefusedLengths) {
-    fake::script({.scsi_status = 2, .sense = {0x70, 0, 0x05, 0, 0, 0, 0, 0x0A, 0, 0, 0, 0, 0x20, 0x00, 0, 0, 0, 0, 0xAA}});
+    fake::script(
+        {.scsi_status = 2, .sense = {0x70, 0, 0x05, 0, 0, 0, 0, 0x0A, 0, 0, 0, 0, 0x20, 0x00, 0, 0, 0, 0, 0xAA}});
     uint8_t sense[18];
     std::memset(sense, 0xCC, sizeof sense);
     alignas(4) uint8_t data[4] = {7, 7, 7, 7};

@@ -33,7 +33,8 @@ protected:
     // fwupdate with the given files ("" skips a step); the output as printed.
     std::string update(const std::string& config, const std::string& led, const std::string& main = "main.bin",
                        const std::string& rescue = "rescue.bin") {
-        return run_on(1, "fwupdate", {main.empty() ? "" : file(main), file(rescue), config, led.empty() ? "" : file(led)});
+        return run_on(1, "fwupdate",
+                      {main.empty() ? "" : file(main), file(rescue), config, led.empty() ? "" : file(led)});
     }
     size_t flash_writes() {
         size_t n = 0;
@@ -177,7 +178,8 @@ TEST_F(fwupdate_e2e, bridge_faults_give_their_codes) {
             args.insert(args.end(), refused.begin(), refused.end());
             lab_ok(args);
         }
-        EXPECT_EQ(result_line(update(k_sample, "led.bin"), false), "fwupdate failed. (" + std::to_string(r.code) + ")\n")
+        EXPECT_EQ(result_line(update(k_sample, "led.bin"), false),
+                  "fwupdate failed. (" + std::to_string(r.code) + ")\n")
             << r.code;
     }
 }
@@ -199,7 +201,8 @@ TEST_F(fwupdate_e2e, each_refused_flash_write_is_recovered_by_a_second_run) {
         for (size_t k = 0; k < writes; ++k) {
             lab_ok({"set", "PhysicalDrive1", "fw_running", "main"});
             lab_ok({"fault", "PhysicalDrive1", "clear"});
-            lines args = {"fault", "PhysicalDrive1", "add", "E3 .. .. .. 11", "--after", std::to_string(k), "--first", "1"};
+            lines args = {"fault",   "PhysicalDrive1",  "add",     "E3 .. .. .. 11",
+                          "--after", std::to_string(k), "--first", "1"};
             args.insert(args.end(), kind.begin(), kind.end());
             lab_ok(args);
             // Write 5, the main image's boot header, is written again before the restart.
@@ -221,7 +224,8 @@ TEST_F(fwupdate_e2e, each_torn_flash_write_is_recovered_by_a_second_run_with_the
         lab_ok({"fill", "PhysicalDrive1", "flash", "0x4800", "2048", "255"});
         lab_ok({"set", "PhysicalDrive1", "fw_running", "main"});
         lab_ok({"fault", "PhysicalDrive1", "clear"});
-        lab_ok({"fault", "PhysicalDrive1", "add", "E3 .. .. .. 11", "--tear", "100", "--after", std::to_string(k), "--first", "1"});
+        lab_ok({"fault", "PhysicalDrive1", "add", "E3 .. .. .. 11", "--tear", "100", "--after", std::to_string(k),
+                "--first", "1"});
         update(k_sample, "led.bin");
         lab_ok({"fault", "PhysicalDrive1", "clear"});
         EXPECT_EQ(result_line(update(k_sample, "led.bin"), true), "fwupdate success\n") << k;

@@ -32,7 +32,8 @@ protected:
 // The bridge refuses a bus it lacks, one pin for both lines and pins it lacks (300 keeps
 // 44); an accepted setup sends the pins, address and id.
 TEST_F(i2c_gpio_e2e, i2c_init_sends_pins_address_and_id) {
-    for (const auto& [id, scl, sda] : {std::tuple{"2", "3", "4"}, {"0", "3", "3"}, {"0", "32", "4"}, {"0", "3", "300"}}) {
+    for (const auto& [id, scl, sda] :
+         {std::tuple{"2", "3", "4"}, {"0", "3", "3"}, {"0", "32", "4"}, {"0", "3", "300"}}) {
         EXPECT_EQ(run({"i2c_init", path_, id, "50", scl, sda}), "i2c_init fail\n") << id << " " << scl << " " << sda;
     }
     EXPECT_EQ(pins("i2c_buses"), "none set up");
@@ -62,7 +63,8 @@ TEST_F(i2c_gpio_e2e, written_bytes_read_back_through_the_eeprom) {
 // Reads after write longer than two bytes take one byte more; 255 reads nothing.
 TEST_F(i2c_gpio_e2e, i2c_read_wf_lengths) {
     init_bus0();
-    ASSERT_EQ(run({"i2c_write", path_, "0", "50", "20 01 02 03 04 05"}), "write data:20 01 02 03 04 05 \ni2c_write ok\n");
+    ASSERT_EQ(run({"i2c_write", path_, "0", "50", "20 01 02 03 04 05"}),
+              "write data:20 01 02 03 04 05 \ni2c_write ok\n");
     for (const auto& [length, output, count] : {std::tuple{"2", "read data:01 02 \n", "02 00 00 00 in 2"},
                                                 {"3", "read data:01 02 03 04 \n", "04 00 00 00 in 4"},
                                                 {"255", "read data:\n", "00 00 00 00 in 0"}}) {
@@ -121,7 +123,8 @@ TEST_F(i2c_gpio_e2e, pin_settings_are_validated_by_set) {
         {"i2c_slaves 2:50:eeprom", slaves},
         {"i2c_slaves 0:50:sensor", slaves},
         {"i2c_slaves 0:50:eeprom,0:0050:eeprom", "i2c_slaves names 0:0050 twice"},
-        {"i2c_slaves 0:1:eeprom,0:2:eeprom,0:3:eeprom,0:4:eeprom,0:5:eeprom,0:6:eeprom,0:7:eeprom,0:8:eeprom,0:9:eeprom",
+        {"i2c_slaves "
+         "0:1:eeprom,0:2:eeprom,0:3:eeprom,0:4:eeprom,0:5:eeprom,0:6:eeprom,0:7:eeprom,0:8:eeprom,0:9:eeprom",
          "i2c_slaves holds at most 8 slaves"},
         {"gpio_pins 9 2 1 1", "unknown key 'gpio_pins' (see mvbridge-lab DIR show NAME for the keys)"},
     };
@@ -136,9 +139,10 @@ TEST_F(i2c_gpio_e2e, pin_settings_are_validated_by_set) {
 
 TEST_F(i2c_gpio_e2e, gpio_init_direction_keeps_its_low_8_bits) {
     EXPECT_EQ(run({"gpio_init", path_, "9", "257"}), "");
-    EXPECT_EQ(pin_blocks(),
-              (lines{"CMD PhysicalDrive1 E3 00 00 00 41 09 02 00 00 00 00 00 01 00 00 00 out 1 status=0 err=0 data=00",
-                     "CMD PhysicalDrive1 E3 00 00 00 46 09 01 00 00 00 00 00 01 00 00 00 out 1 status=0 err=0 data=00"}));
+    EXPECT_EQ(
+        pin_blocks(),
+        (lines{"CMD PhysicalDrive1 E3 00 00 00 41 09 02 00 00 00 00 00 01 00 00 00 out 1 status=0 err=0 data=00",
+               "CMD PhysicalDrive1 E3 00 00 00 46 09 01 00 00 00 00 00 01 00 00 00 out 1 status=0 err=0 data=00"}));
     EXPECT_EQ(pins("gpio_pins"), "9 gpio out latch 0");
     clear_trace();
     EXPECT_EQ(run({"gpio_init", path_, "9", "2"}), "wrong gpio dir(2), should be 0(in) or 1(out)\n");

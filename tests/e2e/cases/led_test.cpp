@@ -32,17 +32,38 @@ protected:
 
 // Every LED command with arguments that work on the default bridge (8 LEDs).
 const std::vector<std::vector<std::string>> k_every_led_command = {
-    {"led_set_mode", "0", "0", "1"},  {"led_get_mode", "0", "0"},       {"led_set_row", "0", "0", "1"},
-    {"led_get_row", "0", "0"},        {"led_set_color", "0", "0", "0", "1 2 3"},
-    {"led_get_color", "0", "0", "0"}, {"led_set_ramp", "0", "0", "1"},  {"led_get_ramp", "0", "0"},
-    {"led_set_stable", "0", "0", "1"}, {"led_get_stable", "0", "0"},   {"led_set_cycle", "0", "0", "1"},
-    {"led_get_cycle", "0", "0"},      {"led_set_bright", "1"},          {"led_get_bright"},
-    {"led_get_rgb_num"},              {"led_get_sup_argb"},             {"led_get_sup_aura"},
-    {"led_get_sup_mystic"},           {"led_get_sup_gbt"},              {"led_set_rgb_direct", "0", "1 2 3"},
-    {"led_set_app_ctl", "1"},         {"led_get_app_ctl"},              {"led_set_eff_always_on", "ff"},
-    {"led_set_eff_blink", "ff", "1"}, {"led_set_eff_breathe", "ff", "1"}, {"led_set_eff_spectrum", "1"},
-    {"led_set_eff_scroll", "ff", "1"}, {"led_set_eff_rainbow_scroll", "1"}, {"led_set_eff_running_water", "ff", "1"},
-    {"led_set_eff_sliding", "1"},     {"led_set_eff_newton_cradle", "1"}, {"led_set_eff_meteor", "ff", "1"},
+    {"led_set_mode", "0", "0", "1"},
+    {"led_get_mode", "0", "0"},
+    {"led_set_row", "0", "0", "1"},
+    {"led_get_row", "0", "0"},
+    {"led_set_color", "0", "0", "0", "1 2 3"},
+    {"led_get_color", "0", "0", "0"},
+    {"led_set_ramp", "0", "0", "1"},
+    {"led_get_ramp", "0", "0"},
+    {"led_set_stable", "0", "0", "1"},
+    {"led_get_stable", "0", "0"},
+    {"led_set_cycle", "0", "0", "1"},
+    {"led_get_cycle", "0", "0"},
+    {"led_set_bright", "1"},
+    {"led_get_bright"},
+    {"led_get_rgb_num"},
+    {"led_get_sup_argb"},
+    {"led_get_sup_aura"},
+    {"led_get_sup_mystic"},
+    {"led_get_sup_gbt"},
+    {"led_set_rgb_direct", "0", "1 2 3"},
+    {"led_set_app_ctl", "1"},
+    {"led_get_app_ctl"},
+    {"led_set_eff_always_on", "ff"},
+    {"led_set_eff_blink", "ff", "1"},
+    {"led_set_eff_breathe", "ff", "1"},
+    {"led_set_eff_spectrum", "1"},
+    {"led_set_eff_scroll", "ff", "1"},
+    {"led_set_eff_rainbow_scroll", "1"},
+    {"led_set_eff_running_water", "ff", "1"},
+    {"led_set_eff_sliding", "1"},
+    {"led_set_eff_newton_cradle", "1"},
+    {"led_set_eff_meteor", "ff", "1"},
 };
 
 std::string run_words(const std::vector<std::string>& command, std::vector<std::string>* words) {
@@ -98,12 +119,13 @@ TEST_F(led_e2e, image_written_back_in_16_chunks_then_settled) {
     for (int i = 0; i < 16; ++i) {
         char chunk[40];
         std::snprintf(chunk, sizeof chunk, "00 %02X 00 00 00 04 00 00", 4 * i);
-        EXPECT_EQ(blocks[1 + i], "CMD PhysicalDrive1 E2 00 00 00 CC 02 00 00 " + std::string(chunk) +
-                                     " in 1024 status=0 err=0");
-        EXPECT_EQ(blocks[18 + i], "CMD PhysicalDrive1 E3 00 00 00 4C 02 00 00 " + std::string(chunk) +
-                                      " out 1024 status=0 err=0");
+        EXPECT_EQ(blocks[1 + i],
+                  "CMD PhysicalDrive1 E2 00 00 00 CC 02 00 00 " + std::string(chunk) + " in 1024 status=0 err=0");
+        EXPECT_EQ(blocks[18 + i],
+                  "CMD PhysicalDrive1 E3 00 00 00 4C 02 00 00 " + std::string(chunk) + " out 1024 status=0 err=0");
     }
-    const std::string settle = "CMD PhysicalDrive1 28 00 00 01 00 00 00 00 01 00 00 00 00 00 00 00 in 512 status=0 err=0";
+    const std::string settle =
+        "CMD PhysicalDrive1 28 00 00 01 00 00 00 00 01 00 00 00 00 00 00 00 in 512 status=0 err=0";
     EXPECT_EQ(blocks[17], settle);
     EXPECT_EQ(blocks[34], settle);
     // A getter loads and writes nothing back.
@@ -114,7 +136,7 @@ TEST_F(led_e2e, image_written_back_in_16_chunks_then_settled) {
 
 TEST_F(led_e2e, bridges_without_argb_or_with_a_bad_image_refuse_every_led_command) {
     const std::pair<const char*, const char*> settings[] = {
-        {"led_argb", "0"},           {"led_magic", "0x4C454454"}, {"led_version", "3"},
+        {"led_argb", "0"},         {"led_magic", "0x4C454454"}, {"led_version", "3"},
         {"led_count_field", "21"}, {"led_count_field", "-1"},
     };
     int drive = 2;
@@ -247,8 +269,11 @@ TEST_F(led_e2e, picture_of_the_leds) {
     EXPECT_EQ(picture.substr(0, picture.find("Read/Write:")),
               "LED memory of PhysicalDrive1: 2 LEDs, brightness high 255 low 32\n"
               "Idle:\n"
-              "   0 Color_Cycle    rows  2 cycle  1000 ms ramp 0 stable 0 effect 0x01 step 0  " + on + off + "\n"
-              "   1 Color_Cycle    rows  2 cycle  1000 ms ramp 0 stable 0 effect 0x01 step 0  " + on + off + "\n");
+              "   0 Color_Cycle    rows  2 cycle  1000 ms ramp 0 stable 0 effect 0x01 step 0  " +
+                  on + off +
+                  "\n"
+                  "   1 Color_Cycle    rows  2 cycle  1000 ms ramp 0 stable 0 effect 0x01 step 0  " +
+                  on + off + "\n");
     EXPECT_TRUE(picture.ends_with("application control: off\ndirect frame: none\n")) << picture;
 
     const std::string svg_path = dir_ + "/leds.svg";
@@ -262,7 +287,8 @@ TEST_F(led_e2e, picture_of_the_leds) {
 
     // A damaged image is named, not drawn.
     lab_ok({"set", "PhysicalDrive1", "led_version", "3"});
-    expect_lab_error({"show", "PhysicalDrive1", "leds", "--svg", svg_path}, "mvbridge-lab: no valid LED image to draw\n");
+    expect_lab_error({"show", "PhysicalDrive1", "leds", "--svg", svg_path},
+                     "mvbridge-lab: no valid LED image to draw\n");
     EXPECT_EQ(lab_ok({"show", "PhysicalDrive1", "leds"}),
               "LED memory of PhysicalDrive1: no valid image (magic 0x4C454453, version 3, LED count 2)\n"
               "application control: off\ndirect frame: none\n");

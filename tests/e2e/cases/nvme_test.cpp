@@ -38,7 +38,8 @@ protected:
         lines out;
         for (const std::string& line : trace_lines("CMD PhysicalDrive1 E")) {
             const std::string rest = line.substr(std::string("CMD PhysicalDrive1 ").size());
-            if (rest.compare(0, 2, "E4") == 0 || rest.compare(0, 2, "E5") == 0) out.push_back(rest.substr(0, rest.find(" err=")));
+            if (rest.compare(0, 2, "E4") == 0 || rest.compare(0, 2, "E5") == 0)
+                out.push_back(rest.substr(0, rest.find(" err=")));
         }
         return out;
     }
@@ -96,8 +97,10 @@ TEST_F(nvme_e2e, read_write_test_and_counters) {
 }
 
 TEST_F(nvme_e2e, command_time_out_setting) {
-    for (const auto& [value, out, block] :
-         {std::tuple{"2", "fail", ""}, {"656", "fail", ""}, {"3", "pass", "03 00 00 00"}, {"655", "pass", "8F 02 00 00"}}) {
+    for (const auto& [value, out, block] : {std::tuple{"2", "fail", ""},
+                                            {"656", "fail", ""},
+                                            {"3", "pass", "03 00 00 00"},
+                                            {"655", "pass", "8F 02 00 00"}}) {
         EXPECT_EQ(run1("nvme_cmd_timeout", {value}), std::string("nvme_cmd_timeout ") + out + "\n");
         if (std::string(block).empty()) {
             EXPECT_EQ(tunnel(), lines{}) << value;
@@ -117,15 +120,19 @@ TEST_F(nvme_e2e, log_pages) {
 }
 
 TEST_F(nvme_e2e, temperature_threshold) {
-    EXPECT_EQ(run1("nvme_get_temp_thres"), "Temperature threshold: 70\xC2\xB0" "C\n");
+    EXPECT_EQ(run1("nvme_get_temp_thres"),
+              "Temperature threshold: 70\xC2\xB0"
+              "C\n");
     lab_ok({"set", "PhysicalDrive1", "nvme_temp_threshold", "0"});
-    EXPECT_EQ(run1("nvme_get_temp_thres"), "Temperature threshold: -273\xC2\xB0" "C\n");
+    EXPECT_EQ(run1("nvme_get_temp_thres"),
+              "Temperature threshold: -273\xC2\xB0"
+              "C\n");
     // An NVMe time-out of the command: fail, and the completion is still fetched.
     lab_ok({"fault", "PhysicalDrive1", "add", "E5 00 00 F8", "--status", "2", "--sense", "0B/2E/00"});
     EXPECT_EQ(run1("nvme_get_temp_thres"), "nvme_get_temp_thres fail\n");
-    EXPECT_EQ(tunnel(), (lines{k_submit_admin + " status=0",
-                               "E5 00 00 F8 00 00 00 00 00 00 00 00 00 00 00 00 out 0 status=2",
-                               k_completion + " status=0"}));
+    EXPECT_EQ(tunnel(),
+              (lines{k_submit_admin + " status=0", "E5 00 00 F8 00 00 00 00 00 00 00 00 00 00 00 00 out 0 status=2",
+                     k_completion + " status=0"}));
     EXPECT_EQ(nvme("nvme_entry_waiting"), "0");
 }
 
@@ -139,9 +146,9 @@ TEST_F(nvme_e2e, power_settings) {
     EXPECT_EQ(tunnel().back(), k_completion + " status=0");
     EXPECT_EQ(nvme("nvme_power_state"), "1");
     EXPECT_EQ(run1("nvme_lowpw_dis"), "nvme_lowpw_dis success\n");
-    EXPECT_EQ(tunnel(), (lines{"E5 00 00 FD 02 00 00 00 00 00 00 00 00 00 00 00 out 0 status=0", k_submit_admin + " status=0",
-                               "E5 00 10 F8 00 00 02 00 00 00 00 00 00 00 00 00 out 4096 status=0",
-                               k_completion + " status=0"}));
+    EXPECT_EQ(tunnel(),
+              (lines{"E5 00 00 FD 02 00 00 00 00 00 00 00 00 00 00 00 out 0 status=0", k_submit_admin + " status=0",
+                     "E5 00 10 F8 00 00 02 00 00 00 00 00 00 00 00 00 out 4096 status=0", k_completion + " status=0"}));
     EXPECT_EQ(nvme("nvme_apst"), "0");
     // A failing ASPM block: no Set Features follows.
     lab_ok({"set", "PhysicalDrive1", "nvme_apst", "1"});
@@ -161,8 +168,8 @@ TEST_F(nvme_e2e, identify_from_a_saved_page) {
     page.replace(64, 8, "FW-SAVED");
     page[80] = 0x00;
     page[81] = 0x02;
-    page[82] = 0x01;   // VER 1.2
-    page[263] = 1;     // NPSS 1
+    page[82] = 0x01;  // VER 1.2
+    page[263] = 1;    // NPSS 1
     const std::string file = dir_ + "/id_ctrl.bin";
     std::ofstream(file, std::ios::binary) << page;
     lab_ok({"create", "PhysicalDrive2", "--nvme-id-ctrl", file});
@@ -179,7 +186,8 @@ TEST_F(nvme_e2e, identify_from_a_saved_page) {
     EXPECT_NE(out.find("\tPower State 1 Descriptor (PSD1):\n"), std::string::npos);
     EXPECT_EQ(out.find("PSD2"), std::string::npos);
     EXPECT_EQ(shown("PhysicalDrive2", "nvme", "identify"), "as loaded");
-    expect_lab_error({"create", "PhysicalDrive3", "--nvme-smart", file}, "mvbridge-lab: " + dir_ + "/id_ctrl.bin is not a 512-byte page\n");
+    expect_lab_error({"create", "PhysicalDrive3", "--nvme-smart", file},
+                     "mvbridge-lab: " + dir_ + "/id_ctrl.bin is not a 512-byte page\n");
 }
 
 TEST_F(nvme_e2e, failures_and_other_disks) {
@@ -197,10 +205,15 @@ TEST_F(nvme_e2e, failures_and_other_disks) {
 
 // No NVMe row of this build is left without its handler.
 TEST_F(nvme_e2e, every_simple_nvme_command_is_available) {
-    for (const auto& [command, args] :
-         {std::pair<std::string, lines>{"nvme_cmd_timeout", {"30"}}, {"nvme_get_id", {}}, {"nvme_get_smart_log", {}},
-          {"nvme_get_log", {"81"}}, {"nvme_get_temp_thres", {}}, {"nvme_rw_test", {}}, {"nvme_aspm_dis", {}},
-          {"nvme_pws", {"0"}}, {"nvme_lowpw_dis", {}}}) {
+    for (const auto& [command, args] : {std::pair<std::string, lines>{"nvme_cmd_timeout", {"30"}},
+                                        {"nvme_get_id", {}},
+                                        {"nvme_get_smart_log", {}},
+                                        {"nvme_get_log", {"81"}},
+                                        {"nvme_get_temp_thres", {}},
+                                        {"nvme_rw_test", {}},
+                                        {"nvme_aspm_dis", {}},
+                                        {"nvme_pws", {"0"}},
+                                        {"nvme_lowpw_dis", {}}}) {
         EXPECT_EQ(run1(command, args).find("not available"), std::string::npos) << command;
     }
 }

@@ -11,8 +11,10 @@ namespace {
 
 using lines = std::vector<std::string>;
 
-const std::string k_flag_clear = "CMD PhysicalDrive1 E3 00 00 00 4B 00 00 00 00 00 00 00 01 00 00 00 out 1 status=0 err=0 data=00";
-const std::string k_flag_set = "CMD PhysicalDrive1 E3 00 00 00 4B 00 00 00 00 00 00 00 01 00 00 00 out 1 status=0 err=0 data=01";
+const std::string k_flag_clear =
+    "CMD PhysicalDrive1 E3 00 00 00 4B 00 00 00 00 00 00 00 01 00 00 00 out 1 status=0 err=0 data=00";
+const std::string k_flag_set =
+    "CMD PhysicalDrive1 E3 00 00 00 4B 00 00 00 00 00 00 00 01 00 00 00 out 1 status=0 err=0 data=01";
 
 // `count` bytes of dump, all zero, as the read commands print them.
 std::string zero_dump(size_t count) {
@@ -76,13 +78,13 @@ TEST_F(pcie_e2e, memory_read_lengths_and_the_transfer_flag) {
     EXPECT_EQ(run({"pcie_read_mem", nvme_, "10000000", "4096"}), zero_dump(4096));
     EXPECT_EQ(run({"pcie_read_mem", nvme_, "10000000", "4097"}), zero_dump(4097));
     EXPECT_EQ(run({"pcie_read_mem", nvme_, "10000000", "262144"}), zero_dump(262144));
-    EXPECT_EQ(pcie_blocks(),
-              (lines{"CMD PhysicalDrive1 E2 00 00 00 B4 00 00 00 00 00 00 10 00 10 00 00 in 4096 status=0 err=0",
-                     k_flag_clear,
-                     "CMD PhysicalDrive1 E2 00 00 00 B4 00 00 00 00 00 00 10 01 10 00 00 in 4097 status=0 err=0",
-                     k_flag_set, k_flag_clear,
-                     "CMD PhysicalDrive1 E2 00 00 00 B4 00 00 00 00 00 00 10 00 00 04 00 in 262144 status=0 err=0",
-                     k_flag_set}));
+    EXPECT_EQ(
+        pcie_blocks(),
+        (lines{
+            "CMD PhysicalDrive1 E2 00 00 00 B4 00 00 00 00 00 00 10 00 10 00 00 in 4096 status=0 err=0", k_flag_clear,
+            "CMD PhysicalDrive1 E2 00 00 00 B4 00 00 00 00 00 00 10 01 10 00 00 in 4097 status=0 err=0", k_flag_set,
+            k_flag_clear, "CMD PhysicalDrive1 E2 00 00 00 B4 00 00 00 00 00 00 10 00 00 04 00 in 262144 status=0 err=0",
+            k_flag_set}));
     EXPECT_EQ(shown("PhysicalDrive1", "settings", "xfer_flag"), "1");
 }
 
@@ -141,7 +143,8 @@ TEST_F(pcie_e2e, link_of_a_gen4_x4_function) {
     EXPECT_EQ(run({"pcie_get_link_cap", nvme_}), "max link speed = Gen5\nmax link width = x2\n");
     EXPECT_EQ(run({"pcie_get_link_status", nvme_}), "current link speed = Gen4\nnegotiated link width = x2\n");
     EXPECT_EQ(conf("4", "2"), "06 00 \n");
-    expect_lab_error({"set", "PhysicalDrive1", "pcie_gen", "6"}, "mvbridge-lab: the link trains at most to generation 5\n");
+    expect_lab_error({"set", "PhysicalDrive1", "pcie_gen", "6"},
+                     "mvbridge-lab: the link trains at most to generation 5\n");
     expect_lab_error({"set", "PhysicalDrive1", "pcie_width", "3"},
                      "mvbridge-lab: a link width is 1, 2, 4, 8, 12, 16 or 32\n");
 }
@@ -168,14 +171,13 @@ const std::string k_smart_header = "version: 10 00\n\n  id   current    worst   
 // The SATA disk's SMART table; attributes set in the lab show in it, a saved 512-byte
 // file replaces the data; an NVMe bridge does not serve the command.
 TEST_F(pcie_e2e, smart_table_of_a_sata_disk) {
-    EXPECT_EQ(run({"ata_get_smart_log", sata_}),
-              k_smart_header +
-                  "0x05      0x64     0x64        0x0a    0x00000000\n"
-                  "0x09      0x64     0x64        0x00    0x000004D2\n"
-                  "0x0C      0x64     0x64        0x00    0x00000038\n"
-                  "0xA7      0x64     0x64        0x00    0x00000000\n"
-                  "0xC2      0x43     0x37        0x00    0x000F0021\n"
-                  "0xF1      0x64     0x64        0x00    0x0001E240\n");
+    EXPECT_EQ(run({"ata_get_smart_log", sata_}), k_smart_header +
+                                                     "0x05      0x64     0x64        0x0a    0x00000000\n"
+                                                     "0x09      0x64     0x64        0x00    0x000004D2\n"
+                                                     "0x0C      0x64     0x64        0x00    0x00000038\n"
+                                                     "0xA7      0x64     0x64        0x00    0x00000000\n"
+                                                     "0xC2      0x43     0x37        0x00    0x000F0021\n"
+                                                     "0xF1      0x64     0x64        0x00    0x0001E240\n");
     EXPECT_EQ(trace_lines("CMD PhysicalDrive2 A1 08 0E D0"),
               lines{"CMD PhysicalDrive2 A1 08 0E D0 01 01 4F C2 A0 B0 00 00 00 00 00 00 in 512 status=0 err=0"});
     lab_ok({"set", "PhysicalDrive2", "smart_attribute", "9 98 97 0x1122334455 3"});
@@ -214,7 +216,7 @@ TEST_F(pcie_e2e, smart_table_of_a_sata_disk) {
 TEST_F(pcie_e2e, set_features_are_recorded) {
     EXPECT_EQ(shown("PhysicalDrive2", "disk", "ata_features"), "none received");
     EXPECT_EQ(run({"ata_set_feature", sata_, "2", "0"}), "ata_set_feature success\n");
-    EXPECT_EQ(run({"ata_set_feature", sata_, "259", "513"}), "ata_set_feature success\n");   // low 8 bits: 03, 01
+    EXPECT_EQ(run({"ata_set_feature", sata_, "259", "513"}), "ata_set_feature success\n");  // low 8 bits: 03, 01
     EXPECT_EQ(run({"ata_set_feature", sata_, "0", "0"}), "ata_set_feature fail\n");
     EXPECT_EQ(trace_lines("CMD PhysicalDrive2 A1 06"),
               (lines{"CMD PhysicalDrive2 A1 06 0E 02 00 00 00 00 00 EF 00 00 00 00 00 00 out 0 status=0 err=0",

@@ -38,19 +38,19 @@ TEST_F(persistence_e2e, damaged_state_file_gives_one_line_error_and_no_device) {
         "",
         "mvbridge-lab bridge 9\nname PhysicalDrive1\ndata\n",
         std::string("\x00\xFF\x13\n\x7F", 5),
-        head,                                                  // no data line
+        head,  // no data line
         head + "colour blue\ndata\n",
         head + "chip_id 0xZZ\ndata\n",
         head + "chip_id 0x100000000\ndata\n",
-        head + "vendor ABCDEFGHI\ndata\n",                    // text too long
-        head + "model A%4\ndata\n",                           // bad escape
+        head + "vendor ABCDEFGHI\ndata\n",  // text too long
+        head + "model A%4\ndata\n",         // bad escape
         head + "disk floppy\ndata\n",
-        "mvbridge-lab bridge 1\ndata\n",                      // no name
+        "mvbridge-lab bridge 1\ndata\n",  // no name
         head + "fault E2,XX --status 2\ndata\n",
-        head + "blob flash_pg 4096\ndata\n",                  // blob announced, bytes missing
+        head + "blob flash_pg 4096\ndata\n",  // blob announced, bytes missing
         head + "blob flash_pg 16\ndata\n" + std::string(16, 'x'),
         head + "blob flash_pg 4294967295\ndata\nxyz",
-        head + "data\ntrailing",                               // bytes beyond the blobs
+        head + "data\ntrailing",  // bytes beyond the blobs
         head + "blob rom 4\ndata\nabcd",
     };
     lab_ok({"create", "PhysicalDrive1"});
@@ -59,7 +59,8 @@ TEST_F(persistence_e2e, damaged_state_file_gives_one_line_error_and_no_device) {
         write_lab_file("bridges/PhysicalDrive1.state", content);
         const process_result show = lab({"show", "PhysicalDrive1"});
         EXPECT_EQ(show.status, 1);
-        EXPECT_TRUE(show.err.starts_with("mvbridge-lab: " + dir_ + "/bridges/PhysicalDrive1.state: corrupt device state ("))
+        EXPECT_TRUE(
+            show.err.starts_with("mvbridge-lab: " + dir_ + "/bridges/PhysicalDrive1.state: corrupt device state ("))
             << show.err;
         EXPECT_EQ(std::count(show.err.begin(), show.err.end(), '\n'), 1);
         EXPECT_EQ(run({"query", drive_path(1)}), "invalid dev path\n");
@@ -78,7 +79,8 @@ TEST_F(persistence_e2e, damaged_lab_files_give_no_device) {
     EXPECT_EQ(run({"query", drive_path(3)}), "invalid dev path\n");
     write_lab_file("lab.conf", "mvbridge-lab lab 1\ntime_factor zero\n");
     expect_lab_error({"show"}, "mvbridge-lab: " + dir_ + ": lab.conf is corrupt ('time_factor zero')\n");
-    expect_lab_error({"run", "query", drive_path(1)}, "mvbridge-lab: " + dir_ + ": lab.conf is corrupt ('time_factor zero')\n");
+    expect_lab_error({"run", "query", drive_path(1)},
+                     "mvbridge-lab: " + dir_ + ": lab.conf is corrupt ('time_factor zero')\n");
 }
 
 TEST_F(persistence_e2e, concurrent_processes_are_serialised_per_request) {

@@ -67,7 +67,8 @@ TEST_F(pg_e2e, a_written_configuration_file_reads_back) {
 // A set command moves its entry to the end of the record; pg_write keeps only the file's.
 TEST_F(pg_e2e, single_values_move_to_the_end_and_a_write_replaces_them) {
     EXPECT_EQ(run1("pg_write", {config("two.conf", "VID = 0x1234\nPID = 0x5678\n")}), "");
-    EXPECT_EQ(pg(), "pg:\n  0000 tag   3 VID                34 12\n  0003 tag   4 PID                78 56\n  0006 end\n");
+    EXPECT_EQ(pg(),
+              "pg:\n  0000 tag   3 VID                34 12\n  0003 tag   4 PID                78 56\n  0006 end\n");
     EXPECT_EQ(run1("pg_set_vid", {"abcd"}), "pg_set_vid ok\n");
     EXPECT_EQ(run1("pg_set_usb_speed", {"5"}), "");
     EXPECT_EQ(run1("pg_set_sn", {"SN42"}), "");
@@ -81,7 +82,8 @@ TEST_F(pg_e2e, single_values_move_to_the_end_and_a_write_replaces_them) {
     EXPECT_EQ(run1("pg_get_sn"), "sn: SN42\n");
     EXPECT_EQ(run1("pg_write", {config("two.conf", "VID = 0x1234\nPID = 0x5678\n")}), "");
     EXPECT_EQ(run1("pg_get_usb_speed"), "pg usb speed: 0\n");
-    EXPECT_EQ(pg(), "pg:\n  0000 tag   3 VID                34 12\n  0003 tag   4 PID                78 56\n  0006 end\n");
+    EXPECT_EQ(pg(),
+              "pg:\n  0000 tag   3 VID                34 12\n  0003 tag   4 PID                78 56\n  0006 end\n");
 }
 
 // A read-back that differs is written again, at most four writes in all.
@@ -141,8 +143,9 @@ TEST_F(pg_e2e, the_boot_header_half_is_kept) {
               "00004000  5A 5A 5A 5A 5A 5A 5A 5A  5A 5A 5A 5A 5A 5A 5A 5A  |ZZZZZZZZZZZZZZZZ|\n*\n"
               "00004800  04 04 01 05 2A 03 4D 00  6F 00 72 00 76 00 65 00  |....*.M.o.r.v.e.|\n"
               "00004810\n");
-    EXPECT_EQ(lab_ok({"show", "PhysicalDrive1", "flash", "0x5000", "0x10"}),
-              "00005000  22 22 22 22 22 22 22 22  22 22 22 22 22 22 22 22  |\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"|\n00005010\n");
+    EXPECT_EQ(
+        lab_ok({"show", "PhysicalDrive1", "flash", "0x5000", "0x10"}),
+        "00005000  22 22 22 22 22 22 22 22  22 22 22 22 22 22 22 22  |\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"|\n00005010\n");
 }
 
 }  // namespace

@@ -32,11 +32,13 @@ TEST_F(raid_e2e, unknown_or_same_mode_changes_nothing) {
         EXPECT_EQ(set_mode(word), std::string(word) + " is not supported RAID mode\n") << word;
     }
     EXPECT_EQ(trace_lines("CMD PhysicalDrive1 E2 00 00 00 D2"), lines{});
-    EXPECT_EQ(set_mode("JBOD"), "WARNING: new RAID's mode is same current RAID's mode.\n"
-                                "Please set other RAID mode then set JBOD again.\n");
+    EXPECT_EQ(set_mode("JBOD"),
+              "WARNING: new RAID's mode is same current RAID's mode.\n"
+              "Please set other RAID mode then set JBOD again.\n");
     lab_ok({"set", "PhysicalDrive1", "raid_mode", "1"});
-    EXPECT_EQ(set_mode("RAID0-fast"), "WARNING: new RAID's mode is same current RAID's mode.\n"
-                                      "Please set other RAID mode then set RAID0-fast again.\n");
+    EXPECT_EQ(set_mode("RAID0-fast"),
+              "WARNING: new RAID's mode is same current RAID's mode.\n"
+              "Please set other RAID mode then set RAID0-fast again.\n");
     EXPECT_EQ(trace_lines("CMD PhysicalDrive1 E2 00 00 00 D2").size(), 2u);
     EXPECT_EQ(changes(), lines{});
 }

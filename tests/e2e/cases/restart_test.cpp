@@ -79,11 +79,13 @@ TEST_F(restart_e2e, a_process_killed_while_the_name_moves_never_loses_the_bridge
     line += "\n";
     EXPECT_NE(scan.find(line), std::string::npos) << scan;
     EXPECT_EQ(scan.find(drive_path(1)), std::string::npos) << scan;
-    EXPECT_TRUE(lab_ok({"show"}).ends_with("\nPhysicalDrive4 bridge, disk nvme in state 1, usb, online\n"
-                                           "PhysicalDrive7 bridge, disk nvme in state 1, usb, online\n"));
+    EXPECT_TRUE(
+        lab_ok({"show"}).ends_with("\nPhysicalDrive4 bridge, disk nvme in state 1, usb, online\n"
+                                   "PhysicalDrive7 bridge, disk nvme in state 1, usb, online\n"));
     // The old names the killed processes left behind are free for a new device.
     lab_ok({"create", "PhysicalDrive1", "--disk", "none"});
-    EXPECT_TRUE(lab_ok({"show", "PhysicalDrive1"}).starts_with("PhysicalDrive1: bridge")) << lab_ok({"show", "PhysicalDrive1"});
+    EXPECT_TRUE(lab_ok({"show", "PhysicalDrive1"}).starts_with("PhysicalDrive1: bridge"))
+        << lab_ok({"show", "PhysicalDrive1"});
     EXPECT_EQ(query(drive_path(4)), query_output(drive_path(4)));
 }
 

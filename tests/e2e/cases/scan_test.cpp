@@ -76,7 +76,7 @@ TEST_F(scan_e2e, bridge_check_follows_revision_chip_identity_and_version) {
         const char* revision;
         const char* chip_id;
         const char* chip_version;
-        const char* base;   // the register block read, or null when the device is no bridge
+        const char* base;  // the register block read, or null when the device is no bridge
     };
     const identity_case cases[] = {
         {"1.00", "0xA0010001", "0x00110002", "50 B3"}, {"2.02", "0xA0030001", "0x00120003", "70 B3"},
@@ -111,7 +111,8 @@ TEST_F(scan_e2e, bridge_check_follows_revision_chip_identity_and_version) {
 
 TEST_F(scan_e2e, forty_character_model_and_twenty_character_serial_print_in_full) {
     const std::string model = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcd";
-    lab_ok({"create", "PhysicalDrive1", "--model", model, "--serial", "S1234567890123456789", "--firmware", "FW012345"});
+    lab_ok(
+        {"create", "PhysicalDrive1", "--model", model, "--serial", "S1234567890123456789", "--firmware", "FW012345"});
     EXPECT_EQ(run({"scan"}), listing(drive_path(1), k_nvme_bridge_name, model + " FW012345"));
     EXPECT_EQ(run({"query", drive_path(1)}), drive_path(1) + " " + k_nvme_bridge_name + "\n" + model + " FW012345\n");
 }
@@ -124,11 +125,13 @@ TEST_F(scan_e2e, sata_bridge_is_scanned_with_its_security_words_read) {
     EXPECT_EQ(run({"scan"}), listing(drive_path(3), k_sata_bridge_name, k_sata_disk_line));
     const lines cmds = trace_lines("CMD PhysicalDrive3 ");
     ASSERT_EQ(cmds.size(), 8u);
-    const std::string identify = "CMD PhysicalDrive3 A1 08 0E 00 01 00 00 00 00 EC 00 00 00 00 00 00 in 512 status=0 err=0";
-    EXPECT_EQ(lines(cmds.begin() + 3, cmds.end()),
-              (lines{"CMD PhysicalDrive3 E2 00 00 00 BB 00 00 00 00 00 00 00 10 00 00 00 in 16 status=0 err=0", identify,
-                     "CMD PhysicalDrive3 E2 00 00 00 A8 13 00 00 00 00 00 00 48 00 00 00 in 72 status=0 err=0", identify,
-                     "CMD PhysicalDrive3 12 00 00 02 00 00 00 00 00 00 00 00 00 00 00 00 in 512 status=0 err=0"}));
+    const std::string identify =
+        "CMD PhysicalDrive3 A1 08 0E 00 01 00 00 00 00 EC 00 00 00 00 00 00 in 512 status=0 err=0";
+    EXPECT_EQ(
+        lines(cmds.begin() + 3, cmds.end()),
+        (lines{"CMD PhysicalDrive3 E2 00 00 00 BB 00 00 00 00 00 00 00 10 00 00 00 in 16 status=0 err=0", identify,
+               "CMD PhysicalDrive3 E2 00 00 00 A8 13 00 00 00 00 00 00 48 00 00 00 in 72 status=0 err=0", identify,
+               "CMD PhysicalDrive3 12 00 00 02 00 00 00 00 00 00 00 00 00 00 00 00 in 512 status=0 err=0"}));
 }
 
 }  // namespace

@@ -43,8 +43,10 @@ TEST_F(storage_e2e, the_customer_page_lives_in_the_flash_file) {
     EXPECT_FALSE(std::filesystem::exists(path("bridges/PhysicalDrive1.media")));
     EXPECT_EQ(read_lab_file("bridges/PhysicalDrive1.state").find("blob"), std::string::npos);
     const std::string memory = lab_ok({"show", "PhysicalDrive1", "memory"});
-    EXPECT_TRUE(memory.ends_with("\n  flash 2097152 bytes, bridges/PhysicalDrive1.flash\n"
-                                 "  led 16384 bytes, bridges/PhysicalDrive1.led\n")) << memory;
+    EXPECT_TRUE(
+        memory.ends_with("\n  flash 2097152 bytes, bridges/PhysicalDrive1.flash\n"
+                         "  led 16384 bytes, bridges/PhysicalDrive1.led\n"))
+        << memory;
 }
 
 // A torn write (the fault rule's --tear) leaves the page's later bytes erased and no other
@@ -78,8 +80,9 @@ TEST_F(storage_e2e, media_is_a_sparse_file_of_the_reported_size) {
     lab_ok({"fill", "PhysicalDrive1", "media", std::to_string(1953525168ull * 512 - 512), "512", "1"});
     expect_lab_error({"fill", "PhysicalDrive1", "media", std::to_string(1953525168ull * 512 - 512), "513", "1"},
                      "mvbridge-lab: media has 1000204886016 bytes: the range runs beyond it\n");
-    EXPECT_NE(lab_ok({"show", "PhysicalDrive1", "disk"}).find("\n  media 1000204886016 bytes, "
-                                                              "bridges/PhysicalDrive1.media\n"),
+    EXPECT_NE(lab_ok({"show", "PhysicalDrive1", "disk"})
+                  .find("\n  media 1000204886016 bytes, "
+                        "bridges/PhysicalDrive1.media\n"),
               std::string::npos);
 }
 
@@ -94,12 +97,14 @@ TEST_F(storage_e2e, show_and_fill_refuse_what_is_outside_or_malformed) {
     expect_lab_error({"show", "PhysicalDrive1", "state", "0"},
                      "usage: mvbridge-lab DIR show [NAME [SECTION [OFFSET [LENGTH]]]]\n", 2);
     expect_lab_error({"fill", "PhysicalDrive1", "rom", "0", "1", "0"},
-                     "mvbridge-lab: unknown memory 'rom' (flash, led, media, nvme_pages, nvme_fw, pcie_conf, pcie_bar0, smart_data, nvme_slots)\n");
+                     "mvbridge-lab: unknown memory 'rom' (flash, led, media, nvme_pages, nvme_fw, pcie_conf, "
+                     "pcie_bar0, smart_data, nvme_slots)\n");
     expect_lab_error({"fill", "PhysicalDrive1", "led", "0", "1", "256"},
                      "mvbridge-lab: BYTE is a number up to 255, not '256'\n");
     expect_lab_error({"fill", "PhysicalDrive1", "flash", "0x1FFFFF", "2", "0"},
                      "mvbridge-lab: flash has 2097152 bytes: the range runs beyond it\n");
-    expect_lab_error({"fill", "PhysicalDrive1", "flash", "0"}, "usage: mvbridge-lab DIR fill NAME MEMORY OFFSET LENGTH BYTE\n", 2);
+    expect_lab_error({"fill", "PhysicalDrive1", "flash", "0"},
+                     "usage: mvbridge-lab DIR fill NAME MEMORY OFFSET LENGTH BYTE\n", 2);
     // A larger flash takes the larger range; an empty range is a dump of its end only.
     lab_ok({"set", "PhysicalDrive1", "flash_size", "0x400000"});
     lab_ok({"fill", "PhysicalDrive1", "flash", "0x1FFFFF", "2", "0"});
@@ -145,7 +150,8 @@ TEST_F(storage_e2e, help_prints_the_usage) {
     const process_result plain = run_process(MVBRIDGE_LAB_PATH, {"--help"});
     EXPECT_TRUE(plain.out.starts_with("usage: mvbridge-lab DIR VERB [ARGS...]\n"));
     EXPECT_TRUE(plain.out.ends_with("\n  help\n"));
-    for (const std::vector<std::string>& words : {std::vector<std::string>{"help"}, {dir_, "help"}, {"/nowhere", "help"}}) {
+    for (const std::vector<std::string>& words :
+         {std::vector<std::string>{"help"}, {dir_, "help"}, {"/nowhere", "help"}}) {
         const process_result help = run_process(MVBRIDGE_LAB_PATH, words);
         EXPECT_EQ(help.status, 0);
         EXPECT_EQ(help.out, plain.out);

@@ -21,7 +21,8 @@ protected:
     void feed(const std::string& bytes) { lab_ok({"set", "PhysicalDrive1", "uart_rx", bytes}); }
 
     const std::string path_ = drive_path(1);
-    const std::string count_line_ = "CMD PhysicalDrive1 E2 00 00 00 BA 00 00 00 00 00 00 00 04 00 00 00 in 4 status=0 err=0";
+    const std::string count_line_ =
+        "CMD PhysicalDrive1 E2 00 00 00 BA 00 00 00 00 00 00 00 04 00 00 00 in 4 status=0 err=0";
 };
 
 // The pin keeps its low 8 bits; a malformed baud rate parses as 0, which the bridge refuses.
@@ -43,12 +44,13 @@ TEST_F(uart_e2e, transmitted_text_is_shown_with_pin_and_baud_rate) {
     EXPECT_EQ(pins("uart_tx"), "nothing sent");
     EXPECT_EQ(run({"uart_tx", path_, "3", "115200", "hello world"}), "");
     EXPECT_EQ(run({"uart_tx", path_, "4", "9600", "say \"hi\""}), "");
-    EXPECT_EQ(uart_blocks(), (lines{"CMD PhysicalDrive1 E3 00 00 00 38 83 00 00 00 C2 01 00 00 00 00 00 out 0 status=0 "
-                                    "err=0",
-                                    "CMD PhysicalDrive1 E3 00 00 00 38 83 00 00 00 C2 01 00 0B 00 00 00 out 11 status=0 "
-                                    "err=0 data=68 65 6C 6C 6F 20 77 6F 72 6C 64",
-                                    "CMD PhysicalDrive1 E3 00 00 00 38 84 00 00 80 25 00 00 08 00 00 00 out 8 status=0 "
-                                    "err=0 data=73 61 79 20 22 68 69 22"}));
+    EXPECT_EQ(uart_blocks(),
+              (lines{"CMD PhysicalDrive1 E3 00 00 00 38 83 00 00 00 C2 01 00 00 00 00 00 out 0 status=0 "
+                     "err=0",
+                     "CMD PhysicalDrive1 E3 00 00 00 38 83 00 00 00 C2 01 00 0B 00 00 00 out 11 status=0 "
+                     "err=0 data=68 65 6C 6C 6F 20 77 6F 72 6C 64",
+                     "CMD PhysicalDrive1 E3 00 00 00 38 84 00 00 80 25 00 00 08 00 00 00 out 8 status=0 "
+                     "err=0 data=73 61 79 20 22 68 69 22"}));
     EXPECT_EQ(pins("uart_tx"), "pin 3 at 115200 baud \"hello world\"; pin 4 at 9600 baud \"say \\\"hi\\\"\"");
 }
 
@@ -60,10 +62,10 @@ TEST_F(uart_e2e, received_bytes_are_counted_and_read_one_line_each) {
     EXPECT_EQ(run({"uart_rx_cnt", path_}), "cnt=4\n");
     EXPECT_EQ(run({"uart_rx", path_}), "41\n0d\n0a\n7a\n");
     EXPECT_EQ(run({"uart_rx", path_}), "rx cnt = 0\n");
-    EXPECT_EQ(uart_blocks(),
-              (lines{count_line_, count_line_,
-                     "CMD PhysicalDrive1 E2 00 00 00 B8 00 00 00 00 00 00 00 04 00 00 00 in 4 status=0 err=0",
-                     count_line_}));
+    EXPECT_EQ(
+        uart_blocks(),
+        (lines{count_line_, count_line_,
+               "CMD PhysicalDrive1 E2 00 00 00 B8 00 00 00 00 00 00 00 04 00 00 00 in 4 status=0 err=0", count_line_}));
 }
 
 TEST_F(uart_e2e, a_full_kilobyte_is_read_and_more_is_only_counted) {
@@ -98,9 +100,10 @@ TEST_F(uart_e2e, clear_buffer_runs_after_the_disk_checks_and_empties_the_buffer)
 }
 
 TEST_F(uart_e2e, bytes_fed_from_the_lab_are_validated) {
-    for (const auto& [value, message] : {std::pair<std::string, std::string>{"", "uart_rx takes text, or hex: and hex pairs"},
-                                         {"hex:", "uart_rx takes hex pairs after hex:"},
-                                         {"hex:4G", "uart_rx takes hex pairs after hex:"}}) {
+    for (const auto& [value, message] :
+         {std::pair<std::string, std::string>{"", "uart_rx takes text, or hex: and hex pairs"},
+          {"hex:", "uart_rx takes hex pairs after hex:"},
+          {"hex:4G", "uart_rx takes hex pairs after hex:"}}) {
         expect_lab_error({"set", "PhysicalDrive1", "uart_rx", value}, "mvbridge-lab: " + message + "\n");
     }
     feed(std::string(4000, 'x'));

@@ -29,9 +29,10 @@ TEST_F(verbs_e2e, create_refuses_bad_names_duplicates_and_options) {
         {{"create", "d", "--cdrom-of", "c"}, "c is itself a CD-ROM volume"},
     });
     // Nothing of the refused devices was made.
-    EXPECT_EQ(lab_ok({"show"}), "lab " + dir_ + "\ntrace off\ntime_factor 1\n"
-                                "PhysicalDrive1 bridge, disk nvme in state 1, usb, online\n"
-                                "c CD-ROM volume of PhysicalDrive1\n");
+    EXPECT_EQ(lab_ok({"show"}), "lab " + dir_ +
+                                    "\ntrace off\ntime_factor 1\n"
+                                    "PhysicalDrive1 bridge, disk nvme in state 1, usb, online\n"
+                                    "c CD-ROM volume of PhysicalDrive1\n");
 }
 
 TEST_F(verbs_e2e, set_validates_keys_and_values) {
@@ -51,10 +52,11 @@ TEST_F(verbs_e2e, set_validates_keys_and_values) {
         {{"set", "lab", "colour", "red"}, "unknown lab setting 'colour' (time_factor, time_mode, trace)"},
         {{"set", "lab", "time_mode", "fast"}, "time_mode is real or step"},
     });
-    expect_lab_error({"set", "PhysicalDrive1", "disk"},
-                     "usage: mvbridge-lab DIR set NAME KEY VALUE | set lab time_factor N | set lab time_mode real|step | "
-                     "set lab trace on|off\n",
-                     2);
+    expect_lab_error(
+        {"set", "PhysicalDrive1", "disk"},
+        "usage: mvbridge-lab DIR set NAME KEY VALUE | set lab time_factor N | set lab time_mode real|step | "
+        "set lab trace on|off\n",
+        2);
 
     lab_ok({"set", "PhysicalDrive1", "gen", "0"});
     lab_ok({"set", "PhysicalDrive1", "chip-version", "0x002F0001"});
@@ -66,7 +68,8 @@ TEST_F(verbs_e2e, set_validates_keys_and_values) {
     // Step time stands still between verbs.
     lab_ok({"set", "lab", "time_mode", "step"});
     const std::string stepped = lab_ok({"show"});
-    EXPECT_TRUE(stepped.starts_with("lab " + dir_ + "\ntrace off\ntime_factor 1000\ntime_mode step (lab time ")) << stepped;
+    EXPECT_TRUE(stepped.starts_with("lab " + dir_ + "\ntrace off\ntime_factor 1000\ntime_mode step (lab time "))
+        << stepped;
     EXPECT_EQ(lab_ok({"show"}), stepped);
     lab_ok({"set", "lab", "time_mode", "real"});
     EXPECT_EQ(lab_ok({"show"}).find("time_mode"), std::string::npos);
@@ -79,7 +82,8 @@ TEST_F(verbs_e2e, fault_rules_are_validated_listed_and_removed) {
         words.insert(words.begin(), add.begin(), add.end());
         return words;
     };
-    const std::string kinds = "one of --status, --os-error, --short, --corrupt, --corrupt-write, --tear, --flip, --drop-write";
+    const std::string kinds =
+        "one of --status, --os-error, --short, --corrupt, --corrupt-write, --tear, --flip, --drop-write";
     expect_refusals({
         {rule({"E2 XX", "--status", "2"}), "pattern byte 'XX' is neither two hex digits nor .."},
         {rule({"E2", "--first", "2"}), "a rule needs " + kinds},
@@ -89,12 +93,13 @@ TEST_F(verbs_e2e, fault_rules_are_validated_listed_and_removed) {
         {rule({"E2", "--short", "4", "--corrupt"}), "a rule has " + kinds},
         {rule({"00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10", "--corrupt"}), "pattern longer than 16 bytes"},
     });
-    expect_lab_error(rule({"E2 .. .. .. BB"}),
-                     "usage: mvbridge-lab DIR fault NAME add PATTERN (--status S [--sense K/ASC/ASCQ] | --os-error E | "
-                     "--short N | --corrupt | --corrupt-write | --tear N | --flip N | --drop-write) [--first N] [--after M] | "
-                     "fault NAME list | "
-                     "fault NAME remove N | fault NAME clear\n",
-                     2);
+    expect_lab_error(
+        rule({"E2 .. .. .. BB"}),
+        "usage: mvbridge-lab DIR fault NAME add PATTERN (--status S [--sense K/ASC/ASCQ] | --os-error E | "
+        "--short N | --corrupt | --corrupt-write | --tear N | --flip N | --drop-write) [--first N] [--after M] | "
+        "fault NAME list | "
+        "fault NAME remove N | fault NAME clear\n",
+        2);
 
     lab_ok(rule({"e2 .. .. .. bb", "--status", "2", "--sense", "05/24/00", "--after", "3"}));
     lab_ok(rule({"12", "--short", "8", "--first", "1"}));
@@ -150,9 +155,11 @@ TEST_F(verbs_e2e, show_lists_names_sections_blocks_and_flash) {
     EXPECT_EQ(lab_ok({"show", "PhysicalDrive1", "flash_pg"}),
               "00004000  FF FF FF FF FF FF FF FF  FF FF FF FF FF FF FF FF  |................|\n*\n00005000\n");
 
-    expect_refusals({{{"show", "PhysicalDrive1", "colours"},
-                      "unknown section 'colours' (identity, disk, settings, state, registers, memory, pins, nvme, faults, "
-                      "blocks, leds, pg, flash, led, media, nvme_pages, nvme_fw, pcie_conf, pcie_bar0, smart_data, nvme_slots, flash_pg, cust_page, uuid_area)"}});
+    expect_refusals(
+        {{{"show", "PhysicalDrive1", "colours"},
+          "unknown section 'colours' (identity, disk, settings, state, registers, memory, pins, nvme, faults, "
+          "blocks, leds, pg, flash, led, media, nvme_pages, nvme_fw, pcie_conf, pcie_bar0, smart_data, nvme_slots, "
+          "flash_pg, cust_page, uuid_area)"}});
 }
 
 TEST_F(verbs_e2e, foreign_disk_handles_inquiry_and_the_standard_block_commands_only) {
@@ -166,7 +173,9 @@ TEST_F(verbs_e2e, foreign_disk_handles_inquiry_and_the_standard_block_commands_o
 
 TEST_F(verbs_e2e, unknown_verbs_and_missing_words_are_usage_errors) {
     expect_lab_error({"explode"},
-                     "mvbridge-lab: unknown verb 'explode' (init, create, show, fill, set, fault, restart, trace, run, serve, mkimage, mkled)\n", 2);
+                     "mvbridge-lab: unknown verb 'explode' (init, create, show, fill, set, fault, restart, trace, run, "
+                     "serve, mkimage, mkled)\n",
+                     2);
     EXPECT_EQ(run_process(MVBRIDGE_LAB_PATH, {}).status, 2);
     EXPECT_EQ(run_process(MVBRIDGE_LAB_PATH, {"--help"}).status, 0);
     expect_lab_error({"trace", "sideways"}, "mvbridge-lab: " + dir_ + ": not a lab directory (no lab.conf)\n");
@@ -175,10 +184,12 @@ TEST_F(verbs_e2e, unknown_verbs_and_missing_words_are_usage_errors) {
 }
 
 TEST_F(verbs_e2e, init_takes_step_time_as_a_flag_among_its_options) {
-    expect_lab_error({"init", "--time-factor"}, "usage: mvbridge-lab DIR init [--time-factor N] [--step-time] [--trace on|off]\n", 2);
+    expect_lab_error({"init", "--time-factor"},
+                     "usage: mvbridge-lab DIR init [--time-factor N] [--step-time] [--trace on|off]\n", 2);
     lab_ok({"init", "--time-factor", "50", "--step-time", "--trace", "on"});
     const std::string shown_lab = lab_ok({"show"});
-    EXPECT_TRUE(shown_lab.starts_with("lab " + dir_ + "\ntrace on\ntime_factor 50\ntime_mode step (lab time ")) << shown_lab;
+    EXPECT_TRUE(shown_lab.starts_with("lab " + dir_ + "\ntrace on\ntime_factor 50\ntime_mode step (lab time "))
+        << shown_lab;
 }
 
 TEST_F(verbs_e2e, trace_records_only_while_on_and_clears) {

@@ -21,12 +21,12 @@ TEST(bridge_info_model, blocks_in_any_other_shape_are_refused) {
                               {"E2 00 00 00 C3 00 00 00 00 00 00 00 04", true, 8, "05/24/00"},
                               {"E3 00 00 00 44 00 00 00 00 00 00 00 FF 0F", false, 4095, "05/24/00"},
                               {"E3 00 00 00 44 00 00 00 00 00 00 00 00 10", false, 4095, "05/24/00"},
-                              {"E3 00 00 00 44 00 00 00 04 00 00 00 00 10", false, 4096, "05/24/00"},   // an address
+                              {"E3 00 00 00 44 00 00 00 04 00 00 00 00 10", false, 4096, "05/24/00"},  // an address
                               {"E3 00 00 00 44 00 00 00 00 00 00 00 00 10", true, 4096, "05/24/00"},
                               {"E2 00 00 00 C4 00 00 00 00 00 00 00 00 08", true, 2048, "05/24/00"},
                               {"E2 00 00 00 A5 00 00 00 00 00 00 00 10", true, 16, "05/24/00"},
                               {"E2 00 00 00 B5 00 00 00 00 00 00 00 40", true, 64, "05/24/00"},
-                              {"E3 00 00 00 4D 00 02 00 00 00 00 00 01", false, 0, "05/24/00"},   // length without data
+                              {"E3 00 00 00 4D 00 02 00 00 00 00 00 01", false, 0, "05/24/00"},  // length without data
                               {"E3 00 00 00 4D 00 04", false, 0, "05/24/00"},
                               {"E3 00 00 00 4F 00 03", false, 0, "05/24/00"},
                               {"E3 00 00 00 4F 00 10", false, 0, "05/24/00"},
@@ -57,7 +57,7 @@ struct uuid_area_case {
     const char* cdb;
     uint32_t length;
     const char* sense;
-    uint32_t first_word;   // when accepted
+    uint32_t first_word;  // when accepted
 };
 
 class uuid_area : public ::testing::TestWithParam<uuid_area_case> {};
@@ -102,7 +102,8 @@ TEST(bridge_info_model, answers_carry_the_values_in_their_places) {
     ASSERT_EQ(status.answer.data.size(), 128u);
     EXPECT_EQ(word_at(status, 20), 0x11223344u);
     EXPECT_EQ(word_at(status, 64), 0x55667788u);
-    for (size_t i = 0; i < 128; ++i) EXPECT_EQ(status.answer.data[i] != 0, (i >= 20 && i < 24) || (i >= 64 && i < 68)) << i;
+    for (size_t i = 0; i < 128; ++i)
+        EXPECT_EQ(status.answer.data[i] != 0, (i >= 20 && i < 24) || (i >= 64 && i < 68)) << i;
     // The disk speed read gives the speed in force and the fastest the link reaches; no disk
     // is speed 0.
     bridge.params.disk_speed_max = 2;

@@ -49,14 +49,14 @@ TEST(device_model, inquiry_pads_identity_and_presents_the_cdrom_on_its_volume) {
 TEST(device_model, unknown_or_malformed_blocks_are_refused) {
     bridge_record bridge = make_bridge();
     expect_senses(bridge, {
-                              {"00", true, 4, "05/24/00"},   // TEST UNIT READY carries no data
-                              {"28 00 00 00 00 00 00 00 01", true, 4, "05/24/00"},   // one block is 512 bytes
+                              {"00", true, 4, "05/24/00"},                          // TEST UNIT READY carries no data
+                              {"28 00 00 00 00 00 00 00 01", true, 4, "05/24/00"},  // one block is 512 bytes
                               {"C0", true, 4, "05/20/00"},
                               {"E2 00 00 00 99", true, 4, "05/20/00"},
                               {"E3 00 00 00 99", true, 4, "05/20/00"},
                               {"E2 00 00 00 A8 12 00 00 00 00 00 00 48", true, 4, "05/20/00"},
                               {"A1 08 0E 00 01 00 00 00 00 E7", true, 4, "05/20/00"},
-                              {"12 01 83 00 FF", true, 255, "05/24/00"},   // no device identification page
+                              {"12 01 83 00 FF", true, 255, "05/24/00"},  // no device identification page
                               // The other generation's block, past the block, past the flash
                               // (2 MiB), past the flash window.
                               {"E2 00 00 00 92 00 00 00 C8 00 50 B3 04", true, 4, "05/24/00"},

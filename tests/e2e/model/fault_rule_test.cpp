@@ -29,11 +29,14 @@ TEST(fault_rule, first_and_after_choose_the_matches_that_fire) {
     struct firing_case {
         uint32_t first;
         uint32_t after;
-        std::vector<bool> fires;   // on matches 1, 2, 3, ...
+        std::vector<bool> fires;  // on matches 1, 2, 3, ...
     };
     const firing_case cases[] = {
-        {0, 0, {true, true, true}},          {2, 0, {true, true, false, false}}, {0, 2, {false, false, true, true}},
-        {1, 2, {false, false, true, false}}, {4, 0, {true, true, true, true, false}},
+        {0, 0, {true, true, true}},
+        {2, 0, {true, true, false, false}},
+        {0, 2, {false, false, true, true}},
+        {1, 2, {false, false, true, false}},
+        {4, 0, {true, true, true, true, false}},
     };
     for (const firing_case& c : cases) {
         fault_rule rule = rule_of("12", {"--status", "2"});
@@ -47,8 +50,8 @@ TEST(fault_rule, first_and_after_choose_the_matches_that_fire) {
 }
 
 TEST(fault_rule, encoding_round_trips_with_its_counter) {
-    fault_rule rule = rule_of("E2 .. .. .. 92 .. .. .. 00 40 00 AC", {"--status", "2", "--sense", "05/24/00", "--first",
-                                                                      "3", "--after", "1"});
+    fault_rule rule = rule_of("E2 .. .. .. 92 .. .. .. 00 40 00 AC",
+                              {"--status", "2", "--sense", "05/24/00", "--first", "3", "--after", "1"});
     rule.matches = 7;
     const std::string line = fault_encode(rule);
     EXPECT_EQ(line, "E2,..,..,..,92,..,..,..,00,40,00,AC --status 2 --sense 05/24/00 --first 3 --after 1 --matches 7");
@@ -65,7 +68,7 @@ TEST(fault_rule, status_and_os_error_stop_the_block) {
     bridge.state.faults.push_back(rule_of("E3 .. .. .. 4B", {"--status", "2", "--sense", "0B/00/00"}));
     EXPECT_EQ(serve_out(bridge, "E3 00 00 00 4B 00 00 00 00 00 00 00 01", {0}).sense(), "0B/00/00");
     EXPECT_EQ(bridge.state.xfer_flag, 1u);
-    EXPECT_TRUE(bridge.dirty);   // the match was counted
+    EXPECT_TRUE(bridge.dirty);  // the match was counted
 
     bridge.state.faults = {rule_of("E3 .. .. .. 4B", {"--os-error", "1167"})};
     const served failed = serve_out(bridge, "E3 00 00 00 4B 00 00 00 00 00 00 00 01", {0});

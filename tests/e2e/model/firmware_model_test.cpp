@@ -26,10 +26,10 @@ TEST(firmware_model, boot_headers_are_classified_by_chip_family) {
         uint8_t mark;
         uint32_t running;
     } rows[] = {
-        {0xA0020001, k_fw_magic_main, 0, k_fw_main},      {0xA0020001, k_fw_magic_main, 0xFE, k_fw_rescue},
-        {0xA0020001, k_fw_magic_rescue, 0, k_fw_unknown}, {0xA0010002, k_fw_magic_rescue, 0, k_fw_rescue},
+        {0xA0020001, k_fw_magic_main, 0, k_fw_main},       {0xA0020001, k_fw_magic_main, 0xFE, k_fw_rescue},
+        {0xA0020001, k_fw_magic_rescue, 0, k_fw_unknown},  {0xA0010002, k_fw_magic_rescue, 0, k_fw_rescue},
         {0xA0010002, k_fw_magic_main, 0xFE, k_fw_unknown}, {0xA0010001, k_fw_magic_main, 1, k_fw_main},
-        {0xA0030001, 0xFFFFFFFF, 0xFF, k_fw_unknown},     {0xA0030002, k_fw_magic_main, 0xFE, k_fw_rescue},
+        {0xA0030001, 0xFFFFFFFF, 0xFF, k_fw_unknown},      {0xA0030002, k_fw_magic_main, 0xFE, k_fw_rescue},
     };
     for (const auto& r : rows) {
         EXPECT_EQ(classify_boot_header(header(r.magic, r.mark).data(), r.chip), r.running)
@@ -41,7 +41,7 @@ TEST(firmware_model, a_restart_boots_the_boot_header_and_loads_a_valid_led_image
     bridge_record record;
     record.params.fw_major = 7;
     bridge_restart(record, 0);
-    EXPECT_EQ(record.state.fw_running, k_fw_factory);   // never written: the factory firmware
+    EXPECT_EQ(record.state.fw_running, k_fw_factory);  // never written: the factory firmware
     EXPECT_EQ(record.params.fw_major, 7u);
 
     std::vector<uint8_t> h = header(k_fw_magic_main, 0xFE);
@@ -71,7 +71,7 @@ TEST(firmware_model, a_restart_boots_the_boot_header_and_loads_a_valid_led_image
     ASSERT_TRUE(memory_write(record, lab_memory::flash, k_flash_pg_sector, h.data(), h.size()));
     bridge_restart(record, 0);
     EXPECT_EQ(record.state.fw_running, k_fw_unknown);
-    EXPECT_EQ(record.params.fw_minor, 9u);   // unknown firmware: the words stay as they were
+    EXPECT_EQ(record.params.fw_minor, 9u);  // unknown firmware: the words stay as they were
     ASSERT_TRUE(memory_read(record, lab_memory::led, 0, &first, 1));
     EXPECT_EQ(first, 0x5A);
 

@@ -80,8 +80,8 @@ TEST(flash_model, writes_whole_sectors_in_sequence) {
 TEST(flash_model, pg_record_as_the_device_walks_it) {
     bridge_record bridge = make_bridge();
     EXPECT_EQ(pg_record_text(bridge), "  0000 tag 255                    runs past the record or breaks it\n");
-    set_flash(bridge, 0x4800, {3, 0x34, 0x12, 6, 6, 3, 'M', 0, 'v', 0, 12, 'A', 'B', ' ', ' ', ' ', ' ', ' ', ' ',
-                               200, 0, 54, 27, 5, 0});
+    set_flash(bridge, 0x4800, {3,   0x34, 0x12, 6,   6,   3,   'M', 0, 'v', 0,  12, 'A', 'B',
+                               ' ', ' ',  ' ',  ' ', ' ', ' ', 200, 0, 54,  27, 5,  0});
     EXPECT_EQ(pg_record_text(bridge),
               "  0000 tag   3 VID                34 12\n"
               "  0003 tag   6 MANUFACTURE        06 03 4D 00 76 00  \"Mv\"\n"

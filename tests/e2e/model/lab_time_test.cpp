@@ -96,9 +96,10 @@ TEST(lab_time, clock_holds_at_its_limits_instead_of_overflowing) {
 TEST(lab_settings_text, damaged_anchors_read_and_give_a_clock_that_stays_at_zero) {
     lab_settings settings;
     std::string why;
-    ASSERT_TRUE(lab_parse_settings("mvbridge-lab lab 1\ntrace on\ntime_factor 0500\n"
-                                   "anchor_real_ms 0004737113357392880903\n",
-                                   &settings, &why))
+    ASSERT_TRUE(
+        lab_parse_settings("mvbridge-lab lab 1\ntrace on\ntime_factor 0500\n"
+                           "anchor_real_ms 0004737113357392880903\n",
+                           &settings, &why))
         << why;
     EXPECT_EQ(lab_time_ms(settings), 0);
     lab_set_time_factor(settings, 1);

@@ -13,7 +13,7 @@
 
 struct served {
     block_answer answer;
-    std::string sense() const;   // "05/24/00", or "" for a good status
+    std::string sense() const;  // "05/24/00", or "" for a good status
 };
 
 // A default bridge as `create NAME` makes it.

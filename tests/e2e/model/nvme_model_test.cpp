@@ -42,8 +42,9 @@ served run(bridge_record& r, const std::vector<uint8_t>& e, bool io, bool to_hos
            std::vector<uint8_t>* completion = nullptr, const std::vector<uint8_t>& out = {}) {
     EXPECT_EQ(serve_out(r, io ? k_submit_io : k_submit_admin, e).sense(), "");
     const uint32_t length = get_le32(&e[36]);
-    served phase = to_host ? serve_in(r, data_phase(true, length, dir), length)
-                           : serve_out(r, data_phase(false, length, dir), out.empty() ? std::vector<uint8_t>(length, 0) : out);
+    served phase =
+        to_host ? serve_in(r, data_phase(true, length, dir), length)
+                : serve_out(r, data_phase(false, length, dir), out.empty() ? std::vector<uint8_t>(length, 0) : out);
     served done = serve_in(r, k_completion, 16);
     if (completion != nullptr) *completion = done.answer.data;
     return phase;
@@ -128,14 +129,15 @@ TEST(nvme_model, features_media_and_counters) {
     EXPECT_EQ(run(r, entry(0x01, 1, 1024, 5, 0, 1), true, false, 2, nullptr, data).sense(), "");
     const served read = run(r, entry(0x02, 1, 2048, 4, 0, 3), true, true, 1);
     ASSERT_EQ(read.answer.data.size(), 2048u);
-    EXPECT_EQ(std::vector<uint8_t>(read.answer.data.begin(), read.answer.data.begin() + 512), std::vector<uint8_t>(512, 0));
+    EXPECT_EQ(std::vector<uint8_t>(read.answer.data.begin(), read.answer.data.begin() + 512),
+              std::vector<uint8_t>(512, 0));
     EXPECT_EQ(std::vector<uint8_t>(read.answer.data.begin() + 512, read.answer.data.begin() + 1536), data);
     uint8_t smart[512];
     ASSERT_TRUE(nvme_memory_read(r, nvme_memory::smart, 0, smart, sizeof smart));
-    EXPECT_EQ(get_le64(smart + 32), 1u);   // data units read
-    EXPECT_EQ(get_le64(smart + 48), 1u);   // data units written
-    EXPECT_EQ(get_le64(smart + 64), 1u);   // read commands
-    EXPECT_EQ(get_le64(smart + 80), 1u);   // write commands
+    EXPECT_EQ(get_le64(smart + 32), 1u);  // data units read
+    EXPECT_EQ(get_le64(smart + 48), 1u);  // data units written
+    EXPECT_EQ(get_le64(smart + 64), 1u);  // read commands
+    EXPECT_EQ(get_le64(smart + 80), 1u);  // write commands
     // Outside the media nothing is read or written.
     const uint64_t end = nvme_memory_size(r, nvme_memory::media);
     EXPECT_FALSE(nvme_memory_read(r, nvme_memory::media, end - 511, smart, 512));
@@ -273,11 +275,11 @@ TEST(nvme_model, media_after_each_sanitize_action) {
         uint32_t cdw10;
         uint32_t final_pattern;
     } overwrites[] = {
-        {0x3 | (1 << 4), pattern},                  // one pass
-        {0x3 | (2 << 4), pattern},                  // two passes, never inverted
-        {0x3 | (2 << 4) | 0x100, ~pattern},         // two passes inverted between them
-        {0x3 | (3 << 4) | 0x100, pattern},          // three: the last as given
-        {0x3 | 0x100, ~pattern},                    // OWPASS 0: sixteen passes
+        {0x3 | (1 << 4), pattern},           // one pass
+        {0x3 | (2 << 4), pattern},           // two passes, never inverted
+        {0x3 | (2 << 4) | 0x100, ~pattern},  // two passes inverted between them
+        {0x3 | (3 << 4) | 0x100, pattern},   // three: the last as given
+        {0x3 | 0x100, ~pattern},             // OWPASS 0: sixteen passes
     };
     for (const auto& o : overwrites) {
         std::vector<uint8_t> expected(8);

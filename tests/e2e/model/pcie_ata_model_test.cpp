@@ -28,11 +28,11 @@ using bytes = std::vector<uint8_t>;
 // those registers, and Link Status, keep their value; BAR1 is wholly writable.
 TEST(pcie_model, configuration_writes_keep_read_only_bits_and_clear_status_bits) {
     bridge_record bridge = make_bridge();
-    const uint8_t error_bits = 0xF9;                         // every error bit of Status
+    const uint8_t error_bits = 0xF9;  // every error bit of Status
     const uint8_t pme_status = 0x80;
     ASSERT_TRUE(memory_write(bridge, lab_memory::pcie_conf, k_conf_status + 1, &error_bits, 1));
     ASSERT_TRUE(memory_write(bridge, lab_memory::pcie_conf, k_cap_power + 5, &pme_status, 1));
-    conf_write(bridge, "06", {0xFF, 0x28});                  // clears 0x20 and 0x08 only
+    conf_write(bridge, "06", {0xFF, 0x28});  // clears 0x20 and 0x08 only
     EXPECT_EQ(conf_at(bridge, "06", 2), (bytes{0x10, 0xD1}));
     conf_write(bridge, "44", {0xFF, 0xFF});
     EXPECT_EQ(conf_at(bridge, "44", 2), (bytes{0x0B, 0x01}));  // D3hot, PME enable; no soft reset kept
@@ -103,7 +103,7 @@ TEST(pcie_model, smart_attributes_and_checksum) {
         ASSERT_TRUE(smart_put_attribute(smart, {.id = id, .current = 1}));
     }
     EXPECT_FALSE(smart_put_attribute(smart, {.id = 0xFE, .current = 1}));
-    EXPECT_TRUE(smart_put_attribute(smart, {.id = 0x09, .current = 1}));   // its own slot
+    EXPECT_TRUE(smart_put_attribute(smart, {.id = 0x09, .current = 1}));  // its own slot
     EXPECT_EQ(smart[k_smart_checksum], smart_checksum(smart));
 }
 
@@ -122,7 +122,9 @@ TEST(pcie_model, memories_never_written_start_at_power_on) {
 TEST(pcie_model, set_features_and_memories_persist) {
     bridge_record sata = make_bridge(k_disk_sata);
     for (int i = 0; i < 40; ++i) {
-        EXPECT_EQ(serve_out(sata, i % 2 == 0 ? "A1 06 0E 02 07 00 00 00 00 EF" : "A1 06 0E 82 09 00 00 00 00 EF", {}).sense(), "");
+        EXPECT_EQ(
+            serve_out(sata, i % 2 == 0 ? "A1 06 0E 02 07 00 00 00 00 EF" : "A1 06 0E 82 09 00 00 00 00 EF", {}).sense(),
+            "");
     }
     ASSERT_EQ(sata.state.ata_features.size(), 2 * k_set_features_kept);
     EXPECT_EQ(sata.state.ata_features.back(), 0x09);

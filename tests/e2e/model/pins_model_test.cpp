@@ -29,50 +29,48 @@ INSTANTIATE_TEST_SUITE_P(
         block_case{"E3 00 00 00 3D 01 00 00 50 00 00 00 02", false, 3, "05/24/00"},   // length field is not the data
         block_case{"E3 00 00 00 3D 01 00 00 50 00 00 00 15", false, 21, "05/24/00"},  // 21 bytes
         block_case{"E3 00 00 00 3D 01 00 00 50 00 00 00 14", false, 20, ""},
-        block_case{"E3 00 00 00 3D 00 00 00 50 00 00 00 01", false, 1, "05/24/00"},   // byte 5 not 1
-        block_case{"E3 00 00 00 3D 01 00 00 50 00 02 00 01", false, 1, "05/24/00"},   // no bus 2
-        block_case{"E3 00 00 00 3D 01 00 00 50 00 00 01 01", false, 1, "05/24/00"},   // byte 11 set
+        block_case{"E3 00 00 00 3D 00 00 00 50 00 00 00 01", false, 1, "05/24/00"},  // byte 5 not 1
+        block_case{"E3 00 00 00 3D 01 00 00 50 00 02 00 01", false, 1, "05/24/00"},  // no bus 2
+        block_case{"E3 00 00 00 3D 01 00 00 50 00 00 01 01", false, 1, "05/24/00"},  // byte 11 set
         block_case{"E2 00 00 00 BC 01 00 00 50 00 00 00 00 01", true, 256, "05/24/00"},
         block_case{"E2 00 00 00 BC 01 00 00 50 00 00 00 FF", true, 255, ""},
-        block_case{"E2 00 00 00 BC 01 01 00 50 00 00 00 01", true, 1, "05/24/00"},   // plain and after write
-        block_case{"E2 00 00 00 BC 00 00 00 50 00 00 00 01", true, 1, "05/24/00"},   // neither
+        block_case{"E2 00 00 00 BC 01 01 00 50 00 00 00 01", true, 1, "05/24/00"},  // plain and after write
+        block_case{"E2 00 00 00 BC 00 00 00 50 00 00 00 01", true, 1, "05/24/00"},  // neither
         block_case{"E2 00 00 00 BC 00 02 00 50 00 00 00 01", true, 1, "05/24/00"},
-        block_case{"E2 00 00 00 BC 01 00 00 50 00 01 00 01", true, 1, "05/2C/00"},   // bus 1 not set up
-        block_case{"E2 00 00 00 BC 01 00 00 51 00 00 00 01", true, 1, "0B/08/00"},   // nobody at 0x51
-        block_case{"E2 00 00 00 BC 01 00 00 50 01 00 00 01", true, 1, "0B/08/00"},   // nor at 0x150
+        block_case{"E2 00 00 00 BC 01 00 00 50 00 01 00 01", true, 1, "05/2C/00"},  // bus 1 not set up
+        block_case{"E2 00 00 00 BC 01 00 00 51 00 00 00 01", true, 1, "0B/08/00"},  // nobody at 0x51
+        block_case{"E2 00 00 00 BC 01 00 00 50 01 00 00 01", true, 1, "0B/08/00"},  // nor at 0x150
         block_case{"E3 00 03 04 3F 00 00 00 50 00 00 00 02", false, 2, "05/24/00"},
         block_case{"E3 00 03 04 3F 00 00 00 50 00 00 00 01", true, 1, "05/24/00"}));  // data in
 
 INSTANTIATE_TEST_SUITE_P(
     gpio, pins_block,
-    ::testing::Values(
-        block_case{"E3 00 00 00 41 1F 07 00 00 00 00 00 01", false, 1, ""},
-        block_case{"E3 00 00 00 41 1F 08 00 00 00 00 00 01", false, 1, "05/24/00"},   // function 8
-        block_case{"E3 00 00 00 41 20 02 00 00 00 00 00 01", false, 1, "05/24/00"},   // pin 32
-        block_case{"E3 00 00 00 46 09 02 00 00 00 00 00 01", false, 1, "05/24/00"},   // direction 2
-        block_case{"E3 00 00 00 45 09 02 00 00 00 00 00 01", false, 1, "05/24/00"},   // value 2
-        block_case{"E3 00 00 00 45 09 01 00 00 00 00 00 02", false, 2, "05/24/00"},
-        block_case{"E3 00 00 00 46 09 01 00 01 00 00 00 01", false, 1, "05/24/00"},   // address field set
-        block_case{"E2 00 00 00 C5 09 00 00 00 00 00 00 01", false, 1, "05/24/00"},   // data out
-        block_case{"E2 00 00 00 C5 09 00 00 00 00 00 00 04", true, 4, "05/24/00"}));
+    ::testing::Values(block_case{"E3 00 00 00 41 1F 07 00 00 00 00 00 01", false, 1, ""},
+                      block_case{"E3 00 00 00 41 1F 08 00 00 00 00 00 01", false, 1, "05/24/00"},  // function 8
+                      block_case{"E3 00 00 00 41 20 02 00 00 00 00 00 01", false, 1, "05/24/00"},  // pin 32
+                      block_case{"E3 00 00 00 46 09 02 00 00 00 00 00 01", false, 1, "05/24/00"},  // direction 2
+                      block_case{"E3 00 00 00 45 09 02 00 00 00 00 00 01", false, 1, "05/24/00"},  // value 2
+                      block_case{"E3 00 00 00 45 09 01 00 00 00 00 00 02", false, 2, "05/24/00"},
+                      block_case{"E3 00 00 00 46 09 01 00 01 00 00 00 01", false, 1, "05/24/00"},  // address field set
+                      block_case{"E2 00 00 00 C5 09 00 00 00 00 00 00 01", false, 1, "05/24/00"},  // data out
+                      block_case{"E2 00 00 00 C5 09 00 00 00 00 00 00 04", true, 4, "05/24/00"}));
 
 INSTANTIATE_TEST_SUITE_P(
     uart, pins_block,
-    ::testing::Values(
-        block_case{"E3 00 00 00 38 00 00 00 2C 01 00 00 01", false, 1, ""},            // own pin, 300 baud
-        block_case{"E3 00 00 00 38 05 00 00 2C 01 00 00 01", false, 1, "05/24/00"},    // pin without bit 7
-        block_case{"E3 00 00 00 38 A0 00 00 2C 01 00 00 01", false, 1, "05/24/00"},    // pin 32
-        block_case{"E3 00 00 00 38 83 00 00 2B 01 00 00 01", false, 1, "05/24/00"},    // 299 baud
-        block_case{"E3 00 00 00 38 83 00 00 C0 C6 2D 00 01", false, 1, ""},            // 3000000 baud
-        block_case{"E3 00 00 00 38 83 00 00 C1 C6 2D 00 01", false, 1, "05/24/00"},
-        block_case{"E3 00 00 00 38 83 00 00 2C 01 00 00 02", false, 1, "05/24/00"},
-        block_case{"E3 00 00 00 4E 00 00 00 80 25 00 00 02", false, 2, "05/24/00"},
-        block_case{"E2 00 00 00 BA 00 00 00 00 00 00 00 02", true, 2, "05/24/00"},
-        block_case{"E2 00 00 00 B8 00 00 00 00 00 00 00 00 04", true, 1024, ""},
-        block_case{"E2 00 00 00 B8 00 00 00 00 00 00 00 01 04", true, 1025, "05/24/00"},
-        block_case{"E2 00 00 00 B8 00 00 00 00 00 00 00 02", true, 3, "05/24/00"},
-        block_case{"E3 00 00 00 3A 00 00 00 00 00 00 00 04", true, 0, "05/24/00"},    // length field 4
-        block_case{"E3 00 00 00 3A 00 00 00 00 00 00 00 04", true, 4, "05/24/00"}));  // a data phase
+    ::testing::Values(block_case{"E3 00 00 00 38 00 00 00 2C 01 00 00 01", false, 1, ""},          // own pin, 300 baud
+                      block_case{"E3 00 00 00 38 05 00 00 2C 01 00 00 01", false, 1, "05/24/00"},  // pin without bit 7
+                      block_case{"E3 00 00 00 38 A0 00 00 2C 01 00 00 01", false, 1, "05/24/00"},  // pin 32
+                      block_case{"E3 00 00 00 38 83 00 00 2B 01 00 00 01", false, 1, "05/24/00"},  // 299 baud
+                      block_case{"E3 00 00 00 38 83 00 00 C0 C6 2D 00 01", false, 1, ""},          // 3000000 baud
+                      block_case{"E3 00 00 00 38 83 00 00 C1 C6 2D 00 01", false, 1, "05/24/00"},
+                      block_case{"E3 00 00 00 38 83 00 00 2C 01 00 00 02", false, 1, "05/24/00"},
+                      block_case{"E3 00 00 00 4E 00 00 00 80 25 00 00 02", false, 2, "05/24/00"},
+                      block_case{"E2 00 00 00 BA 00 00 00 00 00 00 00 02", true, 2, "05/24/00"},
+                      block_case{"E2 00 00 00 B8 00 00 00 00 00 00 00 00 04", true, 1024, ""},
+                      block_case{"E2 00 00 00 B8 00 00 00 00 00 00 00 01 04", true, 1025, "05/24/00"},
+                      block_case{"E2 00 00 00 B8 00 00 00 00 00 00 00 02", true, 3, "05/24/00"},
+                      block_case{"E3 00 00 00 3A 00 00 00 00 00 00 00 04", true, 0, "05/24/00"},    // length field 4
+                      block_case{"E3 00 00 00 3A 00 00 00 00 00 00 00 04", true, 4, "05/24/00"}));  // a data phase
 
 TEST(pins_model, eeprom_pointer_wraps_at_256_bytes) {
     bridge_record record = bridge_with_bus0();

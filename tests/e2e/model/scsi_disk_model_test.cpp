@@ -14,7 +14,8 @@ std::vector<uint8_t> pattern(size_t length, uint8_t seed) {
 
 TEST(scsi_disk_model, vital_product_data_lists_its_pages_and_gives_the_disk_serial) {
     bridge_record bridge = make_bridge();
-    EXPECT_EQ(serve_in(bridge, "12 01 00 00 FF", 255).answer.data, (std::vector<uint8_t>{0x00, 0x00, 0x00, 0x02, 0x00, 0x80}));
+    EXPECT_EQ(serve_in(bridge, "12 01 00 00 FF", 255).answer.data,
+              (std::vector<uint8_t>{0x00, 0x00, 0x00, 0x02, 0x00, 0x80}));
     const served serial = serve_in(bridge, "12 01 80 00 FF", 255);
     ASSERT_EQ(serial.answer.data.size(), 4u + 13u);
     EXPECT_EQ(serial.answer.data[1], 0x80);
@@ -49,7 +50,7 @@ TEST(scsi_disk_model, media_written_reads_back_in_both_forms_and_is_bounded_by_t
     bridge_record bridge = make_bridge();
     bridge.params.capacity_sectors = 100;
     const std::vector<uint8_t> two = pattern(1024, 3);
-    EXPECT_EQ(serve_out(bridge, "2A 00 00 00 00 62 00 00 02", two).sense(), "");   // blocks 98 and 99
+    EXPECT_EQ(serve_out(bridge, "2A 00 00 00 00 62 00 00 02", two).sense(), "");  // blocks 98 and 99
     EXPECT_EQ(serve_in(bridge, "88 00 00 00 00 00 00 00 00 62 00 00 00 02", 1024).answer.data, two);
     const std::vector<uint8_t> one = pattern(512, 77);
     EXPECT_EQ(serve_out(bridge, "8A 00 00 00 00 00 00 00 00 00 00 00 00 01", one).sense(), "");
@@ -57,13 +58,13 @@ TEST(scsi_disk_model, media_written_reads_back_in_both_forms_and_is_bounded_by_t
     // Never-written blocks read as zeros.
     EXPECT_EQ(serve_in(bridge, "28 00 00 00 00 05 00 00 01", 512).answer.data, std::vector<uint8_t>(512, 0));
     expect_senses(bridge, {
-                              {"28 00 00 00 00 63 00 00 02", true, 1024, "05/21/00"},   // runs past block 99
-                              {"28 00 00 00 00 64 00 00 00", true, 0, "05/21/00"},      // starts past the end
+                              {"28 00 00 00 00 63 00 00 02", true, 1024, "05/21/00"},  // runs past block 99
+                              {"28 00 00 00 00 64 00 00 00", true, 0, "05/21/00"},     // starts past the end
                               {"88 00 FF FF FF FF FF FF FF FF 00 00 00 01", true, 512, "05/21/00"},
-                              {"28 00 00 00 00 00 00 00 02", true, 512, "05/24/00"},    // phase shorter than its blocks
-                              {"28 00 00 00 00 00 00 00 01", false, 512, "05/24/00"},   // data the wrong way
+                              {"28 00 00 00 00 00 00 00 02", true, 512, "05/24/00"},   // phase shorter than its blocks
+                              {"28 00 00 00 00 00 00 00 01", false, 512, "05/24/00"},  // data the wrong way
                               {"2A 00 00 00 00 00 00 00 01", true, 512, "05/24/00"},
-                              {"28 00 00 00 00 00 00 00 00", false, 0, ""},             // no blocks: nothing moves
+                              {"28 00 00 00 00 00 00 00 00", false, 0, ""},  // no blocks: nothing moves
                           });
     EXPECT_EQ(serve_in(bridge, "28 00 00 00 00 00 00 00 01", 512).answer.data, one);
 }
@@ -95,7 +96,7 @@ TEST(scsi_disk_model, a_disk_is_ready_and_reports_no_sense) {
                               {"00", false, 0, ""},
                               {"35", false, 0, ""},
                               {"91", false, 0, ""},
-                              {"03 01 00 00 20", true, 32, "05/24/00"},   // descriptor format is not served
+                              {"03 01 00 00 20", true, 32, "05/24/00"},  // descriptor format is not served
                           });
     const served sense = serve_in(bridge, "03 00 00 00 08", 8);
     EXPECT_EQ(sense.answer.data, (std::vector<uint8_t>{0x70, 0, 0, 0, 0, 0, 0, 10}));
@@ -106,11 +107,11 @@ TEST(scsi_disk_model, mode_sense_gives_the_caching_page_in_both_header_forms) {
     bridge_record bridge = make_bridge();
     const served six = serve_in(bridge, "1A 00 3F 00 FF", 255);
     ASSERT_EQ(six.answer.data.size(), 24u);
-    EXPECT_EQ(six.answer.data[0], 23);   // bytes after the length byte
-    EXPECT_EQ(six.answer.data[3], 0);    // no block descriptors
+    EXPECT_EQ(six.answer.data[0], 23);  // bytes after the length byte
+    EXPECT_EQ(six.answer.data[3], 0);   // no block descriptors
     EXPECT_EQ(six.answer.data[4], 0x08);
     EXPECT_EQ(six.answer.data[5], 0x12);
-    EXPECT_EQ(six.answer.data[6], 0x04);   // write cache enabled
+    EXPECT_EQ(six.answer.data[6], 0x04);  // write cache enabled
     const served ten = serve_in(bridge, "5A 00 08 00 00 00 00 01 00", 256);
     ASSERT_EQ(ten.answer.data.size(), 28u);
     EXPECT_EQ(get_be16(&ten.answer.data[0]), 26u);
@@ -121,8 +122,8 @@ TEST(scsi_disk_model, mode_sense_gives_the_caching_page_in_both_header_forms) {
     // The allocation length bounds the answer (a 4-byte header only).
     EXPECT_EQ(serve_in(bridge, "1A 00 3F 00 04", 4).answer.data, (std::vector<uint8_t>{23, 0, 0, 0}));
     expect_senses(bridge, {
-                              {"1A 00 C8 00 FF", true, 255, "05/39/00"},   // saved values
-                              {"1A 00 01 00 FF", true, 255, "05/24/00"},   // no error recovery page
+                              {"1A 00 C8 00 FF", true, 255, "05/39/00"},  // saved values
+                              {"1A 00 01 00 FF", true, 255, "05/24/00"},  // no error recovery page
                               {"1A 00 08 01 FF", true, 255, "05/24/00"},
                           });
 }

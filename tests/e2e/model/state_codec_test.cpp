@@ -77,13 +77,12 @@ TEST(state_codec, a_header_line_reaching_beyond_the_header_limit_is_refused_befo
 
 TEST(state_codec, damaged_pin_lines_make_the_file_corrupt) {
     const std::string memory(512, 'F');
-    for (const std::string& line :
-         std::vector<std::string>{"gpio_pins 32 2 1 1", "gpio_pins 9 8 1 1", "gpio_pins 9 2 1", "gpio_in 9=3",
-                                  "i2c_buses 2 3 4 0x50", "i2c_buses 0 3 4 0x10000", "i2c_slaves 0:50",
-                                  "i2c_eeprom 0:0051 0x00 " + memory, "i2c_eeprom 0:0050 0x00 " + memory.substr(2),
-                                  "i2c_eeprom 0:0050 0x100 " + memory, "uart_receiver 5", "uart_tx 3 9600",
-                                  "uart_tx 32 9600 x", "uart_tx 3 9600 %4", "uart_rx 0A 0",
-                                  "uart_rx " + std::string(2 * 4097, '0')}) {
+    for (const std::string& line : std::vector<std::string>{
+             "gpio_pins 32 2 1 1", "gpio_pins 9 8 1 1", "gpio_pins 9 2 1", "gpio_in 9=3", "i2c_buses 2 3 4 0x50",
+             "i2c_buses 0 3 4 0x10000", "i2c_slaves 0:50", "i2c_eeprom 0:0051 0x00 " + memory,
+             "i2c_eeprom 0:0050 0x00 " + memory.substr(2), "i2c_eeprom 0:0050 0x100 " + memory, "uart_receiver 5",
+             "uart_tx 3 9600", "uart_tx 32 9600 x", "uart_tx 3 9600 %4", "uart_rx 0A 0",
+             "uart_rx " + std::string(2 * 4097, '0')}) {
         bridge_record back;
         std::string error;
         EXPECT_FALSE(decode_bridge(k_head + line + "\ndata\n", &back, &error)) << line.substr(0, 40);
@@ -95,10 +94,12 @@ TEST(state_codec, a_transmit_log_holds_at_most_its_limit_of_text) {
     const std::string half(k_uart_tx_log_limit / 2, 'a');
     bridge_record back;
     std::string error;
-    ASSERT_TRUE(decode_bridge(k_head + "uart_tx - 9600 " + half + "\nuart_tx 3 9600 " + half + "\ndata\n", &back, &error))
+    ASSERT_TRUE(
+        decode_bridge(k_head + "uart_tx - 9600 " + half + "\nuart_tx 3 9600 " + half + "\ndata\n", &back, &error))
         << error;
     EXPECT_EQ(back.state.pins.uart_sent.size(), 2u);
-    EXPECT_FALSE(decode_bridge(k_head + "uart_tx - 9600 " + half + "\nuart_tx 3 9600 " + half + "b\ndata\n", &back, &error));
+    EXPECT_FALSE(
+        decode_bridge(k_head + "uart_tx - 9600 " + half + "\nuart_tx 3 9600 " + half + "b\ndata\n", &back, &error));
     EXPECT_EQ(error, "line 4: uart_tx lines hold more than 4096 bytes of text");
     // A header full of one-byte transmissions is refused as soon as the log is full, not
     // replayed line by line through the log's trimming.
@@ -112,10 +113,14 @@ TEST(state_codec, a_transmit_log_holds_at_most_its_limit_of_text) {
 TEST(state_codec, fields_check_show_and_are_unique) {
     bridge_record record = make_bridge();
     std::string error;
-    for (const auto& [key, value, accepted] : {std::tuple{"model", "tab\there", false}, {"revision", "1.001", false},
-                                               {"capacity_sectors", "-1", false}, {"restart_never", "2", false},
-                                               {"security_status", "0x10000", false}, {"restart_name", "", true},
-                                               {"restart_name", "e", true}, {"chip_id", "0xa0030000", true}}) {
+    for (const auto& [key, value, accepted] : {std::tuple{"model", "tab\there", false},
+                                               {"revision", "1.001", false},
+                                               {"capacity_sectors", "-1", false},
+                                               {"restart_never", "2", false},
+                                               {"security_status", "0x10000", false},
+                                               {"restart_name", "", true},
+                                               {"restart_name", "e", true},
+                                               {"chip_id", "0xa0030000", true}}) {
         EXPECT_EQ(field_set_text(record, *find_field(key), value, &error), accepted) << key << " " << value;
     }
     EXPECT_EQ(field_show_text(record, *find_field("security_status"), 0), "0x0000");
@@ -158,10 +163,18 @@ TEST(lab_text, numbers_and_escapes_are_strict) {
 // Windows paths map onto the lab's twenty names, drives first in the scan order.
 TEST(lab_paths, windows_paths_map_onto_lab_names) {
     const std::pair<const char*, const char*> cases[] = {
-        {"\\\\.\\PhysicalDrive0", "PhysicalDrive0"}, {"\\\\.\\physicaldrive9", "PhysicalDrive9"},
-        {"\\\\.\\c:", "c"}, {"\\\\.\\L:", "l"}, {"\\\\.\\PhysicalDrive10", nullptr}, {"\\\\.\\PhysicalDrive", nullptr},
-        {"\\\\.\\m:", nullptr}, {"\\\\.\\c", nullptr}, {"\\\\.\\c:\\", nullptr}, {"PhysicalDrive1", nullptr},
-        {"/dev/sda", nullptr}, {"", nullptr},
+        {"\\\\.\\PhysicalDrive0", "PhysicalDrive0"},
+        {"\\\\.\\physicaldrive9", "PhysicalDrive9"},
+        {"\\\\.\\c:", "c"},
+        {"\\\\.\\L:", "l"},
+        {"\\\\.\\PhysicalDrive10", nullptr},
+        {"\\\\.\\PhysicalDrive", nullptr},
+        {"\\\\.\\m:", nullptr},
+        {"\\\\.\\c", nullptr},
+        {"\\\\.\\c:\\", nullptr},
+        {"PhysicalDrive1", nullptr},
+        {"/dev/sda", nullptr},
+        {"", nullptr},
     };
     for (const auto& [path, expected] : cases) {
         std::string name;

@@ -38,8 +38,8 @@ TEST(usb_serve, identity_comes_from_the_pg_record_where_it_holds_one) {
     const std::vector<uint8_t> record = {
         3, 0x34, 0x12,                          // VID 1234h
         4, 0x78, 0x56,                          // PID 5678h
-        5, 6, 0x02, 'B', 0, 'd', 0,             // PRODUCT: type 02h, no string descriptor
-        7, 8, 0x03, 'S', 0, 'N', 0, '7', 0,     // SERIAL "SN7"
+        5, 6,    0x02, 'B', 0, 'd', 0,          // PRODUCT: type 02h, no string descriptor
+        7, 8,    0x03, 'S', 0, 'N', 0, '7', 0,  // SERIAL "SN7"
         0,
     };
     set_flash(bridge, k_flash_pg_sector + k_flash_sector_size / 2, record);
@@ -65,7 +65,8 @@ TEST(usb_serve, descriptors_present_a_bulk_only_mass_storage_device) {
     id.product = usb_string_of("Thing");
     id.serial = usb_string_of("S1");
     const std::vector<uint8_t> device = usb_device_descriptor(id);
-    EXPECT_EQ(device, (std::vector<uint8_t>{18, 1, 0x00, 0x02, 0, 0, 0, 64, 0x34, 0x12, 0xCD, 0xAB, 0x02, 0x02, 1, 2, 3, 1}));
+    EXPECT_EQ(device,
+              (std::vector<uint8_t>{18, 1, 0x00, 0x02, 0, 0, 0, 64, 0x34, 0x12, 0xCD, 0xAB, 0x02, 0x02, 1, 2, 3, 1}));
     const std::vector<uint8_t> config = usb_configuration_descriptor();
     ASSERT_EQ(config.size(), 32u);
     EXPECT_EQ(get_le16(&config[2]), 32u);
@@ -92,12 +93,12 @@ TEST(usb_serve, endpoint_zero_answers_standard_and_class_requests) {
     EXPECT_EQ(first.data.size(), 8u);
     EXPECT_EQ(usb_answer_control(id, {0x80, 6, 0x0200, 0, 255}, {}).data.size(), 32u);
     EXPECT_TRUE(usb_answer_control(id, {0x80, 6, 0x0304, 0x0409, 255}, {}).stall);
-    EXPECT_TRUE(usb_answer_control(id, {0x80, 6, 0x0700, 0, 255}, {}).stall);   // other speed: none
+    EXPECT_TRUE(usb_answer_control(id, {0x80, 6, 0x0700, 0, 255}, {}).stall);  // other speed: none
     EXPECT_EQ(usb_answer_control(id, {0x80, 6, 0x0600, 0, 10}, {}).data.size(), 10u);
     // GET_MAX_LUN: one unit; Bulk-Only reset asks for the transport's reset.
     EXPECT_EQ(usb_answer_control(id, {0xA1, 0xFE, 0, 0, 1}, {}).data, std::vector<uint8_t>{0});
     EXPECT_EQ(usb_answer_control(id, {0x21, 0xFF, 0, 0, 0}, {}).action, usb_control_action::bulk_only_reset);
-    EXPECT_TRUE(usb_answer_control(id, {0x21, 0xFF, 0, 1, 0}, {}).stall);   // another interface
+    EXPECT_TRUE(usb_answer_control(id, {0x21, 0xFF, 0, 1, 0}, {}).stall);  // another interface
     // GET_STATUS of an endpoint tells its halt; CLEAR_FEATURE(HALT) names the endpoint.
     EXPECT_EQ(usb_answer_control(id, {0x82, 0, 0, 0x81, 2}, {true, false}).data, (std::vector<uint8_t>{1, 0}));
     EXPECT_EQ(usb_answer_control(id, {0x82, 0, 0, 0x02, 2}, {true, false}).data, (std::vector<uint8_t>{0, 0}));
@@ -105,8 +106,8 @@ TEST(usb_serve, endpoint_zero_answers_standard_and_class_requests) {
     const usb_control_answer clear = usb_answer_control(id, {0x02, 1, 0, 0x81, 0}, {true, false});
     EXPECT_EQ(clear.action, usb_control_action::clear_halt);
     EXPECT_EQ(clear.endpoint, 0x81);
-    EXPECT_TRUE(usb_answer_control(id, {0x00, 5, 3, 0, 0}, {}).stall);   // SET_ADDRESS is the bus's own
-    EXPECT_TRUE(usb_answer_control(id, {0x00, 9, 2, 0, 0}, {}).stall);   // no configuration 2
+    EXPECT_TRUE(usb_answer_control(id, {0x00, 5, 3, 0, 0}, {}).stall);  // SET_ADDRESS is the bus's own
+    EXPECT_TRUE(usb_answer_control(id, {0x00, 9, 2, 0, 0}, {}).stall);  // no configuration 2
 }
 
 std::vector<uint8_t> wrapper(uint32_t tag, uint32_t length, bool data_in, const std::vector<uint8_t>& cdb) {
@@ -123,7 +124,7 @@ std::vector<uint8_t> wrapper(uint32_t tag, uint32_t length, bool data_in, const 
 struct bot_fixture {
     bridge_record bridge = make_bridge();
     bulk_only_state state;
-    std::vector<std::vector<uint8_t>> cdbs;   // every block the device saw
+    std::vector<std::vector<uint8_t>> cdbs;  // every block the device saw
     bot_executor execute = [this](const block_request& request, block_answer& answer) {
         cdbs.emplace_back(request.cdb, request.cdb + 16);
         serve_request(bridge, request, answer);
@@ -144,7 +145,7 @@ struct bot_fixture {
 TEST(usb_serve, a_data_in_command_hands_out_data_then_status) {
     bot_fixture f;
     std::vector<uint8_t> data;
-    EXPECT_EQ(f.in(36, &data), bot_in_reply::wait);   // IN before any command waits
+    EXPECT_EQ(f.in(36, &data), bot_in_reply::wait);  // IN before any command waits
     ASSERT_TRUE(f.out(wrapper(7, 96, true, {0x12, 0, 0, 0, 96})));
     // The host asks in two pieces; the short answer (36 of 96) leaves a residue.
     ASSERT_EQ(f.in(16, &data), bot_in_reply::data);
@@ -214,7 +215,7 @@ TEST(usb_serve, an_invalid_wrapper_halts_both_endpoints_until_reset_and_clear) {
     std::vector<uint8_t> bad = wrapper(1, 0, false, {0x00});
     bad[0] = 0x00;
     EXPECT_FALSE(f.out(bad));
-    EXPECT_FALSE(f.out(wrapper(2, 0, false, {0x00})));   // OUT stays halted
+    EXPECT_FALSE(f.out(wrapper(2, 0, false, {0x00})));  // OUT stays halted
     std::vector<uint8_t> data;
     EXPECT_EQ(f.in(13, &data), bot_in_reply::stall);
     EXPECT_TRUE(f.cdbs.empty());
