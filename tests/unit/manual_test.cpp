@@ -27,7 +27,7 @@ std::string manual_output(const char* program, const char* command, bool whole) 
 std::string entry_of(const std::string& command) { return manual_output("mvbridge", command.c_str(), false); }
 
 std::string golden_whole_manual() {
-    std::ifstream in(std::filesystem::path(__FILE__).parent_path() / "golden" / "manual_whole.txt", std::ios::binary);
+    std::ifstream in(std::filesystem::path(MVBRIDGE_UNIT_GOLDEN_DIR) / "manual_whole.txt", std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
@@ -71,7 +71,7 @@ TEST(Manual, WholeManualIsHeadingsAndTheEntriesOfTheCommandTable) {
     ASSERT_EQ(k_command_count, 95);
     const std::string whole = manual_output("mvbridge", nullptr, true);
     const std::string led_block = entry_of("led_set_mode");
-    std::vector<std::pair<size_t, size_t>> found;   // where each entry starts and ends
+    std::vector<std::pair<size_t, size_t>> found;  // where each entry starts and ends
     for (int row = 0; row < k_command_count; ++row) {
         const std::string name = command_table[row].name;
         const std::string entry = entry_of(name);
@@ -96,11 +96,10 @@ TEST(Manual, WholeManualIsHeadingsAndTheEntriesOfTheCommandTable) {
         end = last;
     }
     EXPECT_EQ(end, whole.size());
-    EXPECT_EQ(between, (std::vector<std::string>{"mvbridge Version: 1.2.1.905\n\n" + k_prefix + "Bridge command:\n\n",
-                                                 "I2C command:\n\n", "NVMe command:\n\n", "PCIe command:\n\n",
-                                                 "ATA command:\n\n", "GPIO command:\n\n",
-                                                 "PG & firmware update command:\n\n", "LED command:\n\n",
-                                                 "UART command:\n\n"}));
+    EXPECT_EQ(between, (std::vector<std::string>{
+                           "mvbridge Version: 1.2.1.905\n\n" + k_prefix + "Bridge command:\n\n", "I2C command:\n\n",
+                           "NVMe command:\n\n", "PCIe command:\n\n", "ATA command:\n\n", "GPIO command:\n\n",
+                           "PG & firmware update command:\n\n", "LED command:\n\n", "UART command:\n\n"}));
 }
 
 TEST(Manual, HelpWithAWordPrintsItsEntry) {
