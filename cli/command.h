@@ -1,8 +1,8 @@
 // What a command handler receives from the dispatcher.
 #pragma once
 
-#include "device/discovery.h"
-#include "device/transport.h"
+#include "zelko/device/discovery.h"
+#include "zelko/device/transport.h"
 
 namespace zelko {
 

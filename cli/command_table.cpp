@@ -3,15 +3,15 @@
 #include <cstring>
 #include <iterator>
 
-#include "bridge/bridge_info_commands.h"
-#include "bridge/i2c_gpio_commands.h"
-#include "bridge/pcie_ata_commands.h"
-#include "bridge/uart_raid_commands.h"
-#include "device/discovery_commands.h"
-#include "nvme/nvme_cli.h"
-#include "led/led_commands.h"
-#include "pg/fw_update_command.h"
-#include "pg/pg_commands.h"
+#include "cli/commands/bridge_info.h"
+#include "cli/commands/i2c_gpio.h"
+#include "cli/commands/pcie_ata.h"
+#include "cli/commands/uart_raid.h"
+#include "cli/commands/discovery.h"
+#include "cli/commands/nvme.h"
+#include "cli/commands/led.h"
+#include "cli/commands/fw_update.h"
+#include "cli/commands/pg.h"
 
 namespace zelko {
 

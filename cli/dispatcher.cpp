@@ -7,10 +7,10 @@
 
 #include "cli/command_table.h"
 #include "cli/manual.h"
-#include "common/numbers.h"
-#include "common/print_level.h"
-#include "device/discovery.h"
-#include "led/led_mem.h"
+#include "zelko/common/numbers.h"
+#include "zelko/common/print_level.h"
+#include "zelko/device/discovery.h"
+#include "zelko/led/led_mem.h"
 
 namespace zelko {
 

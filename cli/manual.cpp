@@ -8,8 +8,8 @@
 #include <utility>
 
 #include "cli/command_table.h"
-#include "common/version.h"
-#include "led/led_names.h"
+#include "zelko/common/version.h"
+#include "zelko/led/led_names.h"
 
 namespace zelko {
 

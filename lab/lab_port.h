@@ -1,4 +1,4 @@
-// The lab's platform port (port_lab.cpp) serves device/port.h from a lab directory.
+// The lab's platform port (port_lab.cpp) serves zelko/device/port.h from a lab directory.
 #pragma once
 
 #include <string>

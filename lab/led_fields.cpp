@@ -1,7 +1,7 @@
 #include "lab/led_fields.h"
 
-#include "common/bytes.h"
-#include "common/cursor.h"
+#include "zelko/common/bytes.h"
+#include "zelko/common/cursor.h"
 #include "lab/led_memory.h"
 #include "lab/storage.h"
 #include "lab/text.h"

@@ -1,6 +1,6 @@
 #include "lab/led_memory.h"
 
-#include "common/cursor.h"
+#include "zelko/common/cursor.h"
 #include "lab/state.h"
 #include "lab/storage.h"
 

@@ -1,4 +1,4 @@
-// The lab's platform port: device/port.h served from a lab directory.
+// The lab's platform port: zelko/device/port.h served from a lab directory.
 //
 // Each request locks the device's record, loads it, serves the block (fault rules, then
 // the device model), saves the record when it changed, and unlocks: processes sharing a
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <thread>
 
-#include "device/port.h"
+#include "zelko/device/port.h"
 #include "lab/lab_dir.h"
 #include "lab/lab_os.h"
 #include "lab/lab_port.h"

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "cli/command_table.h"
-#include "common/print_level.h"
+#include "zelko/common/print_level.h"
 #include "packaging/docs.h"
 
 using namespace zelko;

@@ -5,7 +5,7 @@
 
 #include "cli/command_table.h"
 #include "cli/manual.h"
-#include "common/print_level.h"
+#include "zelko/common/print_level.h"
 #include "packaging/docs.h"
 
 using namespace zelko;

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "bridge/bridge_info.h"
-#include "device/discovery.h"
+#include <zelko/bridge/bridge_info.h>
+#include <zelko/device/discovery.h>
 
 int main(int argc, char** argv) {
     if (argc != 2) {

@@ -4,7 +4,7 @@
 // NVMe disk.
 #include "lab/model/ata.h"
 
-#include "common/bytes.h"
+#include "zelko/common/bytes.h"
 #include "lab/model/disk_spaces.h"
 #include "lab/model/handlers.h"
 

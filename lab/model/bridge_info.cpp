@@ -7,7 +7,7 @@
 // the bridge does not know, is refused with 05/24/00; a restart whose data is not the
 // four zero bytes it expects with 05/26/00 (invalid field in parameter list).
 
-#include "common/bytes.h"
+#include "zelko/common/bytes.h"
 #include "lab/model/handlers.h"
 #include "lab/model/identity.h"
 #include "lab/model/memory.h"

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "common/bytes.h"
+#include "zelko/common/bytes.h"
 #include "lab/model/ata.h"
 #include "lab/model/handlers.h"
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "common/bytes.h"
+#include "zelko/common/bytes.h"
 #include "lab/model/handlers.h"
 #include "lab/model/memory.h"
 

@@ -11,7 +11,7 @@
 
 #include <cstdio>
 
-#include "common/bytes.h"
+#include "zelko/common/bytes.h"
 #include "lab/model/handlers.h"
 #include "lab/model/memory.h"
 #include "lab/storage.h"

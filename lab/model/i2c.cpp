@@ -18,7 +18,7 @@
 // bytes are stored from there; a read returns bytes from the pointer; both move the
 // pointer on, wrapping at the end of its 256 bytes. A read after write sets the pointer
 // from byte 7 first.
-#include "common/bytes.h"
+#include "zelko/common/bytes.h"
 #include "lab/model/handlers.h"
 
 using namespace zelko;

@@ -7,7 +7,7 @@
 // other LED block with 05/24/00. Blocks whose length field differs from their data phase,
 // that reach outside the LED memory, or that carry an unknown parameter are refused with
 // 05/24/00.
-#include "common/bytes.h"
+#include "zelko/common/bytes.h"
 #include "lab/led_memory.h"
 #include "lab/storage.h"
 #include "lab/model/handlers.h"

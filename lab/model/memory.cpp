@@ -6,7 +6,7 @@
 // that does not lie wholly inside one of them is refused with 05/24/00.
 #include "lab/model/memory.h"
 
-#include "common/bytes.h"
+#include "zelko/common/bytes.h"
 #include "lab/model/handlers.h"
 #include "lab/model/identity.h"
 

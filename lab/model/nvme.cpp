@@ -11,7 +11,7 @@
 #include <cstring>
 #include <vector>
 
-#include "common/cursor.h"
+#include "zelko/common/cursor.h"
 #include "lab/model/handlers.h"
 #include "lab/model/nvme_store.h"
 

@@ -7,7 +7,7 @@
 #include <iterator>
 #include <vector>
 
-#include "common/cursor.h"
+#include "zelko/common/cursor.h"
 #include "lab/text.h"
 
 using namespace zelko;

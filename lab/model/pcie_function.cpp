@@ -1,6 +1,6 @@
 #include "lab/model/pcie_function.h"
 
-#include "common/bytes.h"
+#include "zelko/common/bytes.h"
 #include "lab/model/disk_spaces.h"
 
 using namespace zelko;

@@ -2,7 +2,7 @@
 // stores a new one (byte 5, with 'R' 'A' 'I' 'D' in bytes 8 to 11) that the next restart
 // puts in force (restart.cpp). A single-disk bridge's firmware has no RAID commands and
 // answers both with 05/20/00, as for any block it does not know.
-#include "common/bytes.h"
+#include "zelko/common/bytes.h"
 #include "lab/model/handlers.h"
 
 using namespace zelko;

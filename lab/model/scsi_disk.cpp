@@ -5,7 +5,7 @@
 // behind it as 512-byte blocks; a bridge without a disk reports no medium (02/3A/00).
 #include <algorithm>
 
-#include "common/bytes.h"
+#include "zelko/common/bytes.h"
 #include "lab/model/handlers.h"
 #include "lab/model/memory.h"
 

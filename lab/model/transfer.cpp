@@ -1,5 +1,5 @@
 // The transfer flag (0xCB read, 0x4B write) and the transfer-length limit (0xCA).
-#include "common/bytes.h"
+#include "zelko/common/bytes.h"
 #include "lab/model/handlers.h"
 
 using namespace zelko;

@@ -10,7 +10,7 @@
 // `set NAME uart_rx`). One receive returns at most 1024 bytes: the oldest waiting
 // ones, which leave the buffer. Asking for more than waits returns what waits, a short
 // transfer; the rest of the host's buffer is not written.
-#include "common/bytes.h"
+#include "zelko/common/bytes.h"
 #include "lab/model/handlers.h"
 
 using namespace zelko;

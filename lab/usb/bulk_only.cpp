@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "common/bytes.h"
-#include "common/cursor.h"
+#include "zelko/common/bytes.h"
+#include "zelko/common/cursor.h"
 #include "lab/usb/usb_device.h"
 
 using namespace zelko;

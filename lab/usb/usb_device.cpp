@@ -1,6 +1,6 @@
 #include "lab/usb/usb_device.h"
 
-#include "common/bytes.h"
+#include "zelko/common/bytes.h"
 
 using namespace zelko;
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "common/bytes.h"
+#include "zelko/common/bytes.h"
 #include "lab/model/flash.h"
 #include "lab/model/identity.h"
 

@@ -6,7 +6,7 @@
 #include <iterator>
 
 #include "cli/command_table.h"
-#include "common/print_level.h"
+#include "zelko/common/print_level.h"
 #include "lab/lab_dir.h"
 #include "lab/storage.h"
 #include "lab/names.h"

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <vector>
 
-#include "common/bytes.h"
+#include "zelko/common/bytes.h"
 #include "lab/led_memory.h"
 #include "lab/model/firmware.h"
 #include "lab/text.h"

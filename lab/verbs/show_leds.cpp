@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "common/cursor.h"
+#include "zelko/common/cursor.h"
 #include "lab/led_memory.h"
 #include "lab/verbs/verbs.h"
-#include "led/led_names.h"
+#include "zelko/led/led_names.h"
 
 using namespace zelko;
 

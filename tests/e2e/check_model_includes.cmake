@@ -1,7 +1,7 @@
 # Fails when a device model includes anything from the tool's command families.
 file(GLOB_RECURSE model_files ${MODEL_DIR}/*.h ${MODEL_DIR}/*.cpp)
 foreach(file IN LISTS model_files)
-  file(STRINGS ${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"(cli|bridge|nvme|pg|led)/")
+  file(STRINGS ${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"(cli|zelko/bridge|zelko/nvme|zelko/pg|zelko/led)/")
   if(includes)
     message(FATAL_ERROR "${file} includes tool code: ${includes}")
   endif()

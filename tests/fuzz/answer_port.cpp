@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "common/bytes.h"
-#include "device/port.h"
+#include "zelko/common/bytes.h"
+#include "zelko/device/port.h"
 #include "fuzz_check.h"
 
 namespace zelko {

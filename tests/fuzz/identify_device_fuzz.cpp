@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "device/discovery.h"
+#include "zelko/device/discovery.h"
 #include "fuzz_check.h"
 
 using namespace zelko;

@@ -10,11 +10,11 @@
 #include <unistd.h>
 
 #include "answer_port.h"
-#include "device/discovery.h"
+#include "zelko/device/discovery.h"
 #include "fuzz_check.h"
-#include "pg/image_check.h"
-#include "pg/image_file.h"
-#include "pg/image_write.h"
+#include "zelko/pg/image_check.h"
+#include "zelko/pg/image_file.h"
+#include "zelko/pg/image_write.h"
 
 using namespace zelko;
 

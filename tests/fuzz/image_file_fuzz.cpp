@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "fuzz_check.h"
-#include "pg/image_file.h"
+#include "zelko/pg/image_file.h"
 
 using namespace zelko;
 

@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "fuzz_check.h"
-#include "led/led_effects.h"
-#include "led/led_mem.h"
+#include "zelko/led/led_effects.h"
+#include "zelko/led/led_mem.h"
 
 using namespace zelko;
 

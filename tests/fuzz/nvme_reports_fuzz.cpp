@@ -10,10 +10,10 @@
 #include <cstring>
 #include <memory>
 
-#include "common/print_level.h"
+#include "zelko/common/print_level.h"
 #include "fuzz_check.h"
-#include "nvme/id_ctrl_report.h"
-#include "nvme/log_reports.h"
+#include "zelko/nvme/id_ctrl_report.h"
+#include "zelko/nvme/log_reports.h"
 
 using namespace zelko;
 

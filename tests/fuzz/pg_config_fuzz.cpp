@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "pg/config_file.h"
+#include "zelko/pg/config_file.h"
 
 using namespace zelko;
 

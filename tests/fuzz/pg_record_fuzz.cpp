@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "fuzz_check.h"
-#include "pg/pg_record.h"
+#include "zelko/pg/pg_record.h"
 
 using namespace zelko;
 

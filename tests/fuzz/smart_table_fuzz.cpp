@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "bridge/pcie_ata_report.h"
+#include "zelko/bridge/pcie_ata_report.h"
 #include "fuzz_check.h"
 
 using namespace zelko;

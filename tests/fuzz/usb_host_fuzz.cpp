@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "common/cursor.h"
+#include "zelko/common/cursor.h"
 #include "fuzz_check.h"
 #include "lab/model/identity.h"
 #include "lab/serve.h"

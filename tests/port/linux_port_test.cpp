@@ -13,7 +13,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "device/port.h"
+#include "zelko/device/port.h"
 
 using namespace zelko;
 

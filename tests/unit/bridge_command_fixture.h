@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cli/command.h"
-#include "device/discovery.h"
+#include "zelko/device/discovery.h"
 #include "tests/unit/fake_port.h"
 
 namespace zelko {

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "bridge/i2c_gpio.h"
-#include "bridge/i2c_gpio_commands.h"
+#include "zelko/bridge/i2c_gpio.h"
+#include "cli/commands/i2c_gpio.h"
 #include "tests/unit/bridge_command_fixture.h"
 
 using namespace zelko;

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "bridge/bridge_info_commands.h"
-#include "common/bytes.h"
+#include "cli/commands/bridge_info.h"
+#include "zelko/common/bytes.h"
 #include "tests/unit/bridge_command_fixture.h"
 #include "tests/unit/bridge_script.h"
 

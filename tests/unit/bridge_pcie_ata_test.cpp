@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "bridge/pcie_ata.h"
-#include "bridge/pcie_ata_commands.h"
-#include "bridge/pcie_ata_report.h"
-#include "common/print_level.h"
+#include "zelko/bridge/pcie_ata.h"
+#include "cli/commands/pcie_ata.h"
+#include "zelko/bridge/pcie_ata_report.h"
+#include "zelko/common/print_level.h"
 #include "tests/unit/bridge_command_fixture.h"
 #include "tests/unit/bridge_script.h"
 

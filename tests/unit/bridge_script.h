@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "common/bytes.h"
+#include "zelko/common/bytes.h"
 #include "tests/unit/fake_port.h"
 
 namespace zelko {

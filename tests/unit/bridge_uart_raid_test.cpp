@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "bridge/uart_raid.h"
-#include "bridge/uart_raid_commands.h"
+#include "zelko/bridge/uart_raid.h"
+#include "cli/commands/uart_raid.h"
 #include "tests/unit/bridge_command_fixture.h"
 #include "tests/unit/bridge_script.h"
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "common/cursor.h"
+#include "zelko/common/cursor.h"
 
 using namespace zelko;
 

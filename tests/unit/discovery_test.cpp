@@ -1,7 +1,7 @@
 // Bridge identification, disk facts and the scan, against scripted bridges.
 #include <gtest/gtest.h>
 
-#include "device/discovery.h"
+#include "zelko/device/discovery.h"
 #include "tests/unit/bridge_command_fixture.h"
 #include "tests/unit/bridge_script.h"
 

@@ -8,7 +8,7 @@
 
 #include "cli/command_table.h"
 #include "cli/dispatcher.h"
-#include "common/print_level.h"
+#include "zelko/common/print_level.h"
 #include "tests/unit/bridge_script.h"
 #include "tests/unit/fake_port.h"
 #include "tests/unit/run_tool.h"

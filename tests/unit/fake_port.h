@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "device/port.h"
-#include "device/transport.h"
+#include "zelko/device/port.h"
+#include "zelko/device/transport.h"
 
 namespace zelko {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "common/bytes.h"
-#include "pg/image_check.h"
+#include "zelko/common/bytes.h"
+#include "zelko/pg/image_check.h"
 #include "tests/unit/bridge_command_fixture.h"
 #include "tests/unit/bridge_script.h"
 

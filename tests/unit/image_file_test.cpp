@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "common/bytes.h"
-#include "pg/image_file.h"
+#include "zelko/common/bytes.h"
+#include "zelko/pg/image_file.h"
 
 using namespace zelko;
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "common/bytes.h"
-#include "pg/fw_update.h"
-#include "pg/image_file.h"
-#include "pg/image_write.h"
+#include "zelko/common/bytes.h"
+#include "zelko/pg/fw_update.h"
+#include "zelko/pg/image_file.h"
+#include "zelko/pg/image_write.h"
 #include "tests/unit/bridge_command_fixture.h"
 #include "tests/unit/bridge_script.h"
 

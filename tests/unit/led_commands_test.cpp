@@ -1,7 +1,7 @@
 // The LED command handlers on a loaded image: what they print and send.
 #include <gtest/gtest.h>
 
-#include "led/led_commands.h"
+#include "cli/commands/led.h"
 #include "tests/unit/bridge_command_fixture.h"
 #include "tests/unit/led_image.h"
 

@@ -1,7 +1,7 @@
 // The effect generators against worked values, and led_apply_effect's copying.
 #include <gtest/gtest.h>
 
-#include "led/led_effects.h"
+#include "zelko/led/led_effects.h"
 #include "tests/unit/bridge_command_fixture.h"
 #include "tests/unit/led_image.h"
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "common/bytes.h"
-#include "led/led_mem.h"
+#include "zelko/common/bytes.h"
+#include "zelko/led/led_mem.h"
 #include "tests/unit/fake_port.h"
 
 namespace zelko {

@@ -1,4 +1,4 @@
-#include "device/linux/linux_paths.h"
+#include "zelko/device/linux/linux_paths.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@
 
 #include "cli/command_table.h"
 #include "cli/manual.h"
-#include "common/print_level.h"
+#include "zelko/common/print_level.h"
 #include "tests/unit/run_tool.h"
 
 using namespace zelko;

@@ -1,7 +1,7 @@
 // The command-line conversions behave as on a platform with a 32-bit long.
 #include <gtest/gtest.h>
 
-#include "common/numbers.h"
+#include "zelko/common/numbers.h"
 
 using namespace zelko;
 

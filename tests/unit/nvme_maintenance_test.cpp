@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "common/bytes.h"
-#include "common/numbers.h"
-#include "nvme/maintenance.h"
-#include "nvme/nvme_cli.h"
+#include "zelko/common/bytes.h"
+#include "zelko/common/numbers.h"
+#include "zelko/nvme/maintenance.h"
+#include "cli/commands/nvme.h"
 #include "tests/unit/bridge_command_fixture.h"
 
 using namespace zelko;

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "common/bytes.h"
-#include "common/print_level.h"
-#include "nvme/id_ctrl_report.h"
-#include "nvme/log_reports.h"
+#include "zelko/common/bytes.h"
+#include "zelko/common/print_level.h"
+#include "zelko/nvme/id_ctrl_report.h"
+#include "zelko/nvme/log_reports.h"
 
 using namespace zelko;
 

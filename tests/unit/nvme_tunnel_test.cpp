@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "common/bytes.h"
-#include "nvme/nvme_cli.h"
-#include "nvme/nvme_commands.h"
+#include "zelko/common/bytes.h"
+#include "cli/commands/nvme.h"
+#include "zelko/nvme/nvme_commands.h"
 #include "tests/unit/bridge_command_fixture.h"
 
 using namespace zelko;

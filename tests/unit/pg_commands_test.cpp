@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "pg/pg_commands.h"
-#include "pg/pg_write.h"
+#include "cli/commands/pg.h"
+#include "zelko/pg/pg_write.h"
 #include "tests/unit/bridge_command_fixture.h"
 #include "tests/unit/bridge_script.h"
 

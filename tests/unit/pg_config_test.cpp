@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "pg/config_file.h"
+#include "zelko/pg/config_file.h"
 
 using namespace zelko;
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "common/print_level.h"
-#include "pg/pg_record.h"
-#include "pg/pg_report.h"
+#include "zelko/common/print_level.h"
+#include "zelko/pg/pg_record.h"
+#include "zelko/pg/pg_report.h"
 
 using namespace zelko;
 

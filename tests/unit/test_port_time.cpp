@@ -2,7 +2,7 @@
 // waits return at once, the clock stands at 0, threads are standard threads.
 #include <thread>
 
-#include "device/port.h"
+#include "zelko/device/port.h"
 
 namespace zelko {
 

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "device/transport.h"
+#include "zelko/device/transport.h"
 #include "tests/unit/bridge_command_fixture.h"
 
 using namespace zelko;

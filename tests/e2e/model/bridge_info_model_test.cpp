@@ -1,6 +1,6 @@
 // The emulated bridge's information, control and RAID blocks: the rules by which it
 // accepts or refuses them, and what a restart changes.
-#include "common/bytes.h"
+#include "zelko/common/bytes.h"
 #include "model_fixture.h"
 
 using namespace zelko;

@@ -1,7 +1,7 @@
 // The emulated bridge's answers, block by block.
 #include <numeric>
 
-#include "common/bytes.h"
+#include "zelko/common/bytes.h"
 #include "lab/model/restart.h"
 #include "model_fixture.h"
 

@@ -1,5 +1,5 @@
 // Fault rules: patterns, counting, and what a firing rule does to a request.
-#include "common/bytes.h"
+#include "zelko/common/bytes.h"
 #include "lab/fault.h"
 #include "model_fixture.h"
 

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "common/bytes.h"
+#include "zelko/common/bytes.h"
 #include "lab/model/firmware.h"
 #include "lab/model/restart.h"
 

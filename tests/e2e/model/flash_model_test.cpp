@@ -2,7 +2,7 @@
 // limits of the flash, and the PG record as `show NAME pg` walks it.
 #include <gtest/gtest.h>
 
-#include "common/bytes.h"
+#include "zelko/common/bytes.h"
 #include "lab/model/flash.h"
 #include "lab/model/restart.h"
 #include "model_fixture.h"

@@ -2,7 +2,7 @@
 // controller's answers and what it keeps.
 #include <cstring>
 
-#include "common/bytes.h"
+#include "zelko/common/bytes.h"
 #include "lab/model/nvme_store.h"
 #include "lab/serve.h"
 #include "lab/storage.h"

@@ -1,5 +1,5 @@
 // The standard block commands of the disk a bridge presents to the host.
-#include "common/bytes.h"
+#include "zelko/common/bytes.h"
 #include "model_fixture.h"
 
 using namespace zelko;

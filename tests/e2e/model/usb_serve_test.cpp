@@ -1,6 +1,6 @@
 // The pieces of `serve`: the USB identity, descriptors and endpoint-0 answers, and the
 // Bulk-Only Transport with its halts and handed-over sense.
-#include "common/bytes.h"
+#include "zelko/common/bytes.h"
 #include "lab/usb/bulk_only.h"
 #include "lab/usb/usb_device.h"
 #include "model_fixture.h"

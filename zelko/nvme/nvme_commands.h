@@ -1,0 +1,81 @@
+// NVMe commands run through the tunnel: Identify, Get Log Page, Get/Set Features, NVM
+// Read and Write, the bridge's NVMe-side settings and the write/read-back test. Each
+// entry is built by a pure function; the operations run it.
+#pragma once
+
+#include <cstdint>
+
+#include "zelko/nvme/tunnel.h"
+
+namespace zelko {
+
+// NVMe opcodes used here.
+constexpr uint8_t k_nvme_admin_get_log_page = 0x02;
+constexpr uint8_t k_nvme_admin_identify = 0x06;
+constexpr uint8_t k_nvme_admin_set_features = 0x09;
+constexpr uint8_t k_nvme_admin_get_features = 0x0A;
+constexpr uint8_t k_nvme_io_write = 0x01;
+constexpr uint8_t k_nvme_io_read = 0x02;
+
+// Log identifiers and feature identifiers.
+constexpr uint8_t k_log_smart = 0x02;
+constexpr uint8_t k_log_sanitize = 0x81;
+constexpr uint8_t k_feature_power_management = 0x02;
+constexpr uint8_t k_feature_temp_threshold = 0x04;
+constexpr uint8_t k_feature_apst = 0x0C;
+
+constexpr uint8_t k_cns_controller = 0x01;
+
+constexpr int32_t k_identify_len = 4096;
+constexpr int32_t k_log_page_len = 512;
+constexpr int32_t k_apst_table_len = 4096;
+constexpr uint32_t k_lba_size = 512;
+
+// Bridge command time-out values the bridge accepts.
+constexpr uint32_t k_min_cmd_timeout = 3;
+constexpr uint32_t k_max_cmd_timeout = 655;
+
+// The write/read-back test: 64 KiB from LBA 1024, of which the first 1024 bytes hold
+// a counting pattern and are compared.
+constexpr uint64_t k_rw_test_lba = 1024;
+constexpr int32_t k_rw_test_len = 65536;
+constexpr int32_t k_rw_test_pattern_len = 1024;
+
+// One tunnelled command: its entry, queue and data direction.
+struct nvme_request {
+    nvme_tunnel_cmd cmd;
+    nvme_queue queue = nvme_queue::admin;
+    nvme_direction direction = nvme_direction::none;
+};
+
+// Entry builders (no I/O). admin_request builds any admin queue entry.
+nvme_request admin_request(uint8_t opcode, uint16_t cid, uint32_t nsid, uint32_t cdw10, uint32_t cdw11, uint32_t length,
+                           nvme_direction direction);
+nvme_request identify_request(uint32_t nsid, uint32_t cdw10, uint32_t length);
+nvme_request smart_log_request();
+nvme_request log_page_request(uint8_t log_id);
+nvme_request temp_threshold_request();
+nvme_request power_state_request(uint8_t power_state);
+nvme_request apst_off_request();
+nvme_request read_blocks_request(uint64_t start_lba, uint32_t length);
+nvme_request write_blocks_request(uint64_t start_lba, uint32_t length);
+
+// Runs a built request with `data` as its data buffer.
+cmd_status nvme_run(bridge_dev* dev, const nvme_request& request, void* data, uint8_t* completion_out = nullptr);
+
+// Operations.
+cmd_status nvme_set_cmd_timeout(bridge_dev* dev, uint32_t value);
+cmd_status nvme_disable_aspm(bridge_dev* dev);
+cmd_status nvme_disable_low_power(bridge_dev* dev);
+cmd_status nvme_identify(bridge_dev* dev, uint32_t nsid, uint32_t cdw10, void* buffer, uint32_t length);
+cmd_status nvme_read_smart_log(bridge_dev* dev, void* buffer);
+// log_id 0x02 or 0x81 only; always reads 512 bytes.
+cmd_status nvme_get_log_page(bridge_dev* dev, uint8_t log_id, void* buffer);
+cmd_status nvme_get_temp_threshold(bridge_dev* dev, uint16_t* out_kelvin);
+cmd_status nvme_set_power_state(bridge_dev* dev, uint8_t power_state);
+// `length` a nonzero multiple of 512, at most 65536 x 512 bytes.
+cmd_status nvme_read_blocks(bridge_dev* dev, uint64_t start_lba, void* buffer, uint32_t length);
+cmd_status nvme_write_blocks(bridge_dev* dev, uint64_t start_lba, const void* buffer, uint32_t length);
+cmd_status nvme_rw_test_run(bridge_dev* dev);
+
+}  // namespace zelko

@@ -1,0 +1,24 @@
+// Printing of report lines: every line of an NVMe report is printed only while the
+// report level is 0 or more.
+#pragma once
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "zelko/common/print_level.h"
+
+namespace zelko {
+
+#if defined(__GNUC__)
+__attribute__((format(printf, 1, 2)))
+#endif
+inline void
+report(const char* format, ...) {
+    if (!reports_enabled()) return;
+    va_list args;
+    va_start(args, format);
+    std::vprintf(format, args);
+    va_end(args);
+}
+
+}  // namespace zelko
