@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "zelko/common/cursor.h"
+#include "lab/model/pcie_function.h"
 #include "lab/text.h"
 
 using namespace zelko;
@@ -17,7 +18,6 @@ namespace {
 // A plausible NVMe 1.4 controller: firmware download/commit and format (OACS), three
 // firmware slots with activation without reset (FRMW), three power states, sanitize by
 // block erase, overwrite and crypto erase.
-constexpr uint16_t k_default_vid = 0x1F2A;
 constexpr uint32_t k_default_ver = 0x00010400;
 constexpr uint16_t k_default_oacs = 0x0006;
 constexpr uint8_t k_default_frmw = 0x16;
@@ -36,8 +36,8 @@ std::vector<uint8_t> default_id_ctrl(const bridge_record& record) {
     const bridge_params& p = record.params;
     std::vector<uint8_t> page(k_nvme_page_len, 0);
     write_cursor out(page.data(), page.size());
-    out.le16_at(0, k_default_vid);
-    out.le16_at(2, k_default_vid);
+    out.le16_at(0, k_nvme_disk_vendor_id);  // VID and SSVID: the PCIe function's vendor
+    out.le16_at(2, k_nvme_disk_vendor_id);
     put_text(out, 4, 20, p.serial);
     put_text(out, 24, 40, p.model);
     put_text(out, 64, 8, p.firmware);

@@ -7,8 +7,7 @@ using namespace zelko;
 
 namespace {
 
-// Identity of the function: a made-up vendor's NVMe controller.
-constexpr uint16_t k_vendor_id = 0x1F9A;
+// Identity of the function: the disk vendor's NVMe controller.
 constexpr uint16_t k_device_id = 0x5016;
 constexpr uint32_t k_class_nvme = 0x010802;  // mass storage, non-volatile memory, NVM Express
 constexpr uint32_t k_bar0_power_on = 0xFE000000;
@@ -106,13 +105,13 @@ bool link_width_valid(uint32_t width) {
 
 std::vector<uint8_t> pcie_conf_power_on() {
     std::vector<uint8_t> s(k_pcie_conf_size, 0);
-    put16(s, k_conf_vendor, k_vendor_id);
+    put16(s, k_conf_vendor, k_nvme_disk_vendor_id);
     put16(s, k_conf_vendor + 2, k_device_id);
     put16(s, k_conf_command, k_command_power_on);
     put16(s, k_conf_status, k_status_cap_list);
     put32(s, 0x08, (k_class_nvme << 8) | 0x01);  // class code, revision 1
     put32(s, k_conf_bar0, k_bar0_power_on | k_bar_memory_64);
-    put16(s, 0x2C, k_vendor_id);  // subsystem vendor and id
+    put16(s, 0x2C, k_nvme_disk_vendor_id);  // subsystem vendor and id
     put16(s, 0x2E, 0x0001);
     s[k_conf_cap_pointer] = k_cap_power;
     s[0x3D] = 0x01;  // interrupt pin INTA

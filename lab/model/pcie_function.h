@@ -10,6 +10,10 @@
 
 #include "lab/state.h"
 
+// The disk's vendor (a made-up one): its configuration space's vendor and subsystem vendor
+// IDs, and the VID and SSVID of the Identify Controller data the disk builds, are this one.
+constexpr uint16_t k_nvme_disk_vendor_id = 0x1F9A;
+
 // Configuration space.
 constexpr uint32_t k_conf_vendor = 0x00;
 constexpr uint32_t k_conf_command = 0x04;

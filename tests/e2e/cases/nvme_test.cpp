@@ -158,6 +158,15 @@ TEST_F(nvme_e2e, power_settings) {
     EXPECT_EQ(nvme("nvme_apst"), "1");
 }
 
+// One disk, one vendor: the PCIe function's vendor and subsystem vendor IDs are the VID and
+// SSVID its Identify Controller data reports.
+TEST_F(nvme_e2e, identify_and_configuration_space_name_one_vendor) {
+    EXPECT_EQ(run1("pcie_read_conf", {"0", "2"}), "9a 1f \n");
+    EXPECT_EQ(run1("pcie_read_conf", {"2C", "2"}), "9a 1f \n");
+    const std::string out = run1("nvme_get_id");
+    EXPECT_NE(out.find("\tPCI Vendor ID: 0x1f9a\n\tPCI Subsystem Vendor ID: 0x1f9a\n"), std::string::npos) << out;
+}
+
 // A bridge made from a saved Identify Controller reports that data.
 TEST_F(nvme_e2e, identify_from_a_saved_page) {
     std::string page(4096, '\0');
