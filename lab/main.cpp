@@ -4,18 +4,6 @@
 
 #include "lab/verbs/verb_table.h"
 
-namespace {
-
-void print_usage(std::FILE* out) {
-    std::fprintf(out, "usage: mvbridge-lab DIR VERB [ARGS...]\n");
-    for (const verb_row& verb : lab_verbs()) {
-        if (!verb.hidden) std::fprintf(out, "  %s\n", verb.usage);
-    }
-    std::fprintf(out, "  help\n");
-}
-
-}  // namespace
-
 bool asks_for_help(const char* word) {
     return std::strcmp(word, "help") == 0 || std::strcmp(word, "--help") == 0 || std::strcmp(word, "-h") == 0;
 }
@@ -23,11 +11,11 @@ bool asks_for_help(const char* word) {
 int main(int argc, char** argv) {
     // `mvbridge-lab help` and `mvbridge-lab DIR help`.
     if ((argc == 2 && asks_for_help(argv[1])) || (argc == 3 && asks_for_help(argv[2]))) {
-        print_usage(stdout);
+        print_lab_usage(stdout);
         return 0;
     }
     if (argc < 3) {
-        print_usage(stderr);
+        print_lab_usage(stderr);
         return k_exit_usage;
     }
     const std::string dir = argv[1];

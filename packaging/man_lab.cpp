@@ -22,9 +22,15 @@ std::string verbs_section() {
     std::string out = ".SH VERBS\n";
     for (const verb_row& verb : lab_verbs()) {
         if (verb.hidden) continue;
-        out += ".TP\n\\fIdir\\fR ";
-        out += roff_font("B", verb.usage);
-        out += "\n";
+        // One tag per form of the usage: .TP for the first, .TQ for the others.
+        const char* tag = ".TP\n";
+        for (const std::string& form : verb_forms(verb)) {
+            out += tag;
+            out += "\\fIdir\\fR ";
+            out += roff_font("B", form);
+            out += "\n";
+            tag = ".TQ\n";
+        }
         out += roff_escape(verb.summary);
         out += "\n";
     }
@@ -54,7 +60,10 @@ std::string keys_section() {
     }
     out +=
         ".PP\n\\fBset lab time_factor\\fR \\fIN\\fR makes lab time run \\fIN\\fR times faster than real time "
-        "for the tool's sleeps and clock; \\fBset lab trace on\\fR|\\fBoff\\fR switches the trace.\n";
+        "for the tool's sleeps and clock; \\fBset lab time_mode step\\fR (or \\fBinit \\-\\-step\\-time\\fR) "
+        "makes it stand still and move only by the sleeps the tool asks for, each at once, and \\fBset lab "
+        "time_mode real\\fR goes back to the factor; \\fBset lab trace on\\fR|\\fBoff\\fR switches the "
+        "trace.\n";
     return out;
 }
 
@@ -90,8 +99,8 @@ std::string lab_man_page() {
         "serves scripts, tests and anyone without hardware.\n"
         ".PP\n"
         "A lab's state survives between processes and is replaced atomically; processes sharing a bridge are "
-        "served one request at a time. A missing or damaged lab gives a one\\-line error from the verbs and "
-        "\"invalid dev path\" from the tool.\n";
+        "served one request at a time. A directory that is no lab, or a damaged one, gives one line on standard "
+        "error from every verb, \\fBrun\\fR included, and exit status 1.\n";
     out += verbs_section();
     out += keys_section();
     out += names_section();

@@ -130,7 +130,9 @@ std::string mvbridge_man_page() {
         ".SH OPTIONS\n.TP\n.BI \\-d n\n"
         "Given as the last word, after all the command's arguments, sets the report level: " +
         level_words() +
-        ". \\fB\\-d\\-1\\fR silences the long reports (Identify, logs, PG record, PCIe dumps); every other "
+        ". \\fB\\-d\\-1\\fR silences the long reports (the Identify Controller report, the SMART / Health and "
+        "Sanitize Status logs, the PG record, the PCIe configuration and memory dumps, the SATA SMART table); "
+        "every other "
         "level prints them in full. A value beyond the range counts as its nearest end.\n";
     out += commands_section();
     out +=

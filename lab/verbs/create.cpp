@@ -21,10 +21,6 @@
 
 namespace {
 
-constexpr const char* k_usage =
-    "create NAME [--cdrom-of BRIDGE | [--foreign] [--gen 0|1] [--disk nvme|sata|none] [--nvme-id-ctrl FILE] "
-    "[--nvme-id-ns FILE] [--nvme-smart FILE] [--KEY VALUE]...]";
-
 struct create_options {
     std::string cdrom_of;
     bool foreign = false;
@@ -118,7 +114,7 @@ int create_cdrom(const std::string& dir, const std::string& name, const std::str
 }  // namespace
 
 int verb_create(const std::string& dir, const verb_args& args) {
-    if (args.empty()) return verb_usage(k_usage);
+    if (args.empty()) return verb_usage_of("create");
     std::string name;
     if (!lab_normalize_name(args[0], &name)) {
         return verb_fail("'" + args[0] + "' is no device name (PhysicalDrive0..PhysicalDrive9 or c..l)");

@@ -5,25 +5,16 @@
 #include "lab/text.h"
 #include "lab/verbs/verbs.h"
 
-namespace {
-
-constexpr const char* k_usage =
-    "fault NAME add PATTERN (--status S [--sense K/ASC/ASCQ] | --os-error E | --short N | --corrupt | "
-    "--corrupt-write | --tear N | --flip N | --drop-write) [--first N] [--after M] | fault NAME list | fault NAME "
-    "remove N | fault NAME clear";
-
-}  // namespace
-
 int verb_fault(const std::string& dir, const verb_args& args) {
-    if (args.size() < 2) return verb_usage(k_usage);
+    if (args.size() < 2) return verb_usage_of("fault");
     const std::string& action = args[1];
     device_ref ref;
     std::string error;
-    if (action != "add" && action != "list" && action != "remove" && action != "clear") return verb_usage(k_usage);
+    if (action != "add" && action != "list" && action != "remove" && action != "clear") return verb_usage_of("fault");
     if (!resolve_device(dir, args[0], &ref, &error)) return verb_fail(error);
 
     if (action == "list") {
-        if (args.size() != 2) return verb_usage(k_usage);
+        if (args.size() != 2) return verb_usage_of("fault");
         std::vector<fault_rule> rules;
         const auto read = [&](bridge_record& record, std::string*) {
             rules = record.state.faults;
@@ -39,7 +30,7 @@ int verb_fault(const std::string& dir, const verb_args& args) {
 
     std::function<bool(bridge_record&, std::string*)> edit;
     if (action == "add") {
-        if (args.size() < 4) return verb_usage(k_usage);
+        if (args.size() < 4) return verb_usage_of("fault");
         fault_rule rule;
         if (!fault_parse_pattern(args[2], &rule, &error)) return verb_fail(error);
         if (!fault_parse_options(verb_args(args.begin() + 3, args.end()), false, &rule, &error))
@@ -51,7 +42,7 @@ int verb_fault(const std::string& dir, const verb_args& args) {
         };
     } else if (action == "remove") {
         uint32_t index = 0;
-        if (args.size() != 3 || !parse_u32(args[2], &index) || index == 0) return verb_usage(k_usage);
+        if (args.size() != 3 || !parse_u32(args[2], &index) || index == 0) return verb_usage_of("fault");
         edit = [index](bridge_record& record, std::string* why) {
             if (index > record.state.faults.size()) {
                 *why = "no fault rule " + std::to_string(index);
@@ -62,7 +53,7 @@ int verb_fault(const std::string& dir, const verb_args& args) {
             return true;
         };
     } else {
-        if (args.size() != 2) return verb_usage(k_usage);
+        if (args.size() != 2) return verb_usage_of("fault");
         edit = [](bridge_record& record, std::string*) {
             record.state.faults.clear();
             record.dirty = true;

@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr const char* k_usage = "fill NAME MEMORY OFFSET LENGTH BYTE";
 constexpr size_t k_chunk = 1u << 20;
 
 bool fill(bridge_record& record, const lab_memory_row& memory, uint64_t offset, uint64_t length, uint8_t value,
@@ -34,7 +33,7 @@ bool fill(bridge_record& record, const lab_memory_row& memory, uint64_t offset, 
 }  // namespace
 
 int verb_fill(const std::string& dir, const verb_args& args) {
-    if (args.size() != 5) return verb_usage(k_usage);
+    if (args.size() != 5) return verb_usage_of("fill");
     const lab_memory_row* memory = find_memory(args[1]);
     std::string names;
     for (const lab_memory_row& row : memory_rows()) names += std::string(names.empty() ? "" : ", ") + row.name;

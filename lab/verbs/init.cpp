@@ -5,7 +5,6 @@
 #include "lab/verbs/verbs.h"
 
 int verb_init(const std::string& dir, const verb_args& args) {
-    const char* usage = "init [--time-factor N] [--step-time] [--trace on|off]";
     uint32_t factor = 0;
     bool step = false;
     std::string trace;
@@ -16,13 +15,13 @@ int verb_init(const std::string& dir, const verb_args& args) {
             --i;  // a flag without a value: the next option follows at once
             continue;
         }
-        if (i + 1 >= args.size()) return verb_usage(usage);
+        if (i + 1 >= args.size()) return verb_usage_of("init");
         if (key == "time_factor" && parse_u32(args[i + 1], &factor) && factor != 0) continue;
         if (key == "trace" && (args[i + 1] == "on" || args[i + 1] == "off")) {
             trace = args[i + 1];
             continue;
         }
-        return verb_usage(usage);
+        return verb_usage_of("init");
     }
     std::string error;
     if (!lab_init(dir, &error)) return verb_fail(error);

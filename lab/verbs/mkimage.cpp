@@ -17,9 +17,6 @@ using namespace zelko;
 
 namespace {
 
-constexpr const char* k_mkimage_usage =
-    "mkimage FILE main|rescue CHIP SIZE [--version MAJOR.MINOR.PATCH] [--date YYYYMMDD] [--at ADDRESS] [--bad-crc]";
-constexpr const char* k_mkled_usage = "mkled FILE [--leds N] [--bright N] [--at ADDRESS] [--bad-length]";
 constexpr uint64_t k_image_size_max = 16u << 20;
 constexpr uint32_t k_pg_sector_address = k_flash_write_base + static_cast<uint32_t>(k_flash_pg_sector);
 // The LED image area of a bridge with the default flash size.
@@ -98,9 +95,9 @@ void fill_body(std::vector<uint8_t>& image, uint32_t seed) {
 }  // namespace
 
 int verb_mkimage(const std::string&, const verb_args& args) {
-    if (args.size() < 4) return verb_usage(k_mkimage_usage);
+    if (args.size() < 4) return verb_usage_of("mkimage");
     const bool rescue = args[1] == "rescue";
-    if (!rescue && args[1] != "main") return verb_usage(k_mkimage_usage);
+    if (!rescue && args[1] != "main") return verb_usage_of("mkimage");
     uint32_t chip = 0;
     uint64_t size = 0;
     if (!parse_u32(args[2], &chip) || chip > 0xFF)
@@ -141,7 +138,7 @@ int verb_mkimage(const std::string&, const verb_args& args) {
 }
 
 int verb_mkled(const std::string&, const verb_args& args) {
-    if (args.empty()) return verb_usage(k_mkled_usage);
+    if (args.empty()) return verb_usage_of("mkled");
     image_options o;
     std::string error;
     if (!parse_options(args, 1, true, &o, &error)) return verb_fail(error);

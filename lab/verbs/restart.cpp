@@ -3,7 +3,7 @@
 #include "lab/verbs/verbs.h"
 
 int verb_restart(const std::string& dir, const verb_args& args) {
-    if (args.size() != 1) return verb_usage("restart NAME");
+    if (args.size() != 1) return verb_usage_of("restart");
     device_ref ref;
     std::string error;
     if (!resolve_device(dir, args[0], &ref, &error)) return verb_fail(error);

@@ -12,7 +12,7 @@ int verb_run(const std::string& dir, const verb_args& args) {
     std::string program = "mvbridge";
     size_t first = 0;
     if (!args.empty() && args[0] == "--as") {
-        if (args.size() < 2) return verb_usage("run [--as PROGRAM] COMMAND [ARGS...]");
+        if (args.size() < 2) return verb_usage_of("run");
         program = args[1];
         first = 2;
     }

@@ -4,8 +4,7 @@
 #include "lab/verbs/verbs.h"
 
 int verb_serve(const std::string& dir, const verb_args& args) {
-    if (args.size() != 3 || args[1] != "--usbredir" || args[2].empty())
-        return verb_usage("serve NAME --usbredir SOCKET");
+    if (args.size() != 3 || args[1] != "--usbredir" || args[2].empty()) return verb_usage_of("serve");
     device_ref ref;
     std::string error;
     if (!resolve_device(dir, args[0], &ref, &error)) return verb_fail(error);

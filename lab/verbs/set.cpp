@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr const char* k_usage =
-    "set NAME KEY VALUE | set lab time_factor N | set lab time_mode real|step | set lab trace on|off";
 constexpr uint32_t k_max_time_factor = 1000000;
 
 int set_lab(const std::string& dir, const std::string& key, const std::string& value) {
@@ -71,7 +69,7 @@ bool set_key(bridge_record& record, const std::string& key, const std::string& v
 }  // namespace
 
 int verb_set(const std::string& dir, const verb_args& args) {
-    if (args.size() != 3) return verb_usage(k_usage);
+    if (args.size() != 3) return verb_usage_of("set");
     const std::string key = option_key(args[1]);
     if (args[0] == "lab") return set_lab(dir, key, args[2]);
     device_ref ref;

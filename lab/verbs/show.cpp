@@ -20,7 +20,6 @@
 
 namespace {
 
-constexpr const char* k_usage = "show [NAME [SECTION [OFFSET [LENGTH]]]]";
 constexpr const char* k_leds_usage = "show NAME leds [--svg FILE]";
 // A dump without LENGTH runs to the end of the memory, but no further than this.
 constexpr uint64_t k_default_dump_limit = 16u << 20;
@@ -229,7 +228,7 @@ std::vector<std::string> show_section_names() {
 
 int verb_show(const std::string& dir, const verb_args& args) {
     if (args.empty()) return show_lab(dir);
-    if (args.size() > 4) return verb_usage(k_usage);
+    if (args.size() > 4) return verb_usage_of("show");
     device_ref ref;
     std::string error;
     if (!resolve_device(dir, args[0], &ref, &error)) return verb_fail(error);
@@ -263,7 +262,7 @@ int verb_show(const std::string& dir, const verb_args& args) {
                 return 0;
             }
         }
-        if (!plain) return verb_usage(k_usage);
+        if (!plain) return verb_usage_of("show");
         std::string known;
         for (const std::string& name : show_section_names()) known += (known.empty() ? "" : ", ") + name;
         return verb_fail("unknown section '" + section + "' (" + known + ")");

@@ -5,8 +5,7 @@
 #include "lab/verbs/verbs.h"
 
 int verb_trace(const std::string& dir, const verb_args& args) {
-    const char* usage = "trace on|off|show|clear";
-    if (args.size() != 1) return verb_usage(usage);
+    if (args.size() != 1) return verb_usage_of("trace");
     const std::string& action = args[0];
     std::string error;
     lab_settings settings;
@@ -35,5 +34,5 @@ int verb_trace(const std::string& dir, const verb_args& args) {
         std::fclose(file);
         return 0;
     }
-    return verb_usage(usage);
+    return verb_usage_of("trace");
 }

@@ -1,29 +1,60 @@
 #include "lab/verbs/verb_table.h"
 
+#include <algorithm>
+#include <cstdio>
+
 namespace {
 
+// The help verb: the usage on standard output.
+int verb_help(const std::string&, const verb_args&) {
+    print_lab_usage(stdout);
+    return 0;
+}
+
 constexpr verb_row k_verbs[] = {
-    {"init", verb_init, "init [--time-factor N] [--trace on|off]",
-     "Makes an empty lab in a missing or empty directory.", false},
-    {"create", verb_create,
-     "create NAME [--cdrom-of BRIDGE | [--foreign] [--gen 0|1] [--disk nvme|sata|none] [--KEY VALUE]...]",
-     "Adds a device: a bridge of generation 0 or 1 with an NVMe, SATA or no disk, another vendor's USB disk, or a "
-     "volume letter as a bridge's CD-ROM; any set key can be given as an option. Makes the lab when needed.",
+    {"init", verb_init, "init [--time-factor N] [--step-time] [--trace on|off]",
+     "Makes an empty lab in a missing or empty directory; --time-factor N makes lab time run N times faster than "
+     "real time, --step-time makes it stand still but for the tool's sleeps, --trace on starts the trace.",
      false},
-    {"show", verb_show, "show [NAME [SECTION [OFFSET [LENGTH]]]]",
+    {"create", verb_create,
+     "create NAME [--cdrom-of BRIDGE | [--foreign] [--gen 0|1] [--disk nvme|sata|none] [--nvme-id-ctrl FILE] "
+     "[--nvme-id-ns FILE] [--nvme-smart FILE] [--KEY VALUE]...]",
+     "Adds a device: a bridge of generation 0 or 1 with an NVMe, SATA or no disk, another vendor's USB disk, or a "
+     "volume letter as a bridge's CD-ROM. --nvme-id-ctrl, --nvme-id-ns and --nvme-smart load the NVMe disk's "
+     "Identify Controller, Identify Namespace or SMART / Health log from a saved 4096-, 4096- or 512-byte page; "
+     "any set key can be given as an option. Makes the lab when needed.",
+     false},
+    {"show", verb_show,
+     "show [NAME [SECTION]]\n"
+     "show NAME MEMORY [OFFSET [LENGTH]]\n"
+     "show NAME leds [--svg FILE]",
      "Prints the lab's settings and devices, or one device's identity, disk, settings, state, registers, memory, "
-     "pins and faults; a SECTION prints one of them, blocks the command blocks it handles, and a memory (flash, "
-     "led, media) or an area of the flash a hex dump, of OFFSET and LENGTH when given.",
+     "pins and faults; a SECTION prints one of them, blocks the command blocks it handles, pg the entries of its "
+     "PG record. A memory (flash, led, media, the NVMe disk's and PCIe function's) or an area of the flash prints "
+     "as a hex dump, of OFFSET and LENGTH when given. leds draws the LED memory's states as colour blocks, or with "
+     "--svg writes an SVG of the effects to FILE.",
      false},
     {"fill", verb_fill, "fill NAME MEMORY OFFSET LENGTH BYTE",
      "Writes LENGTH bytes of the value BYTE into a bridge's memory at OFFSET, as if the device had written them.",
      false},
-    {"set", verb_set, "set NAME KEY VALUE | set lab time_factor N | set lab trace on|off",
-     "Changes one bridge-level behaviour (the keys are listed below), or a setting of the lab itself.", false},
-    {"fault", verb_fault, "fault NAME add PATTERN OPTIONS... | list | remove N | clear",
+    {"set", verb_set,
+     "set NAME KEY VALUE\n"
+     "set lab time_factor N\n"
+     "set lab time_mode real|step\n"
+     "set lab trace on|off",
+     "Changes one bridge-level behaviour (the keys are listed below), or a setting of the lab itself: lab time "
+     "N times faster than real time, lab time in step (standing still but for the tool's sleeps) or back in real "
+     "mode, the trace on or off.",
+     false},
+    {"fault", verb_fault,
+     "fault NAME add PATTERN (--status S [--sense K/ASC/ASCQ] | --os-error E | --short N | --corrupt | --flip N | "
+     "--corrupt-write | --tear N | --drop-write) [--first N] [--after M]\n"
+     "fault NAME list|remove N|clear",
      "Makes a device misbehave on purpose: command blocks matching PATTERN (hex bytes, .. for any) are answered "
-     "with --status S [--sense K/ASC/ASCQ], --os-error E, --short N, --corrupt, --corrupt-write or --tear N, "
-     "optionally only --first N or --after M times.",
+     "with a SCSI status and sense data, an OS error (31 the general failure the tool retries), N bytes short, "
+     "corrupted data, the data-in byte at offset N inverted (--flip), a flash write corrupted, torn after N bytes "
+     "or acknowledged but lost (--drop-write); optionally only the first N or after M matches. list, remove and "
+     "clear show and drop the rules.",
      false},
     {"restart", verb_restart, "restart NAME",
      "Restarts a bridge as its own restart command does: away for restart_delay_ms of lab time, back under "
@@ -54,6 +85,7 @@ constexpr verb_row k_verbs[] = {
      false},
     {"complete", verb_complete, "complete WORD...",
      "Prints the words that can follow WORD... on the lab's command line, one a line, for the shell completion.", true},
+    {"help", verb_help, "help", "Prints the usage (also mvbridge-lab help, without a lab).", false},
 };
 
 }  // namespace
@@ -65,4 +97,34 @@ const verb_row* find_verb(const std::string& name) {
         if (name == verb.name) return &verb;
     }
     return nullptr;
+}
+
+std::vector<std::string> verb_forms(const verb_row& verb) {
+    std::vector<std::string> forms;
+    const std::string usage = verb.usage;
+    size_t start = 0;
+    while (start <= usage.size()) {
+        const size_t end = std::min(usage.find('\n', start), usage.size());
+        forms.push_back(usage.substr(start, end - start));
+        start = end + 1;
+    }
+    return forms;
+}
+
+void print_lab_usage(std::FILE* out) {
+    std::fprintf(out, "usage: mvbridge-lab DIR VERB [ARGS...]\n");
+    for (const verb_row& verb : k_verbs) {
+        if (verb.hidden) continue;
+        for (const std::string& form : verb_forms(verb)) std::fprintf(out, "  %s\n", form.c_str());
+    }
+}
+
+int verb_usage_of(const char* name) {
+    const verb_row* verb = find_verb(name);
+    if (verb == nullptr) return k_exit_usage;
+    const std::vector<std::string> forms = verb_forms(*verb);
+    for (size_t i = 0; i < forms.size(); ++i) {
+        std::fprintf(stderr, "%s mvbridge-lab DIR %s\n", i == 0 ? "usage:" : "      ", forms[i].c_str());
+    }
+    return k_exit_usage;
 }

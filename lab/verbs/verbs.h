@@ -43,6 +43,8 @@ constexpr int k_exit_usage = 2;
 int verb_fail(const std::string& message);
 // Prints "usage: mvbridge-lab DIR USAGE" on standard error and returns k_exit_usage.
 int verb_usage(const std::string& usage);
+// The same with the usage of the verb `name` from the verb table, each of its forms a line.
+int verb_usage_of(const char* name);
 
 // A device named on the lab's command line.
 struct device_ref {

@@ -95,7 +95,10 @@ TEST_F(storage_e2e, show_and_fill_refuse_what_is_outside_or_malformed) {
     expect_lab_error({"show", "PhysicalDrive1", "led", "0", "x"}, "mvbridge-lab: LENGTH is a number, not 'x'\n");
     expect_lab_error({"show", "PhysicalDrive1", "cust_page", "0"}, "usage: mvbridge-lab DIR show NAME cust_page\n", 2);
     expect_lab_error({"show", "PhysicalDrive1", "state", "0"},
-                     "usage: mvbridge-lab DIR show [NAME [SECTION [OFFSET [LENGTH]]]]\n", 2);
+                     "usage: mvbridge-lab DIR show [NAME [SECTION]]\n"
+                     "       mvbridge-lab DIR show NAME MEMORY [OFFSET [LENGTH]]\n"
+                     "       mvbridge-lab DIR show NAME leds [--svg FILE]\n",
+                     2);
     expect_lab_error({"fill", "PhysicalDrive1", "rom", "0", "1", "0"},
                      "mvbridge-lab: unknown memory 'rom' (flash, led, media, nvme_pages, nvme_fw, pcie_conf, "
                      "pcie_bar0, smart_data, nvme_slots)\n");

@@ -52,11 +52,12 @@ TEST_F(verbs_e2e, set_validates_keys_and_values) {
         {{"set", "lab", "colour", "red"}, "unknown lab setting 'colour' (time_factor, time_mode, trace)"},
         {{"set", "lab", "time_mode", "fast"}, "time_mode is real or step"},
     });
-    expect_lab_error(
-        {"set", "PhysicalDrive1", "disk"},
-        "usage: mvbridge-lab DIR set NAME KEY VALUE | set lab time_factor N | set lab time_mode real|step | "
-        "set lab trace on|off\n",
-        2);
+    expect_lab_error({"set", "PhysicalDrive1", "disk"},
+                     "usage: mvbridge-lab DIR set NAME KEY VALUE\n"
+                     "       mvbridge-lab DIR set lab time_factor N\n"
+                     "       mvbridge-lab DIR set lab time_mode real|step\n"
+                     "       mvbridge-lab DIR set lab trace on|off\n",
+                     2);
 
     lab_ok({"set", "PhysicalDrive1", "gen", "0"});
     lab_ok({"set", "PhysicalDrive1", "chip-version", "0x002F0001"});
@@ -96,9 +97,8 @@ TEST_F(verbs_e2e, fault_rules_are_validated_listed_and_removed) {
     expect_lab_error(
         rule({"E2 .. .. .. BB"}),
         "usage: mvbridge-lab DIR fault NAME add PATTERN (--status S [--sense K/ASC/ASCQ] | --os-error E | "
-        "--short N | --corrupt | --corrupt-write | --tear N | --flip N | --drop-write) [--first N] [--after M] | "
-        "fault NAME list | "
-        "fault NAME remove N | fault NAME clear\n",
+        "--short N | --corrupt | --flip N | --corrupt-write | --tear N | --drop-write) [--first N] [--after M]\n"
+        "       mvbridge-lab DIR fault NAME list|remove N|clear\n",
         2);
 
     lab_ok(rule({"e2 .. .. .. bb", "--status", "2", "--sense", "05/24/00", "--after", "3"}));
@@ -174,7 +174,7 @@ TEST_F(verbs_e2e, foreign_disk_handles_inquiry_and_the_standard_block_commands_o
 TEST_F(verbs_e2e, unknown_verbs_and_missing_words_are_usage_errors) {
     expect_lab_error({"explode"},
                      "mvbridge-lab: unknown verb 'explode' (init, create, show, fill, set, fault, restart, trace, run, "
-                     "serve, mkimage, mkled)\n",
+                     "serve, mkimage, mkled, help)\n",
                      2);
     EXPECT_EQ(run_process(MVBRIDGE_LAB_PATH, {}).status, 2);
     EXPECT_EQ(run_process(MVBRIDGE_LAB_PATH, {"--help"}).status, 0);
