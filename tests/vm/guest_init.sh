@@ -17,11 +17,11 @@
 # node of bridge B, @B: its volume (the same node, except under wine); /bridges holds
 # "B SERIAL" lines: its USB serial number at start. file:PATH is the repository's file
 # PATH, copied to /files/PATH; made:NAME a file the host made, copied to /made/NAME
-# (under wine both are Z:\tmp\files\PATH and Z:\tmp\made\NAME).
+# (under wine they are Z:\tmp\mvbridge-vm-guest\files\PATH and ...\made\NAME).
 #
 # /wine, when present, has what the wine cases need: "exe PATH" (mvbridge.exe on the
-# host), "prefix PATH" (the host's wine prefix), "user UID GID" (whom the prefix belongs
-# to) and "volumes LETTER..." (the volume letter of each bridge in order).
+# host), "prefix PATH" (the host's wine prefix) and "volumes LETTER..." (the volume letter
+# of each bridge in order).
 export PATH=/bin
 mount -t proc proc /proc
 mount -t sysfs sysfs /sys
@@ -94,9 +94,10 @@ wait_return() {
 
 wine_setting() { sed -n "s/^$1 //p" /wine; }
 
-# The host's root, read-only over 9p with a tmpfs on top, as /host: wine runs in a chroot
-# of it as the prefix's owner, with one server kept running for all cases.
+# The host's root, read-only over 9p with a tmpfs on top, at /mnt/host: wine runs in a chroot
+# of it, with one server kept running for all cases.
 wine_root=/mnt/host
+wine_files=/tmp/mvbridge-vm-guest
 wine_ready=
 start_wine() {
   wine_ready=no
@@ -112,21 +113,21 @@ start_wine() {
     return 1
   }
   for dir in dev proc sys; do mount -o bind "/$dir" "$wine_root/$dir"; done
-  mount -t tmpfs tmpfs "$wine_root/tmp"
-  chmod 1777 "$wine_root/tmp"
   for dir in files made; do
-    mkdir -p "$wine_root/tmp/$dir"
-    [ -d "/$dir" ] && mount -o bind "/$dir" "$wine_root/tmp/$dir"
+    mkdir -p "$wine_root$wine_files/$dir"
+    [ -d "/$dir" ] && mount -o bind "/$dir" "$wine_root$wine_files/$dir"
   done
   wine_exe=$(wine_setting exe)
   wine_prefix=$(wine_setting prefix)
-  set -- $(wine_setting user)
-  wine_user=$1
-  wine_as=
-  [ "$1" = 0 ] || wine_as="/usr/bin/setpriv --reuid=$1 --regid=$2 --clear-groups"
+  # Vendor command blocks need root (the kernel refuses them to other users whatever the
+  # node's mode), and wine runs only with a prefix of its own user: the prefix is root's
+  # in the overlay, whoever made it on the host.
+  chown 0:0 "$wine_root$wine_prefix"
+  # The prefix names the host's server directory; the guest's server makes its own.
+  rm -f "$wine_root$wine_prefix/wineserver"
   started=$(date +%s)
-  in_wine wineserver -p || {
-    say "@@GUEST wineserver did not start"
+  in_wine wineserver -p 2>/tmp/wineserver.err || {
+    say "@@GUEST wineserver did not start: $(head -n 1 /tmp/wineserver.err)"
     return 1
   }
   in_wine wine "$wine_exe" get_api_ver >/dev/null 2>&1
@@ -134,11 +135,9 @@ start_wine() {
   wine_ready=yes
 }
 
-# Runs a command of the host's in the chroot, as the prefix's owner.
+# Runs a command of the host's in the chroot.
 in_wine() {
-  # shellcheck disable=SC2086
-  chroot "$wine_root" $wine_as /usr/bin/env -i PATH=/usr/bin:/bin HOME=/tmp WINEPREFIX="$wine_prefix" \
-    WINEDEBUG=-all "$@"
+  chroot "$wine_root" /usr/bin/env -i PATH=/usr/bin:/bin HOME=/tmp WINEPREFIX="$wine_prefix" WINEDEBUG=-all "$@"
 }
 
 # Points wine's \\.\PhysicalDriveN and \\.\X: at each bridge's disk node as it is now.
@@ -146,7 +145,6 @@ link_drives() {
   set -- $(wine_setting volumes)
   for b in $bridges; do
     node=$(node_of "$b") || continue
-    [ "$wine_user" = 0 ] || chown "$wine_user" "/dev/$node"
     ln -sfn "/dev/$node" "$wine_root$wine_prefix/dosdevices/physicaldrive$(cat "/tmp/drive.$b")"
     ln -sfn "/dev/$node" "$wine_root$wine_prefix/dosdevices/$1::"
     shift
@@ -203,8 +201,8 @@ while IFS= read -r line; do
           b=${word#@}
           word="\\\\.\\$(wine_setting volumes | cut -d' ' -f"${b%:}"):"
           ;;
-        file:*) word=$(wine_path "/tmp/files/${word#file:}") ;;
-        made:*) word=$(wine_path "/tmp/made/${word#made:}") ;;
+        file:*) word=$(wine_path "$wine_files/files/${word#file:}") ;;
+        made:*) word=$(wine_path "$wine_files/made/${word#made:}") ;;
       esac
     else
       case "$word" in

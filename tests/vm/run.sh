@@ -62,6 +62,8 @@ if ldd "$busybox" >/dev/null 2>&1; then fail "$busybox is not a static build (in
 wine_skipped=""
 if ! command -v wine >/dev/null || ! command -v wineserver >/dev/null; then
   wine_skipped="wine is not installed"
+elif ! "$qemu" -device help 2>/dev/null | grep -q '"virtio-9p-pci"'; then
+  wine_skipped="$qemu cannot share the host's root with the guest (no virtio-9p-pci)"
 elif [[ ! -f "$exe" ]]; then
   wine_skipped="no mvbridge.exe at $exe (cmake --preset windows && cmake --build --preset windows)"
 else
@@ -123,7 +125,7 @@ fetch_kernel() {
 # the guest reads a prefix no host process still writes.
 wine_prefix="$cache/wine-prefix"
 make_wine_prefix() {
-  local version
+  local version server_dir
   version="$(wine --version 2>/dev/null | head -n 1) $(id -u)"
   if [[ "$(cat "$wine_prefix.made" 2>/dev/null)" != "$version" ]]; then
     say "making the wine prefix $wine_prefix"
@@ -134,6 +136,9 @@ make_wine_prefix() {
     echo "$version" >"$wine_prefix.made"
   fi
   WINEPREFIX="$wine_prefix" wineserver -w 2>/dev/null
+  # The server's own directory (named in the prefix) outlives it.
+  server_dir=$(cat "$wine_prefix/wineserver" 2>/dev/null)
+  [[ "$server_dir" =~ ^wine-[A-Za-z0-9]{6}$ ]] && rm -rf "${TMPDIR:-/tmp}/$server_dir"
 }
 
 work=$(mktemp -d /tmp/mvbridge-vm-XXXXXX)
@@ -202,8 +207,7 @@ cp "$cache/modules.list" "$image/modules.list"
 qemu_wine=()
 memory=256
 if [[ -z "$wine_skipped" ]]; then
-  printf '%s\n' "exe $exe" "prefix $(realpath "$wine_prefix")" "user $(id -u) $(id -g)" \
-    "volumes ${volume_letters[*]:1}" >"$image/wine"
+  printf '%s\n' "exe $exe" "prefix $(realpath "$wine_prefix")" "volumes ${volume_letters[*]:1}" >"$image/wine"
   qemu_wine=(-virtfs "local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap")
   memory=1024
 fi
@@ -329,7 +333,7 @@ while IFS= read -r line; do
   else
     failed=$((failed + 1))
     echo "FAIL $n: $line"
-    diff <(printf '%s' "${expected%x}") <(printf '%s' "${got%x}") | head -n 20
+    diff <(printf '%s' "${expected%x}") <(printf '%s' "${got%x}") | head -n 20 | cut -c 1-200
   fi
 done <"$work/cases"
 
