@@ -136,6 +136,39 @@ TEST_F(nvme_e2e, temperature_threshold) {
     EXPECT_EQ(nvme("nvme_entry_waiting"), "0");
 }
 
+// A failed or short exchange prints the command's failure line, never a value decoded
+// from what did not arrive.
+TEST_F(nvme_e2e, short_or_failed_exchanges_print_failure_lines) {
+    struct row {
+        std::string command;
+        lines args;
+        lines fault;
+    } rows[] = {
+        {"nvme_get_temp_thres", {}, {"E4 .. .. F9", "--status", "2", "--sense", "05/24/00"}},
+        {"nvme_get_temp_thres", {}, {"E4 .. .. F9", "--os-error", "5"}},
+        {"nvme_get_temp_thres", {}, {"E4 .. .. F9", "--short", "2"}},
+        {"nvme_get_id", {}, {"E4 .. .. F8", "--short", "1"}},
+        {"nvme_get_id", {}, {"E4 .. .. F8", "--short", "4095"}},
+        {"nvme_get_id", {}, {"E4 .. .. F8", "--os-error", "5"}},
+        {"nvme_get_smart_log", {}, {"E4 .. .. F8", "--short", "1"}},
+        {"nvme_get_smart_log", {}, {"E4 .. .. F8", "--os-error", "5"}},
+        {"nvme_get_log", {"0x02"}, {"E4 .. .. F8", "--short", "1"}},
+        {"nvme_get_log", {"0x81"}, {"E4 .. .. F8", "--short", "511"}},
+    };
+    for (const row& r : rows) {
+        lab_ok({"fault", "PhysicalDrive1", "clear"});
+        lines args = {"fault", "PhysicalDrive1", "add"};
+        args.insert(args.end(), r.fault.begin(), r.fault.end());
+        lab_ok(args);
+        EXPECT_EQ(run1(r.command, r.args), r.command + " fail\n") << r.command << " " << r.fault[1];
+    }
+    // The tunnel is free again: the next command reads its value.
+    lab_ok({"fault", "PhysicalDrive1", "clear"});
+    EXPECT_EQ(run1("nvme_get_temp_thres"),
+              "Temperature threshold: 70\xC2\xB0"
+              "C\n");
+}
+
 TEST_F(nvme_e2e, power_settings) {
     EXPECT_EQ(run1("nvme_aspm_dis"), "nvme_aspm_dis success\n");
     EXPECT_EQ(nvme("nvme_aspm"), "0");
