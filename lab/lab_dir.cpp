@@ -85,6 +85,9 @@ std::string lab_trace_path(const std::string& dir) { return dir + "/trace.log"; 
 std::string lab_bridge_lock_path(const std::string& dir, const std::string& id) {
     return lab_bridge_file_path(dir, id, "lock");
 }
+std::string lab_bridge_hold_path(const std::string& dir, const std::string& id) {
+    return lab_bridge_file_path(dir, id, "hold");
+}
 std::string lab_bridge_file_path(const std::string& dir, const std::string& id, const std::string& suffix) {
     return bridges_dir(dir) + "/" + id + "." + suffix;
 }

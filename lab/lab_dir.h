@@ -48,6 +48,9 @@ std::string lab_settings_path(const std::string& dir);
 std::string lab_lock_path(const std::string& dir);
 std::string lab_trace_path(const std::string& dir);
 std::string lab_bridge_lock_path(const std::string& dir, const std::string& id);
+// DIR/bridges/ID.hold: held by a tool process from the open of the device to its close,
+// so that processes run their commands on one device one at a time.
+std::string lab_bridge_hold_path(const std::string& dir, const std::string& id);
 // DIR/bridges/ID.SUFFIX: the files of one device.
 std::string lab_bridge_file_path(const std::string& dir, const std::string& id, const std::string& suffix);
 

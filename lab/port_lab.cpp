@@ -1,9 +1,10 @@
 // The lab's platform port: zelko/device/port.h served from a lab directory.
 //
-// Each request locks the device's record, loads it, serves the block (fault rules, then
-// the device model), saves the record when it changed, and unlocks: processes sharing a
-// device are serialised per request. With tracing on, every open, bus query, request
-// attempt and close is a line of DIR/trace.log.
+// Opening a device takes its hold (DIR/bridges/ID.hold) until the close, as the host
+// ports lock the device they open: a second process on the same device waits for the
+// first one's command to end. Each request then locks the device's record, loads it, serves the block (fault rules,
+// then the device model), saves the record when it changed, and unlocks: processes sharing a device are serialised per
+// request. With tracing on, every open, bus query, request attempt and close is a line of DIR/trace.log.
 #include <cstring>
 #include <thread>
 
@@ -23,6 +24,7 @@ struct port_handle {
     name_entry entry;   // the device it leads to
     uint32_t boot = 0;  // the device's boot when opened
     lab_lock_file* lock = nullptr;
+    lab_lock_file* hold = nullptr;  // the device's hold, owned from open to close
 };
 }  // namespace zelko
 
@@ -85,6 +87,10 @@ bool open_name(const std::string& name, port_handle* handle) {
     const std::string& dir = attachment().dir;
     if (!lab_read_name(dir, name, &handle->entry)) return false;
     handle->name = name;
+    // The hold comes first, and without the record's lock: a waiting process keeps no
+    // one else from the device.
+    handle->hold = lab_lock_open(lab_bridge_hold_path(dir, handle->entry.id));
+    if (handle->hold == nullptr || !lab_lock_acquire(handle->hold)) return false;
     handle->lock = lab_lock_open(lab_bridge_lock_path(dir, handle->entry.id));
     if (handle->lock == nullptr) return false;
     lab_lock_guard guard(handle->lock);
@@ -95,6 +101,13 @@ bool open_name(const std::string& name, port_handle* handle) {
     if (!handle->entry.cdrom && record.state.name != name) return false;
     handle->boot = record.state.boot_count;
     return true;
+}
+
+// Closing the hold's file releases it (the lock belongs to the open file).
+void release_handle(port_handle* handle) {
+    lab_lock_close(handle->lock);
+    lab_lock_close(handle->hold);
+    delete handle;
 }
 
 void fill_sense(port_request* request, const block_answer& answer) {
@@ -149,8 +162,7 @@ port_handle* port_open(const char* path) {
     const bool opened = attachment().ok && lab_name_of_path(path, &name) && open_name(name, handle);
     trace(std::string("OPEN ") + path + (opened ? " ok" : " fail"));
     if (!opened) {
-        lab_lock_close(handle->lock);
-        delete handle;
+        release_handle(handle);
         return nullptr;
     }
     return handle;
@@ -159,8 +171,7 @@ port_handle* port_open(const char* path) {
 void port_close(port_handle* handle) {
     if (handle == nullptr) return;
     trace("CLOSE " + handle->name);
-    lab_lock_close(handle->lock);
-    delete handle;
+    release_handle(handle);
 }
 
 int port_pass_through(port_handle* handle, port_request* request) {

@@ -114,3 +114,67 @@ TEST_F(persistence_e2e, concurrent_processes_are_serialised_per_request) {
 }
 
 }  // namespace
+
+// Sixteen processes change one bridge at once with commands that read a whole memory,
+// change a piece and write it back. Each process holds the device from open to close, so
+// no change is lost: every LED setting, PG field and customer page ends as its last
+// writer left it, as the same commands run one after another on a second bridge leave it.
+TEST_F(persistence_e2e, concurrent_processes_lose_no_update) {
+    lab_ok({"create", "PhysicalDrive1"});
+    lab_ok({"create", "PhysicalDrive2"});
+    constexpr int k_processes = 16;
+    constexpr int k_rounds = 3;
+    const std::vector<std::string> pg_setters = {"pg_set_vid", "pg_set_pid", "pg_set_sn", "pg_set_usb_speed"};
+    // Process p's commands after the path, in order: its own LED (state p % 4, LED p / 4),
+    // a PG field for the first four, the customer page for the next four.
+    const auto commands_of = [&](int p) {
+        std::vector<std::vector<std::string>> out;
+        for (int round = 0; round < k_rounds; ++round) {
+            const std::string value = std::to_string(16 * round + p + 1);
+            out.push_back({"led_set_stable", std::to_string(p % 4), std::to_string(p / 4), value});
+            if (p < 4) {
+                const std::string field = p == 2 ? "SN" + value : p == 3 ? (round % 2 == 0 ? "5" : "3") : value;
+                out.push_back({pg_setters[static_cast<size_t>(p)], field});
+            } else if (p < 8) {
+                out.push_back({"set_cust_page", "page of process " + std::to_string(p) + " round " + value});
+            }
+        }
+        return out;
+    };
+    const auto run_all = [&](int drive, int p) {
+        bool all_ok = true;
+        for (std::vector<std::string> command : commands_of(p)) {
+            command.insert(command.begin() + 1, drive_path(drive));
+            command.insert(command.begin(), {dir_, "run"});
+            all_ok = run_process(MVBRIDGE_LAB_PATH, command).status == 0 && all_ok;
+        }
+        return all_ok;
+    };
+    std::vector<pid_t> children;
+    for (int p = 0; p < k_processes; ++p) {
+        const pid_t pid = fork();
+        if (pid == 0) _exit(run_all(1, p) ? 0 : 1);
+        children.push_back(pid);
+    }
+    for (const pid_t pid : children) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    for (int p = 0; p < k_processes; ++p) ASSERT_TRUE(run_all(2, p));
+    for (int p = 0; p < k_processes; ++p) {
+        const std::vector<std::string> led = {std::to_string(p % 4), std::to_string(p / 4)};
+        EXPECT_EQ(run_on(1, "led_get_stable", led), run_on(2, "led_get_stable", led)) << p;
+    }
+    for (const char* getter : {"pg_get_vid", "pg_get_pid", "pg_get_sn", "pg_get_usb_speed"}) {
+        EXPECT_EQ(run_on(1, getter), run_on(2, getter)) << getter;
+    }
+    // The page is one process's last page, whole.
+    const std::string page = run_on(1, "get_cust_page");
+    bool whole = false;
+    for (int p = 4; p < 8; ++p) {
+        lab_ok({"run", "set_cust_page", drive_path(2), commands_of(p).back().back()});
+        whole = whole || page == run_on(2, "get_cust_page");
+    }
+    EXPECT_TRUE(whole) << page;
+}
