@@ -58,6 +58,22 @@ bool parse_hex_byte(const std::string& text, uint8_t* value) {
     return true;
 }
 
+std::string printable_line(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= ' ' && byte != 0x7F) {
+            out += c;
+        } else {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            out += escaped;
+        }
+    }
+    return out;
+}
+
 std::string escape_text(const std::string& text) {
     std::string out;
     out.reserve(text.size());
