@@ -245,6 +245,14 @@ bool lab_read_name(const std::string& dir, const std::string& name, name_entry* 
     return read_file(name_path(dir, name), &content, 256) && lab_parse_name_entry(content, entry);
 }
 
+bool lab_name_damaged(const std::string& dir, const std::string& name, std::string* error) {
+    name_entry entry;
+    std::error_code ec;
+    if (!fs::exists(name_path(dir, name), ec) || lab_read_name(dir, name, &entry)) return false;
+    if (error != nullptr) *error = name_path(dir, name) + ": damaged name file";
+    return true;
+}
+
 bool lab_write_name(const std::string& dir, const std::string& name, const name_entry& entry) {
     return write_file_atomically(name_path(dir, name),
                                  std::string(entry.cdrom ? "cdrom " : "bridge ") + entry.id + "\n");

@@ -5,6 +5,7 @@
 // first one's command to end. Each request then locks the device's record, loads it, serves the block (fault rules,
 // then the device model), saves the record when it changed, and unlocks: processes sharing a device are serialised per
 // request. With tracing on, every open, bus query, request attempt and close is a line of DIR/trace.log.
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -85,7 +86,12 @@ bool load_answering(port_handle* handle, bridge_record* record) {
 
 bool open_name(const std::string& name, port_handle* handle) {
     const std::string& dir = attachment().dir;
-    if (!lab_read_name(dir, name, &handle->entry)) return false;
+    if (!lab_read_name(dir, name, &handle->entry)) {
+        std::string error;
+        if (lab_name_damaged(dir, name, &error))
+            std::fprintf(stderr, "mvbridge-lab: %s\n", printable_line(error).c_str());
+        return false;
+    }
     handle->name = name;
     // The hold comes first, and without the record's lock: a waiting process keeps no
     // one else from the device.
@@ -95,7 +101,13 @@ bool open_name(const std::string& name, port_handle* handle) {
     if (handle->lock == nullptr) return false;
     lab_lock_guard guard(handle->lock);
     bridge_record record;
-    if (!guard.held() || !lab_load_bridge(dir, handle->entry.id, &record, nullptr)) return false;
+    if (!guard.held()) return false;
+    std::string error;
+    if (!lab_load_bridge(dir, handle->entry.id, &record, &error)) {
+        // The tool says only that the path does not open; the lab says why.
+        std::fprintf(stderr, "mvbridge-lab: %s\n", printable_line(error).c_str());
+        return false;
+    }
     if (!bridge_online(record, lab_now_ms())) return false;
     // A name left behind by a bridge that came back under another one leads nowhere.
     if (!handle->entry.cdrom && record.state.name != name) return false;
@@ -135,6 +147,7 @@ int serve_locked(port_handle* handle, bridge_record& record, port_request* reque
     block.data_out = !block.data_in && request->length != 0 ? static_cast<const uint8_t*>(request->buffer) : nullptr;
     block.cdrom_view = handle->entry.cdrom;
     block.now_ms = lab_now_ms();
+    block.host = lab_process_id();
 
     const std::string old_name = record.state.name;
     const uint32_t old_boot = record.state.boot_count;
@@ -203,6 +216,7 @@ int port_pass_through(port_handle* handle, port_request* request) {
         }
     }
     trace(cmd_line(handle, request, os_error));
+    if (!answer.note.empty()) trace(answer.note);
     if (!restart_note.empty()) trace(restart_note);
     return os_error;
 }

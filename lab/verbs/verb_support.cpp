@@ -25,6 +25,7 @@ bool resolve_device(const std::string& dir, const std::string& text, device_ref*
         return false;
     }
     if (!lab_read_name(dir, ref->name, &ref->entry)) {
+        if (lab_name_damaged(dir, ref->name, error)) return false;
         *error = "no device " + ref->name + " in " + dir;
         return false;
     }
