@@ -30,12 +30,19 @@ protected:
         args.insert(args.begin(), {"mkimage", file(name)});
         lab_ok(args);
     }
+    // A file of the lab directory by name; an absolute path or "" as it is.
+    std::string path_of(const std::string& name) { return name.empty() || name[0] == '/' ? name : file(name); }
     // fwupdate with the given files ("" skips a step); the output as printed.
     std::string update(const std::string& config, const std::string& led, const std::string& main = "main.bin",
                        const std::string& rescue = "rescue.bin") {
-        return run_on(1, "fwupdate",
-                      {main.empty() ? "" : file(main), file(rescue), config, led.empty() ? "" : file(led)});
+        return run_on(1, "fwupdate", {path_of(main), path_of(rescue), path_of(config), path_of(led)});
     }
+    // Updates that must end with the code of their row before any flash write.
+    struct refused_update {
+        std::string main, rescue, config, led;
+        int code;
+    };
+    void expect_refused_untouched(const std::vector<refused_update>& rows);
     size_t flash_writes() {
         size_t n = 0;
         for (const std::string& line : trace_lines("CMD ")) n += line.find(k_flash_data) != std::string::npos;
@@ -69,6 +76,16 @@ std::string result_line(const std::string& out, bool complete) {
     if (rest.ends_with("\n\n")) return rest.substr(0, rest.size() - 1);
     ADD_FAILURE() << "no closing line end: " << out;
     return rest;
+}
+
+void fwupdate_e2e::expect_refused_untouched(const std::vector<refused_update>& rows) {
+    for (const refused_update& r : rows) {
+        clear_trace();
+        EXPECT_EQ(result_line(update(r.config, r.led, r.main, r.rescue), false),
+                  "fwupdate failed. (" + std::to_string(r.code) + ")\n")
+            << r.main << " " << r.rescue << " " << r.config << " " << r.led;
+        EXPECT_EQ(flash_writes(), 0u) << r.main << " " << r.rescue << " " << r.config << " " << r.led;
+    }
 }
 
 TEST_F(fwupdate_e2e, a_full_update_writes_both_images_the_led_image_and_the_record) {
@@ -122,10 +139,7 @@ TEST_F(fwupdate_e2e, failed_checks_write_nothing) {
     make("rescue_other_chip.bin", {"rescue", "21", "32768"});
     lab_ok({"mkled", file("bad_led.bin"), "--bad-length"});
     write_lab_file("empty.cfg", "; nothing\n");
-    struct row {
-        std::string main, rescue, config, led;
-        int code;
-    } rows[] = {
+    expect_refused_untouched({
         {"bad_crc.bin", "rescue.bin", "", "", -6},
         {"rescue.bin", "rescue.bin", "", "", -6},
         {"other_chip.bin", "rescue.bin", "", "", -6},
@@ -136,14 +150,7 @@ TEST_F(fwupdate_e2e, failed_checks_write_nothing) {
         {"main.bin", "rescue.bin", "", "missing.bin", -8},
         {"main.bin", "rescue.bin", file("empty.cfg"), "", -9},
         {"main.bin", "rescue.bin", file("missing.cfg"), "", -9},
-    };
-    for (const row& r : rows) {
-        clear_trace();
-        EXPECT_EQ(result_line(update(r.config, r.led, r.main, r.rescue), false),
-                  "fwupdate failed. (" + std::to_string(r.code) + ")\n")
-            << r.main << " " << r.rescue << " " << r.config << " " << r.led;
-        EXPECT_EQ(flash_writes(), 0u);
-    }
+    });
 }
 
 TEST_F(fwupdate_e2e, bridge_faults_give_their_codes) {
@@ -283,27 +290,17 @@ TEST_F(fwupdate_e2e, images_placed_outside_their_areas_are_refused_untouched) {
     run_on(1, "set_cust_page", {"kept customer data"});
     const std::string page = run_on(1, "get_cust_page");
     const std::string record = pg_report();
-    struct row {
-        std::string main, rescue, led;
-        int code;
-    } rows[] = {
-        {"at_customer_page.bin", "rescue.bin", "", -6},
-        {"at_uuid_area.bin", "rescue.bin", "", -6},
-        {"wrapping.bin", "rescue.bin", "", -6},
-        {"beyond_flash.bin", "rescue.bin", "", -6},
-        {"over_rescue.bin", "rescue.bin", "", -6},
-        {"main.bin", "rescue_beyond_flash.bin", "", -7},
-        {"main.bin", "rescue.bin", "led_at_customer_page.bin", -8},
-        {"main.bin", "rescue.bin", "led_over_main.bin", -8},
-        {"main.bin", "rescue.bin", "led_beyond_flash.bin", -8},
-    };
-    for (const row& r : rows) {
-        clear_trace();
-        EXPECT_EQ(result_line(update("", r.led, r.main, r.rescue), false),
-                  "fwupdate failed. (" + std::to_string(r.code) + ")\n")
-            << r.main << " " << r.rescue << " " << r.led;
-        EXPECT_EQ(flash_writes(), 0u) << r.main << " " << r.rescue << " " << r.led;
-    }
+    expect_refused_untouched({
+        {"at_customer_page.bin", "rescue.bin", "", "", -6},
+        {"at_uuid_area.bin", "rescue.bin", "", "", -6},
+        {"wrapping.bin", "rescue.bin", "", "", -6},
+        {"beyond_flash.bin", "rescue.bin", "", "", -6},
+        {"over_rescue.bin", "rescue.bin", "", "", -6},
+        {"main.bin", "rescue_beyond_flash.bin", "", "", -7},
+        {"main.bin", "rescue.bin", "", "led_at_customer_page.bin", -8},
+        {"main.bin", "rescue.bin", "", "led_over_main.bin", -8},
+        {"main.bin", "rescue.bin", "", "led_beyond_flash.bin", -8},
+    });
     EXPECT_EQ(run_on(1, "get_cust_page"), page);
     EXPECT_EQ(pg_report(), record);
     EXPECT_EQ(shown("PhysicalDrive1", "state", "fw_running"), "factory");
@@ -314,28 +311,14 @@ TEST_F(fwupdate_e2e, images_placed_outside_their_areas_are_refused_untouched) {
 
 // Endless or special files are refused as unreadable ones, at once.
 TEST_F(fwupdate_e2e, device_nodes_and_directories_are_refused_as_files) {
-    struct row {
-        std::string main, rescue, config, led;
-        int code;
-    } rows[] = {
+    expect_refused_untouched({
         {"/dev/zero", "rescue.bin", "", "", -6},
         {"main.bin", "/dev/urandom", "", "", -7},
         {"main.bin", "rescue.bin", "", "/dev/zero", -8},
         {"main.bin", "rescue.bin", "/dev/zero", "", -9},
         {"main.bin", "rescue.bin", "/dev/urandom", "", -9},
         {"main.bin", "rescue.bin", "/", "", -9},
-    };
-    for (const row& r : rows) {
-        clear_trace();
-        const auto file_or_device = [&](const std::string& name) { return name[0] == '/' ? name : file(name); };
-        EXPECT_EQ(result_line(run_on(1, "fwupdate",
-                                     {file_or_device(r.main), file_or_device(r.rescue), r.config,
-                                      r.led.empty() ? "" : file_or_device(r.led)}),
-                              false),
-                  "fwupdate failed. (" + std::to_string(r.code) + ")\n")
-            << r.main << " " << r.rescue << " " << r.config << " " << r.led;
-        EXPECT_EQ(flash_writes(), 0u);
-    }
+    });
     // A configuration file beyond the limit is refused like an unreadable one.
     write_lab_file("huge.cfg", std::string(1u << 20, ';') + "\nVID = 0x1234\n");
     EXPECT_EQ(result_line(update(file("huge.cfg"), ""), false), "fwupdate failed. (-9)\n");
