@@ -8,6 +8,7 @@
 #include "lab/model/ata.h"
 #include "lab/model/disk_spaces.h"
 #include "lab/model/pcie_function.h"
+#include "lab/lab_files.h"
 #include "lab/text.h"
 
 namespace {
@@ -135,14 +136,8 @@ std::string show_smart_file(const bridge_record& record) {
 
 // Only a regular file: a device node or a pipe could give endless bytes or none at all.
 bool load_smart_file(bridge_record& record, const std::string& path, std::string* error) {
-    std::error_code ignored;
-    if (!std::filesystem::is_regular_file(path, ignored)) return fail(error, path + " is no file");
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return fail(error, "cannot read " + path);
     std::vector<uint8_t> bytes;
-    char c = 0;
-    while (bytes.size() <= k_smart_data_size && file.get(c)) bytes.push_back(static_cast<uint8_t>(c));
-    if (bytes.size() != k_smart_data_size) return fail(error, path + " is not 512 bytes of SMART data");
+    if (!lab_read_exact_file(path, k_smart_data_size, "512 bytes of SMART data", &bytes, error)) return false;
     store(record, lab_memory::smart_data, bytes);
     return true;
 }

@@ -85,6 +85,9 @@ std::string lab_trace_path(const std::string& dir) { return dir + "/trace.log"; 
 std::string lab_bridge_lock_path(const std::string& dir, const std::string& id) {
     return lab_bridge_file_path(dir, id, "lock");
 }
+std::string lab_bridge_hold_path(const std::string& dir, const std::string& id) {
+    return lab_bridge_file_path(dir, id, "hold");
+}
 std::string lab_bridge_file_path(const std::string& dir, const std::string& id, const std::string& suffix) {
     return bridges_dir(dir) + "/" + id + "." + suffix;
 }
@@ -240,6 +243,14 @@ bool lab_parse_name_entry(const std::string& content, name_entry* entry) {
 bool lab_read_name(const std::string& dir, const std::string& name, name_entry* entry) {
     std::string content;
     return read_file(name_path(dir, name), &content, 256) && lab_parse_name_entry(content, entry);
+}
+
+bool lab_name_damaged(const std::string& dir, const std::string& name, std::string* error) {
+    name_entry entry;
+    std::error_code ec;
+    if (!fs::exists(name_path(dir, name), ec) || lab_read_name(dir, name, &entry)) return false;
+    if (error != nullptr) *error = name_path(dir, name) + ": damaged name file";
+    return true;
 }
 
 bool lab_write_name(const std::string& dir, const std::string& name, const name_entry& entry) {

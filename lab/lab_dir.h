@@ -48,6 +48,9 @@ std::string lab_settings_path(const std::string& dir);
 std::string lab_lock_path(const std::string& dir);
 std::string lab_trace_path(const std::string& dir);
 std::string lab_bridge_lock_path(const std::string& dir, const std::string& id);
+// DIR/bridges/ID.hold: held by a tool process from the open of the device to its close,
+// so that processes run their commands on one device one at a time.
+std::string lab_bridge_hold_path(const std::string& dir, const std::string& id);
 // DIR/bridges/ID.SUFFIX: the files of one device.
 std::string lab_bridge_file_path(const std::string& dir, const std::string& id, const std::string& suffix);
 
@@ -79,6 +82,8 @@ void lab_step_time(lab_settings& settings, uint32_t milliseconds);
 bool lab_parse_name_entry(const std::string& content, name_entry* entry);
 // False when the name leads nowhere.
 bool lab_read_name(const std::string& dir, const std::string& name, name_entry* entry);
+// True when NAME's file exists but does not read as a name entry; `error` tells which.
+bool lab_name_damaged(const std::string& dir, const std::string& name, std::string* error);
 bool lab_write_name(const std::string& dir, const std::string& name, const name_entry& entry);
 void lab_remove_name(const std::string& dir, const std::string& name);
 // True when the name leads to a device that answers under it. A name file left behind by a

@@ -8,6 +8,7 @@
 #include <winioctl.h>
 #else
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -222,6 +223,26 @@ bool lab_data_extend(lab_data_file* file, uint64_t size) {
     return true;
 }
 
+#endif
+
+#ifdef _WIN32
+int64_t lab_process_id() { return static_cast<int64_t>(GetCurrentProcessId()); }
+
+bool lab_process_alive(int64_t id) {
+    if (id <= 0 || id > UINT32_MAX) return false;
+    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(id));
+    if (process == nullptr) return GetLastError() == ERROR_ACCESS_DENIED;
+    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+}
+#else
+int64_t lab_process_id() { return static_cast<int64_t>(::getpid()); }
+
+bool lab_process_alive(int64_t id) {
+    if (id <= 0 || id > INT32_MAX) return false;
+    return ::kill(static_cast<pid_t>(id), 0) == 0 || errno == EPERM;
+}
 #endif
 
 int64_t lab_real_now_ms() {

@@ -36,6 +36,11 @@ bool lab_data_size(lab_data_file* file, uint64_t* size);
 // they read as zeros and take no room on disk (a sparse file).
 bool lab_data_extend(lab_data_file* file, uint64_t size);
 
+// This process's id, and whether the process of an id still runs (an id of 0, no
+// process, never does).
+int64_t lab_process_id();
+bool lab_process_alive(int64_t id);
+
 // Wall-clock milliseconds since 1970: the clock every process of a lab agrees on.
 int64_t lab_real_now_ms();
 

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "lab/text.h"
 #include "lab/verbs/verb_table.h"
 
 bool asks_for_help(const char* word) {
@@ -29,6 +30,6 @@ int main(int argc, char** argv) {
     for (const verb_row& verb : lab_verbs()) {
         if (!verb.hidden) verbs += std::string(verbs.empty() ? "" : ", ") + verb.name;
     }
-    std::fprintf(stderr, "mvbridge-lab: unknown verb '%s' (%s)\n", argv[2], verbs.c_str());
+    std::fprintf(stderr, "mvbridge-lab: unknown verb '%s' (%s)\n", printable_line(argv[2]).c_str(), verbs.c_str());
     return k_exit_usage;
 }

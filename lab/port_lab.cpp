@@ -1,9 +1,11 @@
 // The lab's platform port: zelko/device/port.h served from a lab directory.
 //
-// Each request locks the device's record, loads it, serves the block (fault rules, then
-// the device model), saves the record when it changed, and unlocks: processes sharing a
-// device are serialised per request. With tracing on, every open, bus query, request
-// attempt and close is a line of DIR/trace.log.
+// Opening a device takes its hold (DIR/bridges/ID.hold) until the close, as the host
+// ports lock the device they open: a second process on the same device waits for the
+// first one's command to end. Each request then locks the device's record, loads it, serves the block (fault rules,
+// then the device model), saves the record when it changed, and unlocks: processes sharing a device are serialised per
+// request. With tracing on, every open, bus query, request attempt and close is a line of DIR/trace.log.
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -23,6 +25,7 @@ struct port_handle {
     name_entry entry;   // the device it leads to
     uint32_t boot = 0;  // the device's boot when opened
     lab_lock_file* lock = nullptr;
+    lab_lock_file* hold = nullptr;  // the device's hold, owned from open to close
 };
 }  // namespace zelko
 
@@ -83,18 +86,40 @@ bool load_answering(port_handle* handle, bridge_record* record) {
 
 bool open_name(const std::string& name, port_handle* handle) {
     const std::string& dir = attachment().dir;
-    if (!lab_read_name(dir, name, &handle->entry)) return false;
+    if (!lab_read_name(dir, name, &handle->entry)) {
+        std::string error;
+        if (lab_name_damaged(dir, name, &error))
+            std::fprintf(stderr, "mvbridge-lab: %s\n", printable_line(error).c_str());
+        return false;
+    }
     handle->name = name;
+    // The hold comes first, and without the record's lock: a waiting process keeps no
+    // one else from the device.
+    handle->hold = lab_lock_open(lab_bridge_hold_path(dir, handle->entry.id));
+    if (handle->hold == nullptr || !lab_lock_acquire(handle->hold)) return false;
     handle->lock = lab_lock_open(lab_bridge_lock_path(dir, handle->entry.id));
     if (handle->lock == nullptr) return false;
     lab_lock_guard guard(handle->lock);
     bridge_record record;
-    if (!guard.held() || !lab_load_bridge(dir, handle->entry.id, &record, nullptr)) return false;
+    if (!guard.held()) return false;
+    std::string error;
+    if (!lab_load_bridge(dir, handle->entry.id, &record, &error)) {
+        // The tool says only that the path does not open; the lab says why.
+        std::fprintf(stderr, "mvbridge-lab: %s\n", printable_line(error).c_str());
+        return false;
+    }
     if (!bridge_online(record, lab_now_ms())) return false;
     // A name left behind by a bridge that came back under another one leads nowhere.
     if (!handle->entry.cdrom && record.state.name != name) return false;
     handle->boot = record.state.boot_count;
     return true;
+}
+
+// Closing the hold's file releases it (the lock belongs to the open file).
+void release_handle(port_handle* handle) {
+    lab_lock_close(handle->lock);
+    lab_lock_close(handle->hold);
+    delete handle;
 }
 
 void fill_sense(port_request* request, const block_answer& answer) {
@@ -122,6 +147,7 @@ int serve_locked(port_handle* handle, bridge_record& record, port_request* reque
     block.data_out = !block.data_in && request->length != 0 ? static_cast<const uint8_t*>(request->buffer) : nullptr;
     block.cdrom_view = handle->entry.cdrom;
     block.now_ms = lab_now_ms();
+    block.host = lab_process_id();
 
     const std::string old_name = record.state.name;
     const uint32_t old_boot = record.state.boot_count;
@@ -149,8 +175,7 @@ port_handle* port_open(const char* path) {
     const bool opened = attachment().ok && lab_name_of_path(path, &name) && open_name(name, handle);
     trace(std::string("OPEN ") + path + (opened ? " ok" : " fail"));
     if (!opened) {
-        lab_lock_close(handle->lock);
-        delete handle;
+        release_handle(handle);
         return nullptr;
     }
     return handle;
@@ -159,8 +184,7 @@ port_handle* port_open(const char* path) {
 void port_close(port_handle* handle) {
     if (handle == nullptr) return;
     trace("CLOSE " + handle->name);
-    lab_lock_close(handle->lock);
-    delete handle;
+    release_handle(handle);
 }
 
 int port_pass_through(port_handle* handle, port_request* request) {
@@ -192,6 +216,7 @@ int port_pass_through(port_handle* handle, port_request* request) {
         }
     }
     trace(cmd_line(handle, request, os_error));
+    if (!answer.note.empty()) trace(answer.note);
     if (!restart_note.empty()) trace(restart_note);
     return os_error;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <type_traits>
 
 #include "lab/model/firmware.h"
@@ -102,6 +103,8 @@ const std::vector<persisted_field> k_persisted_fields = {
     {"nvme_held",           "nvme",     false, u32_field{live<&L::nvme_held>, true, k_u8}},
     {"nvme_entry_waiting",  "nvme",     false, u32_field{live<&L::nvme_entry_waiting>, false, 1}},
     {"nvme_entry_queue",    "nvme",     false, u32_field{live<&L::nvme_entry_queue>, false, 1}},
+    {"nvme_entry_host",     "nvme",     false, i64_field{live<&L::nvme_entry_host>, 0, k_i64}},
+    {"nvme_entry_since_ms", "nvme",     false, i64_field{live<&L::nvme_entry_since_ms>, 0, k_i64, true}},
     {"nvme_temperature",    "nvme",     true,  k_nvme_temperature_field},
     {"nvme_critical_warning", "nvme",   true,  k_nvme_warning_field},
     {"nvme_temp_threshold", "nvme",     true,  u32_field{live<&L::nvme_temp_threshold>, false, k_u16}},
@@ -404,6 +407,7 @@ bool decode_bridge(const std::string& content, bridge_record* record, std::strin
     bool first_line = true;
     bool have_data = false;
     std::vector<announced_blob> blobs;
+    std::vector<bool> seen(k_persisted_fields.size(), false);
     size_t line_number = 0;
     while (pos < content.size() && pos < k_max_header) {
         const size_t end = content.find('\n', pos);
@@ -439,6 +443,7 @@ bool decode_bridge(const std::string& content, bridge_record* record, std::strin
         }
         const persisted_field* field = find_field(key);
         if (field == nullptr) return fail(error, where + "unknown key '" + key + "'");
+        seen[static_cast<size_t>(field - k_persisted_fields.data())] = true;
         std::string why;
         if (!std::visit(decode_visitor{*record, key, value, &why}, field->type)) return fail(error, where + why);
     }
@@ -448,6 +453,12 @@ bool decode_bridge(const std::string& content, bridge_record* record, std::strin
     size_t total = 0;
     for (const announced_blob& blob : blobs) total += blob.length;
     if (content.size() - pos != total) return fail(error, "binary sections do not match their lengths");
+    // A bridge's identity is never a default: a file without one of its keys is damaged.
+    for (size_t i = 0; i < k_persisted_fields.size(); ++i) {
+        if (!seen[i] && std::strcmp(k_persisted_fields[i].section, "identity") == 0) {
+            return fail(error, std::string("missing key '") + k_persisted_fields[i].key + "'");
+        }
+    }
     if (!is_lab_name(record->state.name)) return fail(error, "state file has no valid name");
     if (!move_legacy_blobs(content, pos, blobs, record, error)) return false;
     record->dirty = !blobs.empty();

@@ -104,6 +104,8 @@ struct bridge_live {
     uint32_t nvme_held = 0;           // pages held as raw bytes (nvme_store.h); others built from the disk's settings
     uint32_t nvme_entry_waiting = 0;  // 1: a submitted entry waits for its data phase
     uint32_t nvme_entry_queue = 0;    // its queue: 0 admin, 1 I/O
+    int64_t nvme_entry_host = 0;      // the process that submitted it (0: unknown)
+    int64_t nvme_entry_since_ms = 0;  // lab time it was submitted
     uint32_t nvme_temp_threshold = 343;  // Temperature Threshold feature, composite over-temperature (K)
     uint32_t nvme_power_state = 0;       // Power Management feature
     uint32_t nvme_apst = 1;              // Autonomous Power State Transition feature: enabled

@@ -58,20 +58,36 @@ bool parse_hex_byte(const std::string& text, uint8_t* value) {
     return true;
 }
 
-std::string escape_text(const std::string& text) {
+namespace {
+
+// `text` with every byte `keep` refuses written as `format` of the byte.
+template <class Keep>
+std::string escape_bytes(const std::string& text, Keep keep, const char* format) {
     std::string out;
     out.reserve(text.size());
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte > ' ' && byte <= '~' && byte != '%') {
+        if (keep(byte)) {
             out += c;
         } else {
-            char escaped[4];
-            std::snprintf(escaped, sizeof escaped, "%%%02X", byte);
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, format, byte);
             out += escaped;
         }
     }
     return out;
+}
+
+}  // namespace
+
+std::string printable_line(const std::string& text) {
+    return escape_bytes(
+        text, [](unsigned char byte) { return byte >= ' ' && byte != 0x7F; }, "\\x%02X");
+}
+
+std::string escape_text(const std::string& text) {
+    return escape_bytes(
+        text, [](unsigned char byte) { return byte > ' ' && byte <= '~' && byte != '%'; }, "%%%02X");
 }
 
 bool unescape_text(const std::string& text, std::string* out) {

@@ -19,6 +19,10 @@ bool parse_hex_byte(const std::string& text, uint8_t* value);
 std::string escape_text(const std::string& text);
 bool unescape_text(const std::string& text, std::string* out);
 
+// `text` fit for one line of a message: control bytes (line ends among them) shown as
+// \xNN, everything else as it is.
+std::string printable_line(const std::string& text);
+
 // Upper-case hex pairs separated by single spaces.
 std::string hex_bytes(const uint8_t* bytes, size_t count);
 

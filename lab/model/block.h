@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "lab/state.h"
@@ -13,6 +14,7 @@ struct block_request {
     const uint8_t* data_out = nullptr;  // `length` bytes from the host when !data_in
     bool cdrom_view = false;            // reached through the bridge's CD-ROM volume name
     int64_t now_ms = 0;                 // lab time
+    int64_t host = 0;                   // the requesting process's id; 0 when unknown
 };
 
 struct block_answer {
@@ -22,6 +24,7 @@ struct block_answer {
     uint8_t sense_asc = 0;
     uint8_t sense_ascq = 0;
     int os_error = 0;  // nonzero: the request fails with this OS error
+    std::string note;  // an event of the device worth a trace line ("# NOTE"), or empty
 };
 
 // CHECK CONDITION with fixed-format sense; no data reaches the host.

@@ -36,6 +36,47 @@ void load_led_image(bridge_record& record) {
     }
 }
 
+// Where file offset `offset` of the image whose header is `h` lies in flash (an offset
+// from the flash's start); false for an offset neither part holds.
+bool flash_offset_of(const uint8_t* h, uint64_t offset, uint64_t* flash) {
+    const uint64_t front_length = get_le32(h + k_fw_off_front + 8);
+    const uint64_t rear_offset = get_le32(h + k_fw_off_rear);
+    const uint64_t rear_address = get_le32(h + k_fw_off_rear + 4);
+    const uint64_t front_address = get_le32(h + k_fw_off_front + 4);
+    const uint64_t base = k_flash_write_base;
+    if (offset >= rear_offset && rear_offset >= front_length && rear_address >= base) {
+        *flash = rear_address - base + (offset - rear_offset);
+        return true;
+    }
+    if (offset < front_length && front_address >= base) {
+        *flash = front_address - base + offset;
+        return true;
+    }
+    return false;
+}
+
+// True when the image the boot header `h` describes lies whole in flash with the CRC its
+// header gives over its checked range, read from where its parts were written.
+bool image_intact(const bridge_record& record, const uint8_t* h) {
+    const uint64_t checked_offset = get_le32(h + k_fw_off_checked);
+    const uint64_t checked_length = get_le32(h + k_fw_off_checked + 4);
+    std::vector<uint8_t> chunk(0x10000);
+    uint32_t crc = 0;
+    for (uint64_t done = 0; done < checked_length;) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(chunk.size(), checked_length - done));
+        uint64_t first = 0, last = 0;
+        // Both ends of a chunk must map into the same part, contiguously.
+        if (!flash_offset_of(h, checked_offset + done, &first) ||
+            !flash_offset_of(h, checked_offset + done + n - 1, &last) || last - first != n - 1 ||
+            !memory_read(record, lab_memory::flash, first, chunk.data(), n)) {
+            return false;
+        }
+        crc = lab_crc32_update(crc, chunk.data(), n);
+        done += n;
+    }
+    return crc == get_le32(h + k_fw_off_crc);
+}
+
 }  // namespace
 
 const char* const k_fw_running_names[] = {"factory", "main", "rescue", "unknown", nullptr};
@@ -58,7 +99,16 @@ void firmware_boot(bridge_record& record) {
     uint8_t header[k_fw_header_size] = {};
     if (memory_read(record, lab_memory::flash, k_flash_pg_sector, header, sizeof header) &&
         !(record.state.fw_running == k_fw_factory && all_erased(header, sizeof header))) {
-        const uint32_t running = classify_boot_header(header, record.params.chip_id);
+        uint32_t running = classify_boot_header(header, record.params.chip_id);
+        // A damaged image does not start: the boot loader falls back to the rescue
+        // firmware for a main image, and a damaged rescue image leaves nothing known.
+        if (running != k_fw_unknown && !image_intact(record, header)) {
+            running = running == k_fw_main ? k_fw_rescue : k_fw_unknown;
+            record.state.fw_running = running;
+            load_led_image(record);
+            record.dirty = true;
+            return;
+        }
         record.state.fw_running = running;
         if (running != k_fw_unknown) {
             bridge_params& p = record.params;
@@ -70,8 +120,10 @@ void firmware_boot(bridge_record& record) {
     record.dirty = true;
 }
 
-uint32_t lab_crc32(const uint8_t* data, size_t length) {
-    uint32_t c = 0xFFFFFFFF;
+uint32_t lab_crc32(const uint8_t* data, size_t length) { return lab_crc32_update(0, data, length); }
+
+uint32_t lab_crc32_update(uint32_t crc, const uint8_t* data, size_t length) {
+    uint32_t c = ~crc;
     for (size_t i = 0; i < length; ++i) {
         c ^= data[i];
         for (int bit = 0; bit < 8; ++bit) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));

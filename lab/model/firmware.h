@@ -9,7 +9,10 @@
 // others; anything else boots no known firmware ("unknown", which answers the state
 // query with 0). A boot header still erased on a bridge that has only ever run its
 // factory firmware keeps that firmware: the flash holds what the bridge was made with.
-// A main or rescue firmware reports the version words its header carries at 0x40.
+// A main or rescue firmware reports the version words its header carries at 0x40. An
+// image starts only when the CRC its header gives matches its checked range as the flash
+// holds it (read where the header's parts put it): a damaged main image falls back to
+// the rescue firmware, a damaged rescue image to no known firmware.
 #pragma once
 
 #include <cstddef>
@@ -61,3 +64,5 @@ void firmware_boot(bridge_record& record);
 
 // CRC-32 of IEEE 802.3 as the bridge's boot loader checks it (bitwise).
 uint32_t lab_crc32(const uint8_t* data, size_t length);
+// The same CRC continued: `crc` is the value of the bytes before, starting from 0.
+uint32_t lab_crc32_update(uint32_t crc, const uint8_t* data, size_t length);

@@ -4,7 +4,9 @@
 // the phase (F7 submit, F8 data, F9 completion, FD a bridge setting).
 //
 // The tunnel keeps one entry at a time: a data phase without a submitted entry, or a
-// second submit while one waits, is refused as a sequence error (05/2C/00). A command the
+// second submit while one waits, is refused as a sequence error (05/2C/00), unless the
+// waiting entry was abandoned (its process is gone, or a minute of lab time passed): the
+// new submit then replaces it, with a note in the trace. A command the
 // controller fails answers its data phase with 04/44/00 and no data; its completion
 // carries the NVMe status. The completion block ends the exchange.
 #include <algorithm>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "zelko/common/cursor.h"
+#include "lab/lab_os.h"
 #include "lab/model/handlers.h"
 #include "lab/model/nvme_store.h"
 
@@ -20,6 +23,9 @@ using namespace zelko;
 namespace {
 
 constexpr uint32_t k_entry_len = 64;
+// Lab time after which a waiting entry is taken as abandoned: longer than a host waits
+// for any one block of the tunnel.
+constexpr int64_t k_entry_abandon_ms = 60000;
 constexpr uint32_t k_completion_len = 16;
 
 // Direction codes of the data phase.
@@ -465,6 +471,19 @@ bool serves_nvme(const bridge_record& record, block_answer& answer) {
 // Length of a phase block: bytes 1-2 and, for the data phase, bytes 4-5 above them.
 uint32_t low_length(const block_request& request) { return get_le16(request.cdb + 1); }
 
+// A waiting entry belongs to no running request when the process that submitted it is
+// gone, or when more time passed than any host waits for one block: the bridge drops it,
+// as it abandons a command whose host went away.
+bool entry_abandoned(const bridge_record& record, const block_request& request) {
+    const bridge_live& s = record.state;
+    if (s.nvme_entry_host != 0 && s.nvme_entry_host != request.host && !lab_process_alive(s.nvme_entry_host)) {
+        return true;
+    }
+    return request.now_ms - s.nvme_entry_since_ms > k_entry_abandon_ms;
+}
+
+std::string host_text(int64_t host) { return host != 0 ? "process " + std::to_string(host) : "an unknown host"; }
+
 void refuse_sequence(block_answer& answer) { answer_check(answer, k_key_illegal_request, k_asc_sequence_error, 0); }
 
 }  // namespace
@@ -477,12 +496,18 @@ void handle_nvme_submit(bridge_record& record, const block_request& request, blo
         return;
     }
     if (record.state.nvme_entry_waiting != 0) {
-        refuse_sequence(answer);
-        return;
+        if (!entry_abandoned(record, request)) {
+            refuse_sequence(answer);
+            return;
+        }
+        answer.note = "# NVMe entry of " + host_text(record.state.nvme_entry_host) +
+                      " abandoned: its data phase never came; replaced by a new submit";
     }
     nvme_memory_write(record, nvme_memory::entry, 0, request.data_out, k_entry_len);
     record.state.nvme_entry_waiting = 1;
     record.state.nvme_entry_queue = queue;
+    record.state.nvme_entry_host = request.host;
+    record.state.nvme_entry_since_ms = request.now_ms;
     record.dirty = true;
 }
 

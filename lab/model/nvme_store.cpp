@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "zelko/common/cursor.h"
+#include "lab/lab_files.h"
 #include "lab/model/pcie_function.h"
 #include "lab/text.h"
 
@@ -299,15 +300,12 @@ std::vector<uint8_t> nvme_page(bridge_record& record, nvme_memory which) {
 }
 
 bool nvme_load_file(bridge_record& record, nvme_memory which, const std::string& path, std::string* error) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        *error = "cannot read " + path;
-        return false;
-    }
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     const uint64_t size = nvme_memory_size(record, which);
-    if (place_of(which).held_bit == 0 || bytes.size() != size) {
-        *error = path + " is not a " + std::to_string(size) + "-byte page";
+    const std::string what = "a " + std::to_string(size) + "-byte page";
+    std::vector<uint8_t> bytes;
+    if (!lab_read_exact_file(path, size, what, &bytes, error)) return false;
+    if (place_of(which).held_bit == 0) {
+        *error = path + " is not " + what;
         return false;
     }
     return nvme_memory_write(record, which, 0, bytes.data(), bytes.size());

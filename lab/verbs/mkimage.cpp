@@ -4,10 +4,10 @@
 // for the PG sector and a rear part of SIZE - 4096 bytes for its firmware area; its CRC
 // covers the rear part. An LED image is a 64-byte header and the LED memory image it loads.
 #include <cstdio>
-#include <fstream>
 #include <vector>
 
 #include "zelko/common/bytes.h"
+#include "lab/lab_files.h"
 #include "lab/led_memory.h"
 #include "lab/model/firmware.h"
 #include "lab/text.h"
@@ -22,10 +22,9 @@ constexpr uint32_t k_pg_sector_address = k_flash_write_base + static_cast<uint32
 // The LED image area of a bridge with the default flash size.
 constexpr uint32_t k_default_led_address = k_flash_write_base + k_flash_size_default - k_flash_led_image_area_size;
 
-bool write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
+int write_output(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::string error;
+    return lab_write_output_file(path, bytes.data(), bytes.size(), &error) ? 0 : verb_fail(error);
 }
 
 bool parse_version(const std::string& text, uint32_t words[3]) {
@@ -133,8 +132,7 @@ int verb_mkimage(const std::string&, const verb_args& args) {
     put_le32(h + k_fw_off_front + 8, k_fw_front_size);
     const uint32_t words[5] = {o.version[0], o.version[1], o.version[2], 0, o.date};
     for (size_t i = 0; i < 5; ++i) put_le32(h + k_fw_off_version + 4 * i, words[i]);
-    if (!write_file(args[0], image)) return verb_fail("cannot write " + args[0]);
-    return 0;
+    return write_output(args[0], image);
 }
 
 int verb_mkled(const std::string&, const verb_args& args) {
@@ -150,6 +148,5 @@ int verb_mkled(const std::string&, const verb_args& args) {
     put_le32(image.data() + 0x0C, static_cast<uint32_t>(k_led_image_header));
     put_le32(image.data() + 0x14, static_cast<uint32_t>(memory.size()) + (o.bad ? 1u : 0u));
     image.insert(image.end(), memory.begin(), memory.end());
-    if (!write_file(args[0], image)) return verb_fail("cannot write " + args[0]);
-    return 0;
+    return write_output(args[0], image);
 }

@@ -15,6 +15,7 @@
 #include "lab/model/memory.h"
 #include "lab/model/nvme_store.h"
 #include "lab/model/restart.h"
+#include "lab/names.h"
 #include "lab/text.h"
 #include "lab/verbs/verbs.h"
 
@@ -198,6 +199,14 @@ int show_lab(const std::string& dir) {
     if (settings.step_time)
         std::printf("time_mode step (lab time %lld ms)\n", static_cast<long long>(lab_time_ms(settings)));
     const int64_t now = lab_time_ms(settings);
+    // A name whose file is damaged is listed as such, and the verb then fails.
+    bool damaged = false;
+    for (const std::string& name : lab_all_names()) {
+        if (!lab_name_damaged(dir, name, &error)) continue;
+        std::printf("%s damaged name file\n", name.c_str());
+        verb_fail(error);
+        damaged = true;
+    }
     for (const auto& [name, entry] : lab_list_names(dir)) {
         const device_ref ref{name, entry};
         bridge_record record;
@@ -211,7 +220,7 @@ int show_lab(const std::string& dir) {
                     choice_name(k_disk_kind_names, record.params.disk), record.state.disk_state,
                     record.params.bus == k_bus_usb ? "usb" : "other", availability(record, now).c_str());
     }
-    return 0;
+    return damaged ? k_exit_failure : 0;
 }
 
 }  // namespace

@@ -3,11 +3,11 @@
 // animates: per state, the LEDs side by side and the colour rows down the cycle.
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "zelko/common/cursor.h"
+#include "lab/lab_files.h"
 #include "lab/led_memory.h"
 #include "lab/verbs/verbs.h"
 #include "zelko/led/led_names.h"
@@ -181,10 +181,9 @@ int show_leds(const std::string& name, const bridge_record& record, const std::s
         return 0;
     }
     if (!picture.valid) return verb_fail("no valid LED image to draw");
-    std::ofstream file(*svg_path, std::ios::binary | std::ios::trunc);
-    file << svg_of(name, picture);
-    file.close();
-    if (!file) return verb_fail("cannot write " + *svg_path);
+    const std::string svg = svg_of(name, picture);
+    std::string error;
+    if (!lab_write_output_file(*svg_path, svg.data(), svg.size(), &error)) return verb_fail(error);
     std::printf("LED effects of %s drawn in %s\n", name.c_str(), svg_path->c_str());
     return 0;
 }

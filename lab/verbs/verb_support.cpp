@@ -3,10 +3,12 @@
 #include "lab/lab_os.h"
 #include "lab/names.h"
 #include "lab/restart_names.h"
+#include "lab/text.h"
 #include "lab/verbs/verbs.h"
 
+// Arguments quoted in a message may hold anything: the line stays one line.
 int verb_fail(const std::string& message) {
-    std::fprintf(stderr, "mvbridge-lab: %s\n", message.c_str());
+    std::fprintf(stderr, "mvbridge-lab: %s\n", printable_line(message).c_str());
     return k_exit_failure;
 }
 
@@ -23,6 +25,7 @@ bool resolve_device(const std::string& dir, const std::string& text, device_ref*
         return false;
     }
     if (!lab_read_name(dir, ref->name, &ref->entry)) {
+        if (lab_name_damaged(dir, ref->name, error)) return false;
         *error = "no device " + ref->name + " in " + dir;
         return false;
     }

@@ -1,13 +1,16 @@
 // Image files come from users: any file must be read, checked and measured without a read
-// outside it, and an accepted header must pass its own CRC.
+// outside it, an accepted header must pass its own CRC, and the flash ranges an accepted
+// image or LED image writes must be placed by the update's rules without overflow.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 #include "fuzz_check.h"
 #include "zelko/pg/image_file.h"
+#include "zelko/pg/image_layout.h"
 
 using namespace zelko;
 
@@ -26,7 +29,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         require(crc32_update(0, data + f.checked_offset, f.checked_length) == f.crc);
         image_layout_ok(f, size);
     }
+    std::vector<flash_range> ranges;
+    if (image_flash_ranges(path.c_str(), &ranges)) {
+        require(!ranges.empty() && ranges.size() <= 2);
+        uint64_t total = 0;
+        for (const flash_range& range : ranges) total += range.length;
+        require(total == size);
+        std::vector<flash_range> taken;
+        for (const flash_range& range : ranges) {
+            if (flash_range_placeable(range, taken)) {
+                require(range.address >= 0x8C004000 && range.address + range.length <= (uint64_t{1} << 32));
+                taken.push_back(range);
+            }
+        }
+    }
     const uint64_t led = check_led_image(path.c_str());
     require(led == 0 || led == size);
+    flash_range led_range{};
+    if (led_flash_range(path.c_str(), &led_range)) {
+        require(led_range.length >= led && led_range.length - led < 4096 && led_range.length % 4096 == 0);
+        flash_range_placeable(led_range, {});
+    }
     return 0;
 }

@@ -10,6 +10,8 @@
 #include <regex>
 #include <string>
 #include <system_error>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 #include <vector>
 
@@ -138,6 +140,32 @@ TEST(linux_port, sleep_time_and_threads) {
     port_thread_join(thread);
     EXPECT_EQ(runs, 1);
     port_thread_join(nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// Whether another open of `path` could take the exclusive lock right now.
+bool lock_free(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ::close(fd);
+    return free;
+}
+
+// An open handle holds the node's exclusive lock until it is closed: another open of the
+// same node, as a second process makes it, would wait.
+TEST(linux_port, an_open_handle_holds_the_node_until_closed) {
+    const scratch_file regular;
+    ASSERT_FALSE(regular.path().empty());
+    EXPECT_TRUE(lock_free(regular.path()));
+    port_handle* handle = port_open(regular.path().c_str());
+    ASSERT_NE(handle, nullptr);
+    EXPECT_FALSE(lock_free(regular.path()));
+    port_close(handle);
+    EXPECT_TRUE(lock_free(regular.path()));
 }
 
 }  // namespace

@@ -102,6 +102,12 @@ protected:
     static std::vector<uint8_t> data_out(size_t index) { return fake::requests().at(index).data_out; }
 
     static fake::answer ok(const std::vector<uint8_t>& data = {}) { return fake::answer{.data = data}; }
+    // `data`, the first bytes of a data-in phase of `length` bytes: the rest never came.
+    static fake::answer ok_short(const std::vector<uint8_t>& data, uint32_t length) {
+        fake::answer a{.data = data};
+        a.residual = length - static_cast<uint32_t>(data.size());
+        return a;
+    }
     static fake::answer check_condition() { return fake::answer{.scsi_status = 2}; }
     static fake::answer access_denied() { return fake::answer{.os_error = fake::k_access_denied}; }
 

@@ -152,6 +152,59 @@ TEST_F(ImageWriteDevice, BootHeaderKeepsTheRecordHalf) {
     EXPECT_EQ(data_out(2), written);
 }
 
+// With a kept record, the boot header goes out with that record in its record half, the
+// sector is read back, and a sector that differs is written again: four writes at most,
+// then -1. A refused write or read ends it with its status at once.
+TEST_F(ImageWriteDevice, BootHeaderWithAKeptRecordIsReadBackAndWrittenAgain) {
+    const bytes image = image_bytes(4096);
+    const std::string path = write_file("boot.img", image);
+    kept_pg_record keep{};
+    for (size_t i = 0; i < sizeof keep.bytes; ++i) keep.bytes[i] = static_cast<uint8_t>(i * 7);
+    bytes good(image.begin(), image.begin() + 4096);
+    for (size_t i = 0; i < sizeof keep.bytes; ++i) good[2048 + i] = keep.bytes[i];
+    bytes torn = good;
+    std::fill(torn.begin() + 2100, torn.end(), 0xFF);
+    const std::vector<std::string> write = flash_blocks(0x8C004000, 4096);
+    const std::vector<std::string> one = {write[0], write[1], k_pg_sector_read};
+    const struct {
+        const char* name;
+        std::vector<fake::answer> answers;
+        cmd_status status;
+        size_t writes;
+        size_t blocks;
+    } cases[] = {
+        {"read back as written", {ok(), ok(), ok(good)}, 0, 1, 3},
+        {"torn once", {ok(), ok(), ok(torn), ok(), ok(), ok(good)}, 0, 2, 6},
+        {"dropped three times",
+         {ok(), ok(), ok(bytes(4096, 0xFF)), ok(), ok(), ok(torn), ok(), ok(), ok(torn), ok(), ok(), ok(good)},
+         0,
+         4,
+         12},
+        {"differs four times",
+         {ok(), ok(), ok(torn), ok(), ok(), ok(torn), ok(), ok(), ok(torn), ok(), ok(), ok(torn)},
+         -1,
+         4,
+         12},
+        {"short read back",
+         {ok(), ok(), ok_short(bytes(good.begin(), good.begin() + 100), 4096)},
+         k_status_short_answer,
+         1,
+         3},
+        {"write refused", {ok(), check_condition()}, 2, 1, 2},
+        {"read back refused", {ok(), ok(), check_condition()}, 2, 1, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        next_case();
+        for (const fake::answer& a : c.answers) fake::script(a);
+        EXPECT_EQ(write_boot_header(device.get(), path.c_str(), &keep), c.status);
+        const std::vector<std::string> blocks = sent_blocks();
+        ASSERT_EQ(blocks.size(), c.blocks);
+        for (size_t i = 0; i < c.blocks; ++i) EXPECT_EQ(blocks[i], one[i % 3]) << i;
+        for (size_t w = 0; w < c.writes && 3 * w + 1 < c.blocks; ++w) EXPECT_EQ(data_out(3 * w + 1), good) << w;
+    }
+}
+
 TEST_F(ImageWriteDevice, LedImageLastPageMergedWithTheFlash) {
     bytes led(5000);
     for (size_t i = 0; i < led.size(); ++i) led[i] = static_cast<uint8_t>(i * 3);

@@ -128,8 +128,11 @@ TEST_F(NvmeTunnel, ResultRules) {
         {"success", {ok(), ok(std::vector<uint8_t>(512, 7)), ok()}, 0, 3},
         {"nvme error", {ok(), refused(0x44, 0x00), ok()}, 0x4400, 3},
         {"nvme time-out", {ok(), refused(0x2E, 0x00), ok()}, 0x2E00, 3},
-        {"failed without sense", {ok(), check_condition(), ok()}, 0, 3},
-        {"completion fails", {ok(), ok(), check_condition()}, 0, 3},
+        // Data from the controller that did not all arrive leaves nothing to decode.
+        {"failed without sense", {ok(), check_condition(), ok()}, k_status_short_answer, 3},
+        {"one byte of 512", {ok(), ok_short(std::vector<uint8_t>(1, 7), 512), ok()}, k_status_short_answer, 3},
+        {"511 bytes of 512", {ok(), ok_short(std::vector<uint8_t>(511, 7), 512), ok()}, k_status_short_answer, 3},
+        {"completion fails", {ok(), ok(std::vector<uint8_t>(512, 7)), check_condition()}, 0, 3},
         {"submit refused", {check_condition()}, 2, 1},
         {"submit OS error", {access_denied()}, fake::k_access_denied, 1},
     };
@@ -165,6 +168,30 @@ TEST_F(NvmeTunnel, TemperatureThresholdFromCompletion) {
     EXPECT_EQ(kelvin, 343);
     EXPECT_EQ(sent_blocks(), (std::vector<std::string>{k_submit_admin, k_no_data_phase, k_completion}));
     EXPECT_EQ(get_le64(data_out(0).data() + 24), 0u);
+}
+
+// The threshold is read from the completion: a completion that fails or comes back short
+// gives no value, and the data phase's own failure still comes first.
+TEST_F(NvmeTunnel, TemperatureThresholdNeedsTheWholeCompletion) {
+    const struct {
+        const char* name;
+        std::vector<fake::answer> answers;
+        cmd_status status;
+    } cases[] = {
+        {"completion refused", {ok(), ok(), check_condition()}, 2},
+        {"completion OS error", {ok(), ok(), access_denied()}, fake::k_access_denied},
+        {"completion of 2 bytes", {ok(), ok(), ok_short(std::vector<uint8_t>{0x57, 0x01}, 16)}, k_status_short_answer},
+        {"nvme error first", {ok(), refused(0x44, 0x00), check_condition()}, 0x4400},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        next_case();
+        for (const fake::answer& a : c.answers) fake::script(a);
+        uint16_t kelvin = 0x5555;
+        EXPECT_EQ(nvme_get_temp_threshold(device.get(), &kelvin), c.status);
+        EXPECT_EQ(kelvin, 0x5555);
+        EXPECT_EQ(sent_blocks(), (std::vector<std::string>{k_submit_admin, k_no_data_phase, k_completion}));
+    }
 }
 
 const std::string k_flag_clear = "E3 00 00 00 4B 00 00 00 00 00 00 00 01 00 00 00 out 1 data=00";

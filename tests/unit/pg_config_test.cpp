@@ -202,3 +202,38 @@ TEST(ConfigFile, RoundTrip) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string scratch_path(const std::string& name) { return ::testing::TempDir() + "pg_config_test_" + name; }
+
+void write_text(const std::string& path, const std::string& text) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fclose(file);
+}
+
+// Only regular files up to the limit are read: an endless device, a directory or a file
+// beyond the limit is refused as unreadable, and at once.
+TEST(pg_config_file, only_bounded_regular_files_are_read) {
+    const std::string small = scratch_path("small.cfg");
+    write_text(small, "VID = 0x1234\n");
+    EXPECT_EQ(load_pg_config(nullptr, small.c_str(), true), 0);
+    const std::string at_limit = scratch_path("at_limit.cfg");
+    const std::string line = "VID = 0x1234\n";
+    write_text(at_limit, line + std::string(k_config_max_bytes - line.size(), '\n'));
+    EXPECT_EQ(load_pg_config(nullptr, at_limit.c_str(), true), 0);
+    const std::string beyond = scratch_path("beyond.cfg");
+    write_text(beyond, line + std::string(k_config_max_bytes - line.size() + 1, '\n'));
+    EXPECT_EQ(load_pg_config(nullptr, beyond.c_str(), true), -1);
+    for (const std::string& path :
+         {std::string("/dev/zero"), std::string("/dev/null"), ::testing::TempDir(), scratch_path("missing.cfg")}) {
+        EXPECT_EQ(load_pg_config(nullptr, path.c_str(), true), -1) << path;
+    }
+    std::remove(small.c_str());
+    std::remove(at_limit.c_str());
+    std::remove(beyond.c_str());
+}
+
+}  // namespace

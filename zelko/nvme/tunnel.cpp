@@ -81,13 +81,22 @@ cmd_status nvme_tunnel_exec(bridge_dev* dev, const nvme_tunnel_cmd& cmd, nvme_qu
         direction == nvme_direction::from_controller ? data_direction::from_device : data_direction::to_device;
     const cmd_status moved = scsi_send(dev, tunnel_data_cdb(entry.data_length, direction), length != 0 ? data : nullptr,
                                        length, way, k_timeout_s, &phase);
-    const cmd_status result = moved == 0 ? 0 : nvme_sense_value(phase.sense);
+    cmd_status result = moved == 0 ? 0 : nvme_sense_value(phase.sense);
+    // Data from the controller is decoded at fixed offsets: a phase that did not bring
+    // every byte leaves nothing to decode, whatever its sense said.
+    if (result == 0 && length != 0 && way == data_direction::from_device && (moved != 0 || phase.residual != 0)) {
+        result = k_status_short_answer;
+    }
 
-    // The completion is fetched whatever the data phase came to; its own outcome is not
-    // reported.
+    // The completion is fetched whatever the data phase came to. Its outcome counts only
+    // for a caller that decodes it.
     uint8_t local[k_nvme_completion_len] = {};
-    scsi_send(dev, tunnel_completion_cdb(), completion_out != nullptr ? completion_out : local, k_nvme_completion_len,
-              data_direction::from_device, k_timeout_s);
+    send_result fetched;
+    const cmd_status done = scsi_send(dev, tunnel_completion_cdb(), completion_out != nullptr ? completion_out : local,
+                                      k_nvme_completion_len, data_direction::from_device, k_timeout_s, &fetched);
+    if (completion_out != nullptr && result == 0 && (done != 0 || fetched.residual != 0)) {
+        return done != 0 ? done : k_status_short_answer;
+    }
     return result;
 }
 

@@ -74,8 +74,11 @@ cmd_status nvme_sense_value(const uint8_t* sense);
 // Runs one tunnelled command: submit, data phase (length from the entry), completion.
 // A failed submit returns its transport status and sends nothing more. Otherwise the
 // completion is always fetched (into `completion_out` when given, 16 bytes) and the
-// result is that of the data phase: 0, or its sense value. `data` may be null when the
-// entry moves no data.
+// result is that of the data phase: 0, or its sense value; a data phase from the
+// controller that moved fewer bytes than the entry asks for, or failed without sense,
+// gives k_status_short_answer. With `completion_out`, a failed or short completion fetch
+// fails the command too (its status, or k_status_short_answer). `data` may be null when
+// the entry moves no data.
 cmd_status nvme_tunnel_exec(bridge_dev* dev, const nvme_tunnel_cmd& cmd, nvme_queue queue, nvme_direction direction,
                             void* data, uint8_t* completion_out = nullptr);
 

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "zelko/common/cursor.h"
+#include "zelko/common/input_file.h"
 #include "zelko/common/numbers.h"
 #include "zelko/pg/pg_write.h"
 
@@ -211,14 +212,14 @@ cmd_status encode_pg_record(const std::vector<PgEntry>& entries, uint8_t* record
 
 cmd_status load_pg_config(bridge_dev* dev, const char* path, bool validate_only) {
     if (path == nullptr || path[0] == 0) return 0;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path, "rb"), std::fclose);
-    if (!file) return -1;
-    std::vector<uint8_t> content;
-    uint8_t chunk[4096];
-    size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) != 0)
-        content.insert(content.end(), chunk, chunk + got);
-    if (std::ferror(file.get())) return -1;
+    uint64_t size = 0;
+    input_file_ptr file = open_input_file(path, &size);
+    if (!file || size > k_config_max_bytes) return -1;
+    // The file may grow while it is read: one byte beyond the limit is enough to refuse it.
+    std::vector<uint8_t> content(k_config_max_bytes + 1);
+    const size_t got = std::fread(content.data(), 1, content.size(), file.get());
+    if (std::ferror(file.get()) || got > k_config_max_bytes) return -1;
+    content.resize(got);
     std::vector<PgEntry> entries;
     if (parse_pg_config(content.data(), content.size(), &entries) != 0) return -1;
     uint8_t record[k_pg_record_len] = {};

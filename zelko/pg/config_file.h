@@ -13,6 +13,9 @@ namespace zelko {
 
 // Lines of a file that are kept at most.
 constexpr size_t k_config_max_lines = 200;
+// Largest configuration file read: far beyond what 200 kept lines can hold; a longer
+// file is refused like one that cannot be read.
+constexpr size_t k_config_max_bytes = 1u << 20;
 // Characters one read of a line takes; the rest of a longer line is read as the next line.
 constexpr size_t k_config_line_chars = 127;
 
@@ -45,8 +48,8 @@ cmd_status parse_pg_config(const uint8_t* data, size_t size, std::vector<PgEntry
 cmd_status encode_pg_record(const std::vector<PgEntry>& entries, uint8_t* record, size_t length);
 
 // Reads the file at `path` and, unless `validate_only`, writes its record to the bridge.
-// A null or empty path does nothing (0). -1 for a file that cannot be read, parsed or
-// encoded; else the commit's status.
+// A null or empty path does nothing (0). -1 for a path that is no regular file, a file
+// longer than k_config_max_bytes, or one that cannot be read, parsed or encoded; else the commit's status.
 cmd_status load_pg_config(bridge_dev* dev, const char* path, bool validate_only);
 
 }  // namespace zelko

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "zelko/device/transport.h"
+#include "zelko/pg/image_write.h"
 
 namespace zelko {
 
@@ -56,8 +57,10 @@ uint32_t query_fw_state(bridge_dev* dev);
 
 // Writes the image's header as the boot header, restarts the bridge and opens it again,
 // wherever it comes back, by its UUID. On success `dev` is the new handle; on failure
-// it is closed (-1 when the bridge does not come back within `timeout_seconds`).
-cmd_status restart_and_reconnect(bridge_dev_ptr& dev, const char* image, int timeout_seconds);
+// it is closed (-1 when the bridge does not come back within `timeout_seconds`). With
+// `keep`, the boot header is written with that PG record and checked (image_write.h).
+cmd_status restart_and_reconnect(bridge_dev_ptr& dev, const char* image, int timeout_seconds,
+                                 const kept_pg_record* keep = nullptr);
 
 // The whole update; an empty or null configuration or LED path skips that step. Returns
 // 0 or a code of fw_update_code, also stored in `progress.status`.

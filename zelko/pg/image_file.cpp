@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "zelko/common/cursor.h"
+#include "zelko/common/input_file.h"
 
 namespace zelko {
 
@@ -90,9 +91,7 @@ int64_t image_stream_size(std::FILE* file) {
     return size;
 }
 
-image_file_ptr open_image_file(const char* path) {
-    return image_file_ptr(path == nullptr || path[0] == 0 ? nullptr : std::fopen(path, "rb"), std::fclose);
-}
+image_file_ptr open_image_file(const char* path) { return open_input_file(path); }
 
 int64_t image_file_size(const char* path) {
     image_file_ptr file = open_image_file(path);

@@ -48,8 +48,8 @@ bool image_layout_ok(const image_header_fields& fields, uint64_t file_size);
 // range lies outside it, or whose CRC differs.
 cmd_status read_image_header(const char* path, uint8_t* header);
 
-// An image file opened for binary reading; null for a null or empty path or a file that
-// does not open.
+// An image file opened for binary reading; null for a null or empty path, a path that is
+// no regular file (a device, a FIFO, a directory) or a file that does not open.
 using image_file_ptr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 image_file_ptr open_image_file(const char* path);
 // The size of an open file, which is left at its start; -1 when it cannot be told.

@@ -32,14 +32,23 @@ struct image_part {
 // Writes a part from its end down in chunks of `buffer.size()` bytes. A chunk that
 // covers the PG sector gets the bridge's current record in its record half first.
 cmd_status write_part(bridge_dev* dev, std::FILE* file, const image_part& part, std::vector<uint8_t>& buffer,
-                      std::atomic<uint32_t>& progress) {
+                      std::atomic<uint32_t>& progress, const kept_pg_record* keep) {
     uint64_t left = part.length;
     while (left != 0) {
         const uint64_t n = std::min<uint64_t>(buffer.size(), left);
         left -= n;
         const uint64_t chunk_address = part.address + left;
         if (!read_at(file, part.offset + left, buffer.data(), static_cast<size_t>(n))) return -1;
-        if (chunk_address <= k_pg_sector_write && k_pg_sector_write + k_pg_sector_len <= chunk_address + n) {
+        const bool over_pg =
+            chunk_address <= k_pg_sector_write && k_pg_sector_write + k_pg_sector_len <= chunk_address + n;
+        if (over_pg && keep != nullptr) {
+            const cmd_status status = write_over_pg_sector(dev, static_cast<uint32_t>(chunk_address), buffer.data(),
+                                                           static_cast<size_t>(n), *keep);
+            if (status != 0) return status;
+            add_progress(progress, n);
+            continue;
+        }
+        if (over_pg) {
             const size_t at = static_cast<size_t>(k_pg_sector_write - chunk_address) + k_pg_record_offset;
             const cmd_status status = read_pg_record(dev, buffer.data() + at, k_pg_record_len);
             if (status != 0) return status;
@@ -60,7 +69,24 @@ uint32_t image_chunk_size(bool limit_ok, uint32_t limit) {
     return std::max<uint32_t>(capped - capped % k_flash_write_unit, k_flash_write_unit);
 }
 
-cmd_status write_image(bridge_dev* dev, const char* path, std::atomic<uint32_t>& progress) {
+cmd_status write_over_pg_sector(bridge_dev* dev, uint32_t address, uint8_t* data, size_t length,
+                                const kept_pg_record& keep) {
+    if (address > k_pg_sector_write || k_pg_sector_write - address + k_pg_sector_len > length) return -1;
+    uint8_t* sector = data + (k_pg_sector_write - address);
+    std::memcpy(sector + k_pg_record_offset, keep.bytes, sizeof keep.bytes);
+    alignas(4) uint8_t back[k_pg_sector_len];
+    for (int attempt = 0; attempt < k_commit_attempts; ++attempt) {
+        cmd_status status = flash_write(dev, address, data, length);
+        if (status != 0) return status;
+        std::memset(back, 0, sizeof back);
+        status = mem_read(dev, k_pg_sector_read, back, static_cast<int32_t>(sizeof back));
+        if (status != 0) return status;
+        if (std::memcmp(back, sector, sizeof back) == 0) return 0;
+    }
+    return -1;
+}
+
+cmd_status write_image(bridge_dev* dev, const char* path, std::atomic<uint32_t>& progress, const kept_pg_record* keep) {
     uint8_t header[k_image_header_len] = {};
     const cmd_status read = read_image_header(path, header);
     if (read != 0) return read;
@@ -76,14 +102,19 @@ cmd_status write_image(bridge_dev* dev, const char* path, std::atomic<uint32_t>&
     const image_part rear{f.rear_offset, f.rear_address, static_cast<uint64_t>(size) - f.front_length};
     const image_part front{f.front_offset, f.front_address, f.front_length};
     for (const image_part& part : {rear, front}) {
-        const cmd_status status = write_part(dev, file.get(), part, buffer, progress);
+        const cmd_status status = write_part(dev, file.get(), part, buffer, progress, keep);
         if (status != 0) return status;
     }
     return 0;
 }
 
-cmd_status write_boot_header(bridge_dev* dev, const char* path) {
+cmd_status write_boot_header(bridge_dev* dev, const char* path, const kept_pg_record* keep) {
     alignas(4) uint8_t sector[k_pg_sector_len] = {};
+    if (keep != nullptr) {
+        const cmd_status status = read_image_header(path, sector);
+        if (status != 0) return status;
+        return write_over_pg_sector(dev, k_pg_sector_write, sector, sizeof sector, *keep);
+    }
     cmd_status status = mem_read(dev, k_pg_sector_read, sector, static_cast<int32_t>(sizeof sector));
     if (status != 0) return status;
     status = read_image_header(path, sector);

@@ -30,12 +30,19 @@ protected:
         args.insert(args.begin(), {"mkimage", file(name)});
         lab_ok(args);
     }
+    // A file of the lab directory by name; an absolute path or "" as it is.
+    std::string path_of(const std::string& name) { return name.empty() || name[0] == '/' ? name : file(name); }
     // fwupdate with the given files ("" skips a step); the output as printed.
     std::string update(const std::string& config, const std::string& led, const std::string& main = "main.bin",
                        const std::string& rescue = "rescue.bin") {
-        return run_on(1, "fwupdate",
-                      {main.empty() ? "" : file(main), file(rescue), config, led.empty() ? "" : file(led)});
+        return run_on(1, "fwupdate", {path_of(main), path_of(rescue), path_of(config), path_of(led)});
     }
+    // Updates that must end with the code of their row before any flash write.
+    struct refused_update {
+        std::string main, rescue, config, led;
+        int code;
+    };
+    void expect_refused_untouched(const std::vector<refused_update>& rows);
     size_t flash_writes() {
         size_t n = 0;
         for (const std::string& line : trace_lines("CMD ")) n += line.find(k_flash_data) != std::string::npos;
@@ -69,6 +76,16 @@ std::string result_line(const std::string& out, bool complete) {
     if (rest.ends_with("\n\n")) return rest.substr(0, rest.size() - 1);
     ADD_FAILURE() << "no closing line end: " << out;
     return rest;
+}
+
+void fwupdate_e2e::expect_refused_untouched(const std::vector<refused_update>& rows) {
+    for (const refused_update& r : rows) {
+        clear_trace();
+        EXPECT_EQ(result_line(update(r.config, r.led, r.main, r.rescue), false),
+                  "fwupdate failed. (" + std::to_string(r.code) + ")\n")
+            << r.main << " " << r.rescue << " " << r.config << " " << r.led;
+        EXPECT_EQ(flash_writes(), 0u) << r.main << " " << r.rescue << " " << r.config << " " << r.led;
+    }
 }
 
 TEST_F(fwupdate_e2e, a_full_update_writes_both_images_the_led_image_and_the_record) {
@@ -122,10 +139,7 @@ TEST_F(fwupdate_e2e, failed_checks_write_nothing) {
     make("rescue_other_chip.bin", {"rescue", "21", "32768"});
     lab_ok({"mkled", file("bad_led.bin"), "--bad-length"});
     write_lab_file("empty.cfg", "; nothing\n");
-    struct row {
-        std::string main, rescue, config, led;
-        int code;
-    } rows[] = {
+    expect_refused_untouched({
         {"bad_crc.bin", "rescue.bin", "", "", -6},
         {"rescue.bin", "rescue.bin", "", "", -6},
         {"other_chip.bin", "rescue.bin", "", "", -6},
@@ -136,14 +150,7 @@ TEST_F(fwupdate_e2e, failed_checks_write_nothing) {
         {"main.bin", "rescue.bin", "", "missing.bin", -8},
         {"main.bin", "rescue.bin", file("empty.cfg"), "", -9},
         {"main.bin", "rescue.bin", file("missing.cfg"), "", -9},
-    };
-    for (const row& r : rows) {
-        clear_trace();
-        EXPECT_EQ(result_line(update(r.config, r.led, r.main, r.rescue), false),
-                  "fwupdate failed. (" + std::to_string(r.code) + ")\n")
-            << r.main << " " << r.rescue << " " << r.config << " " << r.led;
-        EXPECT_EQ(flash_writes(), 0u);
-    }
+    });
 }
 
 TEST_F(fwupdate_e2e, bridge_faults_give_their_codes) {
@@ -213,25 +220,108 @@ TEST_F(fwupdate_e2e, each_refused_flash_write_is_recovered_by_a_second_run) {
     }
 }
 
-// Every flash write torn in turn: a second run with the configuration file brings the
-// bridge back to its main firmware with the file's record.
-TEST_F(fwupdate_e2e, each_torn_flash_write_is_recovered_by_a_second_run_with_the_file) {
-    clear_trace();
-    ASSERT_EQ(result_line(update(k_sample, "led.bin"), true), "fwupdate success\n");
-    const std::string record = pg_report();
-    const size_t writes = flash_writes();
-    for (size_t k = 0; k < writes; ++k) {
-        lab_ok({"fill", "PhysicalDrive1", "flash", "0x4800", "2048", "255"});
+// Every flash write torn or silently dropped in turn, with and without a configuration
+// file: the run ends in success with the record it should leave, or in a failure code
+// with the record the bridge had, never a lost record; a second run then succeeds. A
+// torn image chunk leaves an image whose CRC is wrong: the bridge comes back in its
+// rescue firmware (a damaged main image) or in none (a damaged rescue image), and the
+// update says so.
+TEST_F(fwupdate_e2e, each_torn_or_dropped_flash_write_keeps_the_record) {
+    run_on(1, "pg_write", {k_sample});
+    run_on(1, "pg_set_vid", {"0x1234"});
+    const std::string original = pg_report();
+    for (const std::string& config : {std::string(), k_sample}) {
         lab_ok({"set", "PhysicalDrive1", "fw_running", "main"});
-        lab_ok({"fault", "PhysicalDrive1", "clear"});
-        lab_ok({"fault", "PhysicalDrive1", "add", "E3 .. .. .. 11", "--tear", "100", "--after", std::to_string(k),
-                "--first", "1"});
-        update(k_sample, "led.bin");
-        lab_ok({"fault", "PhysicalDrive1", "clear"});
-        EXPECT_EQ(result_line(update(k_sample, "led.bin"), true), "fwupdate success\n") << k;
-        EXPECT_EQ(shown("PhysicalDrive1", "state", "fw_running"), "main") << k;
-        EXPECT_EQ(pg_report(), record) << k;
+        ASSERT_EQ(result_line(update(config, "led.bin"), true), "fwupdate success\n");
+        const std::string updated = pg_report();
+        // Put the original record back for the next rows.
+        run_on(1, "pg_set_vid", {"0x1234"});
+        ASSERT_EQ(pg_report(), original);
+        clear_trace();
+        ASSERT_EQ(result_line(update("", "led.bin"), true), "fwupdate success\n");
+        const size_t writes = flash_writes();
+        for (const lines& kind : {lines{"--tear", "100"}, lines{"--drop-write"}}) {
+            for (size_t k = 0; k < writes; ++k) {
+                const std::string where =
+                    kind[0] + " write " + std::to_string(k) + (config.empty() ? "" : " with file");
+                run_on(1, "pg_set_vid", {"0x1234"});
+                // Erased image areas: what a torn or dropped chunk leaves is not the image.
+                lab_ok({"fill", "PhysicalDrive1", "flash", "0x10000", "0x108000", "255"});
+                lab_ok({"set", "PhysicalDrive1", "fw_running", "main"});
+                lab_ok({"fault", "PhysicalDrive1", "clear"});
+                lines args = {"fault",   "PhysicalDrive1",  "add",     "E3 .. .. .. 11",
+                              "--after", std::to_string(k), "--first", "1"};
+                args.insert(args.end(), kind.begin(), kind.end());
+                lab_ok(args);
+                const std::string result = result_line(update(config, "led.bin"), false);
+                lab_ok({"fault", "PhysicalDrive1", "clear"});
+                if (result == "fwupdate success\n") {
+                    EXPECT_EQ(pg_report(), config.empty() ? original : updated) << where;
+                    EXPECT_EQ(shown("PhysicalDrive1", "state", "fw_running"), "main") << where;
+                } else {
+                    const std::string record = pg_report();
+                    EXPECT_TRUE(record == original || record == updated) << where << "\n" << result << record;
+                }
+                // Write 0 is the rescue image, write 3 the main image: each a single chunk.
+                if (k == 0) {
+                    EXPECT_EQ(result, "fwupdate failed. (-14)\n") << where;
+                } else if (k == 3) {
+                    EXPECT_EQ(result, "fwupdate failed. (-15)\n") << where;
+                }
+                EXPECT_EQ(result_line(update(config, "led.bin"), true), "fwupdate success\n") << where;
+            }
+        }
     }
+}
+
+// Parts aimed below the PG sector (the UUID area, the customer page), past the end of the
+// address space or of the flash, or over another part of the update are refused with the
+// image's check code before anything is written.
+TEST_F(fwupdate_e2e, images_placed_outside_their_areas_are_refused_untouched) {
+    make("at_customer_page.bin", {"main", "12", "65536", "--at", "0x8C003000"});
+    make("at_uuid_area.bin", {"main", "12", "65536", "--at", "0x8C002000"});
+    make("wrapping.bin", {"main", "12", "65536", "--at", "0xFFFFF000"});
+    make("beyond_flash.bin", {"main", "12", "65536", "--at", "0x8C1F8000"});
+    make("over_rescue.bin", {"main", "12", "65536", "--at", "0x8C110000"});
+    make("rescue_beyond_flash.bin", {"rescue", "12", "32768", "--at", "0x8C200000"});
+    lab_ok({"mkled", file("led_at_customer_page.bin"), "--at", "0x8C003000"});
+    lab_ok({"mkled", file("led_over_main.bin"), "--at", "0x8C010000"});
+    lab_ok({"mkled", file("led_beyond_flash.bin"), "--at", "0x8C200000"});
+    run_on(1, "set_cust_page", {"kept customer data"});
+    const std::string page = run_on(1, "get_cust_page");
+    const std::string record = pg_report();
+    expect_refused_untouched({
+        {"at_customer_page.bin", "rescue.bin", "", "", -6},
+        {"at_uuid_area.bin", "rescue.bin", "", "", -6},
+        {"wrapping.bin", "rescue.bin", "", "", -6},
+        {"beyond_flash.bin", "rescue.bin", "", "", -6},
+        {"over_rescue.bin", "rescue.bin", "", "", -6},
+        {"main.bin", "rescue_beyond_flash.bin", "", "", -7},
+        {"main.bin", "rescue.bin", "", "led_at_customer_page.bin", -8},
+        {"main.bin", "rescue.bin", "", "led_over_main.bin", -8},
+        {"main.bin", "rescue.bin", "", "led_beyond_flash.bin", -8},
+    });
+    EXPECT_EQ(run_on(1, "get_cust_page"), page);
+    EXPECT_EQ(pg_report(), record);
+    EXPECT_EQ(shown("PhysicalDrive1", "state", "fw_running"), "factory");
+    // From rescue firmware the rescue image is not written, so it may lie anywhere.
+    lab_ok({"set", "PhysicalDrive1", "fw_running", "rescue"});
+    EXPECT_EQ(result_line(update("", "", "main.bin", "rescue_beyond_flash.bin"), true), "fwupdate success\n");
+}
+
+// Endless or special files are refused as unreadable ones, at once.
+TEST_F(fwupdate_e2e, device_nodes_and_directories_are_refused_as_files) {
+    expect_refused_untouched({
+        {"/dev/zero", "rescue.bin", "", "", -6},
+        {"main.bin", "/dev/urandom", "", "", -7},
+        {"main.bin", "rescue.bin", "", "/dev/zero", -8},
+        {"main.bin", "rescue.bin", "/dev/zero", "", -9},
+        {"main.bin", "rescue.bin", "/dev/urandom", "", -9},
+        {"main.bin", "rescue.bin", "/", "", -9},
+    });
+    // A configuration file beyond the limit is refused like an unreadable one.
+    write_lab_file("huge.cfg", std::string(1u << 20, ';') + "\nVID = 0x1234\n");
+    EXPECT_EQ(result_line(update(file("huge.cfg"), ""), false), "fwupdate failed. (-9)\n");
 }
 
 }  // namespace

@@ -138,6 +138,21 @@ TEST_F(nvme_maintenance_e2e, sanitize_block_erase_prints_its_progress_exactly) {
               sanitized({"0.000000", "39.999390", "79.998779"}, "0x101", "0x2"));
 }
 
+// A sanitize whose status log cannot be read whole prints the log's failure, not a
+// report decoded from what did not arrive, and still restarts the bridge.
+TEST_F(nvme_maintenance_e2e, a_short_or_failed_sanitize_log_prints_its_failure) {
+    lab_ok({"set", "PhysicalDrive1", "nvme_sanitize_ms", "1"});
+    for (const lines& fault : {lines{"--short", "1"}, lines{"--os-error", "5"}}) {
+        lab_ok({"fault", "PhysicalDrive1", "clear"});
+        lines args = {"fault", "PhysicalDrive1", "add", "E4 .. .. F8"};
+        args.insert(args.end(), fault.begin(), fault.end());
+        lab_ok(args);
+        EXPECT_EQ(run1("nvme_sanitize", {"0", "0", "0", "0", "2", "0"}),
+                  "nvme_sanitize success\nSanitize log: command may not support ret(ffffffff)\nrestart device\n")
+            << fault[0];
+    }
+}
+
 // A sanitize the disk fails: polled to its end, where the status report shows the failed
 // state (SSTAT 3); the disk then refuses media access until Exit Failure Mode (action 1),
 // which it accepts after a sanitize run with AUSE and refuses after one without.

@@ -1,5 +1,8 @@
 // The NVMe commands on an emulated NVMe bridge: what they print, the tunnel's blocks on
 // the wire and what the disk keeps of them.
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <fstream>
 
 #include "lab_fixture.h"
@@ -134,6 +137,104 @@ TEST_F(nvme_e2e, temperature_threshold) {
               (lines{k_submit_admin + " status=0", "E5 00 00 F8 00 00 00 00 00 00 00 00 00 00 00 00 out 0 status=2",
                      k_completion + " status=0"}));
     EXPECT_EQ(nvme("nvme_entry_waiting"), "0");
+}
+
+// A failed or short exchange prints the command's failure line, never a value decoded
+// from what did not arrive.
+TEST_F(nvme_e2e, short_or_failed_exchanges_print_failure_lines) {
+    struct row {
+        std::string command;
+        lines args;
+        lines fault;
+    } rows[] = {
+        {"nvme_get_temp_thres", {}, {"E4 .. .. F9", "--status", "2", "--sense", "05/24/00"}},
+        {"nvme_get_temp_thres", {}, {"E4 .. .. F9", "--os-error", "5"}},
+        {"nvme_get_temp_thres", {}, {"E4 .. .. F9", "--short", "2"}},
+        {"nvme_get_id", {}, {"E4 .. .. F8", "--short", "1"}},
+        {"nvme_get_id", {}, {"E4 .. .. F8", "--short", "4095"}},
+        {"nvme_get_id", {}, {"E4 .. .. F8", "--os-error", "5"}},
+        {"nvme_get_smart_log", {}, {"E4 .. .. F8", "--short", "1"}},
+        {"nvme_get_smart_log", {}, {"E4 .. .. F8", "--os-error", "5"}},
+        {"nvme_get_log", {"0x02"}, {"E4 .. .. F8", "--short", "1"}},
+        {"nvme_get_log", {"0x81"}, {"E4 .. .. F8", "--short", "511"}},
+    };
+    for (const row& r : rows) {
+        lab_ok({"fault", "PhysicalDrive1", "clear"});
+        lines args = {"fault", "PhysicalDrive1", "add"};
+        args.insert(args.end(), r.fault.begin(), r.fault.end());
+        lab_ok(args);
+        EXPECT_EQ(run1(r.command, r.args), r.command + " fail\n") << r.command << " " << r.fault[1];
+    }
+    // The tunnel is free again: the next command reads its value.
+    lab_ok({"fault", "PhysicalDrive1", "clear"});
+    EXPECT_EQ(run1("nvme_get_temp_thres"),
+              "Temperature threshold: 70\xC2\xB0"
+              "C\n");
+}
+
+// A process killed between its submit and its data phase leaves an entry waiting. A new
+// submit replaces it when its process is gone or a minute of lab time has passed, with a
+// note in the trace; an entry of a running process, submitted just now, still waits.
+TEST_F(nvme_e2e, an_entry_left_by_a_killed_command_is_replaced) {
+    const pid_t gone = fork();
+    if (gone == 0) _exit(0);
+    waitpid(gone, nullptr, 0);
+    const std::string state = read_lab_file("bridges/PhysicalDrive1.state");
+    const auto leave_entry = [&](int64_t host, int64_t since_ms) {
+        std::string edited = state;
+        for (const auto& [key, value] : {std::pair<std::string, int64_t>{"nvme_entry_waiting", 1},
+                                         {"nvme_entry_host", host},
+                                         {"nvme_entry_since_ms", since_ms}}) {
+            const size_t at = edited.find("\n" + key + " ") + 1;
+            const size_t end = edited.find('\n', at);
+            edited.replace(at, end - at, key + " " + std::to_string(value));
+        }
+        write_lab_file("bridges/PhysicalDrive1.state", edited);
+    };
+    const std::string threshold =
+        "Temperature threshold: 70\xC2\xB0"
+        "C\n";
+    const auto abandoned = [&](int64_t host) {
+        return "# NVMe entry of " + (host != 0 ? "process " + std::to_string(host) : std::string("an unknown host")) +
+               " abandoned: its data phase never came; replaced by a new submit";
+    };
+    // Its process is gone.
+    leave_entry(gone, INT64_MAX / 2);
+    EXPECT_EQ(run1("nvme_get_temp_thres"), threshold);
+    EXPECT_EQ(trace_lines("# NVMe"), lines{abandoned(gone)});
+    EXPECT_EQ(nvme("nvme_entry_waiting"), "0");
+    // Its process runs, and it was submitted just now: the tunnel is busy.
+    leave_entry(getpid(), INT64_MAX / 2);
+    EXPECT_EQ(run1("nvme_get_temp_thres"), "nvme_get_temp_thres fail\n");
+    EXPECT_EQ(trace_lines("# NVMe"), lines{});
+    // Its process runs, but long ago: the host gave up on it.
+    leave_entry(getpid(), 0);
+    EXPECT_EQ(run1("nvme_get_temp_thres"), threshold);
+    EXPECT_EQ(trace_lines("# NVMe"), lines{abandoned(getpid())});
+    // An entry of an unknown host, long ago.
+    leave_entry(0, 0);
+    EXPECT_NE(run1("nvme_get_id"), "nvme_get_id fail\n");
+    EXPECT_EQ(trace_lines("# NVMe"), lines{abandoned(0)});
+}
+
+// A command killed at any moment, over and over, never locks the tunnel up for the next.
+TEST_F(nvme_e2e, killed_commands_leave_the_next_one_working) {
+    for (int i = 0; i < 12; ++i) {
+        const pid_t child = fork();
+        if (child == 0) {
+            std::freopen("/dev/null", "w", stdout);
+            execl(MVBRIDGE_LAB_PATH, MVBRIDGE_LAB_PATH, dir_.c_str(), "run", "nvme_get_smart_log",
+                  drive_path(1).c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        usleep(static_cast<useconds_t>(2000 + 1500 * i));
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        EXPECT_EQ(run1("nvme_get_temp_thres"),
+                  "Temperature threshold: 70\xC2\xB0"
+                  "C\n")
+            << i;
+    }
 }
 
 TEST_F(nvme_e2e, power_settings) {

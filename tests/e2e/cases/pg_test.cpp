@@ -3,6 +3,8 @@
 // and lost flash writes, a full record, and the boot header half of the sector kept.
 #include <fstream>
 
+#include <sys/stat.h>
+
 #include "lab_fixture.h"
 
 namespace {
@@ -61,6 +63,14 @@ TEST_F(pg_e2e, a_written_configuration_file_reads_back) {
     EXPECT_EQ(run1("pg_read", {"-d-1"}), "");
     EXPECT_EQ(run1("pg_write", {dir_ + "/missing.conf"}), "pg_write failed. (-1)\n");
     EXPECT_EQ(run1("pg_write", {config("bare.conf", "VID = 1")}), "pg_write failed. (-1)\n");
+    // Endless devices, a FIFO and a directory are refused at once, with nothing written.
+    const std::string fifo = dir_ + "/pipe.conf";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    lab_ok({"trace", "on"});
+    for (const std::string& path : {std::string("/dev/zero"), std::string("/dev/urandom"), fifo, dir_}) {
+        EXPECT_EQ(run1("pg_write", {path}), "pg_write failed. (-1)\n") << path;
+        EXPECT_EQ(trace_lines("CMD PhysicalDrive1 E3"), std::vector<std::string>{}) << path;
+    }
     EXPECT_EQ(run1("pg_get_vid"), "vid = 1d6b\n");
 }
 

@@ -208,3 +208,51 @@ TEST_F(verbs_e2e, trace_records_only_while_on_and_clears) {
 }
 
 }  // namespace
+
+namespace {
+
+class lab_files_e2e : public lab_test {};
+
+// Every file the lab reads or writes on request is a regular file (of the expected size
+// when read): a directory, a device node or a file of another size is one line of error
+// and exit 1, at once; nothing is half-made.
+TEST_F(lab_files_e2e, file_arguments_are_regular_files_of_the_expected_size) {
+    lab_ok({"create", "PhysicalDrive1"});
+    lab_ok({"create", "PhysicalDrive2", "--disk", "sata"});
+    write_lab_file("short.bin", std::string(100, 'x'));
+    const std::string short_file = dir_ + "/short.bin";
+    struct row {
+        std::vector<std::string> args;
+        std::string message;
+    } rows[] = {
+        {{"create", "PhysicalDrive3", "--nvme-id-ctrl", dir_}, dir_ + " is no file"},
+        {{"create", "PhysicalDrive3", "--nvme-id-ctrl", "/dev/zero"}, "/dev/zero is no file"},
+        {{"create", "PhysicalDrive3", "--nvme-id-ns", "/dev/null"}, "/dev/null is no file"},
+        {{"create", "PhysicalDrive3", "--nvme-smart", dir_ + "/missing.bin"}, "cannot read " + dir_ + "/missing.bin"},
+        {{"create", "PhysicalDrive3", "--nvme-id-ctrl", short_file}, short_file + " is not a 4096-byte page"},
+        {{"set", "PhysicalDrive2", "smart_file", "/dev/zero"}, "/dev/zero is no file"},
+        {{"set", "PhysicalDrive2", "smart_file", short_file}, short_file + " is not 512 bytes of SMART data"},
+        {{"mkimage", dir_, "main", "12", "65536"}, dir_ + " is no file"},
+        {{"mkimage", "/dev/null", "main", "12", "65536"}, "/dev/null is no file"},
+        {{"mkled", dir_}, dir_ + " is no file"},
+        {{"mkimage", dir_ + "/no/such/dir.bin", "main", "12", "65536"}, "cannot write " + dir_ + "/no/such/dir.bin"},
+        {{"show", "PhysicalDrive1", "leds", "--svg", dir_}, dir_ + " is no file"},
+    };
+    for (const row& r : rows) expect_lab_error(r.args, "mvbridge-lab: " + r.message + "\n");
+    EXPECT_EQ(lab({"show", "PhysicalDrive3"}).status, 1);
+}
+
+// A bad argument shows in an error line escaped: the line stays one line.
+TEST_F(lab_files_e2e, bad_arguments_are_shown_escaped) {
+    lab_ok({"create", "PhysicalDrive1"});
+    expect_lab_error({"create", "Physical\nDrive\x1b[2J"},
+                     "mvbridge-lab: 'Physical\\x0ADrive\\x1B[2J' is no device name (PhysicalDrive0..PhysicalDrive9 or "
+                     "c..l)\n");
+    expect_lab_error({"mkimage", dir_ + "/bad\r.bin", "main", "0x1\t", "4096"},
+                     "mvbridge-lab: CHIP is a chip code up to 255, not '0x1\\x09'\n");
+    const process_result unknown = lab({"verb\x7f\n"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.err.find("'verb\\x7F\\x0A'"), std::string("mvbridge-lab: unknown verb ").size()) << unknown.err;
+}
+
+}  // namespace

@@ -109,3 +109,18 @@ void expect_senses(bridge_record& record, const std::vector<block_case>& cases) 
         EXPECT_EQ(serve_block(record, c).sense(), c.sense) << c.cdb << (c.data_in ? " in " : " out ") << c.length;
     }
 }
+
+std::string identity_lines() {
+    bridge_record record;
+    record.state.name = "PhysicalDrive1";
+    const std::string file = encode_bridge(record);
+    std::string lines;
+    for (size_t at = 0; at < file.size();) {
+        const size_t end = file.find('\n', at);
+        const std::string line = file.substr(at, end - at + 1);
+        const persisted_field* field = find_field(line.substr(0, line.find(' ')));
+        if (field != nullptr && std::string(field->section) == "identity") lines += line;
+        at = end + 1;
+    }
+    return lines;
+}

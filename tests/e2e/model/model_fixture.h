@@ -23,6 +23,10 @@ bridge_record make_bridge(uint32_t disk = k_disk_nvme, int generation = 1);
 // rule with its counter, and busy pins.
 bridge_record busy_record();
 
+// The state file's header lines a bridge cannot be without (its identity), as a default
+// bridge's file holds them; a hand-made file starts with these.
+std::string identity_lines();
+
 // Bytes of the record's flash, and their replacement.
 std::vector<uint8_t> flash_at(bridge_record& record, uint64_t offset, size_t length);
 void set_flash(bridge_record& record, uint64_t offset, const std::vector<uint8_t>& bytes);

@@ -1,4 +1,5 @@
 // The device record's state file: round trips and refused damage.
+#include <algorithm>
 #include <tuple>
 
 #include "lab/names.h"
@@ -8,7 +9,7 @@
 
 namespace {
 
-const std::string k_head = "mvbridge-lab bridge 1\nname PhysicalDrive1\n";
+std::string k_head() { return "mvbridge-lab bridge 1\nname PhysicalDrive1\n" + identity_lines(); }
 
 TEST(state_codec, encode_decode_encode_is_byte_identical) {
     bridge_record record = busy_record();
@@ -43,7 +44,9 @@ TEST(state_codec, encode_decode_encode_is_byte_identical) {
 TEST(state_codec, a_file_without_newer_fields_loads_with_their_defaults) {
     bridge_record back;
     std::string error;
-    ASSERT_TRUE(decode_bridge("mvbridge-lab bridge 1\nname PhysicalDrive3\ndata\n", &back, &error)) << error;
+    ASSERT_TRUE(
+        decode_bridge("mvbridge-lab bridge 1\nname PhysicalDrive3\n" + identity_lines() + "data\n", &back, &error))
+        << error;
     EXPECT_EQ(back.state.name, "PhysicalDrive3");
     EXPECT_EQ(back.params.max_xfer, bridge_params{}.max_xfer);
     EXPECT_EQ(back.params.flash_size, 2u << 20);
@@ -71,7 +74,7 @@ TEST(state_codec, every_truncation_of_a_file_is_refused_or_whole) {
 TEST(state_codec, a_header_line_reaching_beyond_the_header_limit_is_refused_before_it_is_read) {
     bridge_record back;
     std::string error;
-    EXPECT_FALSE(decode_bridge(k_head + "model " + std::string(2u << 20, 'x') + "\ndata\n", &back, &error));
+    EXPECT_FALSE(decode_bridge(k_head() + "model " + std::string(2u << 20, 'x') + "\ndata\n", &back, &error));
     EXPECT_EQ(error, "header longer than 1048576 bytes");
 }
 
@@ -85,7 +88,7 @@ TEST(state_codec, damaged_pin_lines_make_the_file_corrupt) {
              "uart_rx " + std::string(2 * 4097, '0')}) {
         bridge_record back;
         std::string error;
-        EXPECT_FALSE(decode_bridge(k_head + line + "\ndata\n", &back, &error)) << line.substr(0, 40);
+        EXPECT_FALSE(decode_bridge(k_head() + line + "\ndata\n", &back, &error)) << line.substr(0, 40);
         EXPECT_FALSE(error.empty());
     }
 }
@@ -95,18 +98,22 @@ TEST(state_codec, a_transmit_log_holds_at_most_its_limit_of_text) {
     bridge_record back;
     std::string error;
     ASSERT_TRUE(
-        decode_bridge(k_head + "uart_tx - 9600 " + half + "\nuart_tx 3 9600 " + half + "\ndata\n", &back, &error))
+        decode_bridge(k_head() + "uart_tx - 9600 " + half + "\nuart_tx 3 9600 " + half + "\ndata\n", &back, &error))
         << error;
     EXPECT_EQ(back.state.pins.uart_sent.size(), 2u);
     EXPECT_FALSE(
-        decode_bridge(k_head + "uart_tx - 9600 " + half + "\nuart_tx 3 9600 " + half + "b\ndata\n", &back, &error));
-    EXPECT_EQ(error, "line 4: uart_tx lines hold more than 4096 bytes of text");
+        decode_bridge(k_head() + "uart_tx - 9600 " + half + "\nuart_tx 3 9600 " + half + "b\ndata\n", &back, &error));
+    // The header's lines before the log: magic, name and the identity lines.
+    const std::string identity = identity_lines();
+    const size_t before = 2 + static_cast<size_t>(std::count(identity.begin(), identity.end(), '\n'));
+    const auto line = [&](size_t n) { return "line " + std::to_string(before + n) + ": "; };
+    EXPECT_EQ(error, line(2) + "uart_tx lines hold more than 4096 bytes of text");
     // A header full of one-byte transmissions is refused as soon as the log is full, not
     // replayed line by line through the log's trimming.
-    std::string many = k_head;
+    std::string many = k_head();
     for (int i = 0; i < 70000; ++i) many += "uart_tx - 1 a\n";
     EXPECT_FALSE(decode_bridge(many + "data\n", &back, &error));
-    EXPECT_EQ(error, "line 4099: uart_tx lines hold more than 4096 bytes of text");
+    EXPECT_EQ(error, line(4097) + "uart_tx lines hold more than 4096 bytes of text");
 }
 
 // Settable fields check their values; each key names one field; show prints each part.

@@ -102,7 +102,7 @@ TEST(storage_model, a_record_of_a_lab_keeps_its_memories_in_files) {
 // Loading a state file of the older form moves its areas into the flash; an erased area
 // makes no flash file; a repeated or unknown area is refused.
 TEST(storage_model, flash_blobs_of_older_state_files_move_into_the_flash) {
-    const std::string head = "mvbridge-lab bridge 1\nname PhysicalDrive1\n";
+    const std::string head = "mvbridge-lab bridge 1\nname PhysicalDrive1\n" + identity_lines();
     bridge_record record;
     std::string error;
     ASSERT_TRUE(decode_bridge(head + "blob flash_pg 4096\nblob cust_page 4096\ndata\n" + std::string(4096, '\xFF') +

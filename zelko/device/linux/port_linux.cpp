@@ -14,6 +14,7 @@
 #include <limits.h>
 #include <pthread.h>
 #include <scsi/sg.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -58,6 +59,11 @@ port_handle* port_open(const char* path) {
     // O_RDWR without it.
     const int fd = ::open(path, O_RDWR | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return nullptr;
+    // One command at a time per device: an advisory exclusive lock held until the close,
+    // so that a second process waits here for the first. The kernel drops it with the
+    // descriptor, also when a process dies. A node that refuses locks is used unlocked.
+    while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
     return new port_handle{fd, path};
 }
 

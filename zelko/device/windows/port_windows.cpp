@@ -22,6 +22,7 @@ namespace zelko {
 
 struct port_handle {
     HANDLE handle = INVALID_HANDLE_VALUE;
+    HANDLE hold = nullptr;  // the device's named mutex, owned while the handle is open
 };
 
 namespace {
@@ -58,6 +59,38 @@ int last_error() {
     return code != 0 ? static_cast<int>(code) : k_unknown_failure;
 }
 
+// The name of a device path's mutex: the path upper-cased (Windows paths ignore case)
+// with its backslashes, which a mutex name may not hold, turned into slashes. Every
+// session of the machine shares the Global namespace; where it is refused, the session's.
+void hold_name(const char* prefix, const char* path, char* name, size_t capacity) {
+    size_t n = static_cast<size_t>(std::snprintf(name, capacity, "%smvbridge-device-", prefix));
+    for (const char* c = path; *c != 0 && n + 1 < capacity; ++c, ++n) {
+        const char ch = *c == '\\' ? '/' : *c;
+        name[n] = ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 'a' + 'A') : ch;
+    }
+    name[n < capacity ? n : capacity - 1] = 0;
+}
+
+// Waits until this process owns the device's mutex. One command at a time per device:
+// a second process waits here for the first to close, and a process that ends without
+// closing leaves the mutex abandoned, which the next waiter simply takes.
+HANDLE hold_device(const char* path) {
+    char name[MAX_PATH];
+    hold_name("Global\\", path, name, sizeof name);
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
+    if (mutex == nullptr) {
+        hold_name("Local\\", path, name, sizeof name);
+        mutex = CreateMutexA(nullptr, FALSE, name);
+    }
+    if (mutex == nullptr) return nullptr;
+    const DWORD waited = WaitForSingleObject(mutex, INFINITE);
+    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+        CloseHandle(mutex);
+        return nullptr;
+    }
+    return mutex;
+}
+
 }  // namespace
 
 port_handle* port_open(const char* path) {
@@ -65,12 +98,17 @@ port_handle* port_open(const char* path) {
     const HANDLE handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                       OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
-    return new port_handle{handle};
+    // A device whose mutex cannot be had is still used, as before there was one.
+    return new port_handle{handle, hold_device(path)};
 }
 
 void port_close(port_handle* handle) {
     if (handle == nullptr) return;
     CloseHandle(handle->handle);
+    if (handle->hold != nullptr) {
+        ReleaseMutex(handle->hold);
+        CloseHandle(handle->hold);
+    }
     delete handle;
 }
 
