@@ -529,7 +529,7 @@ void handle_nvme_data(bridge_record& record, const block_request& request, block
         answer_invalid_field(answer);
         return;
     }
-    record.state.nvme_entry_waiting = 0;
+    nvme_entry_clear(record.state);
     record.dirty = true;
     const outcome o = run_command(record, c, request.data_out, request.now_ms);
     const std::vector<uint8_t> completion = completion_of(c, o);
@@ -554,7 +554,7 @@ void handle_nvme_completion(bridge_record& record, const block_request& request,
     answer.data = nvme_page(record, nvme_memory::completion);
     const uint8_t cleared[k_completion_len] = {};
     nvme_memory_write(record, nvme_memory::completion, 0, cleared, sizeof cleared);
-    record.state.nvme_entry_waiting = 0;
+    nvme_entry_clear(record.state);
     record.dirty = true;
 }
 

@@ -325,11 +325,17 @@ void nvme_media_crypto_erase(bridge_record& record) {
     record.state.nvme_media_key = key != 0 ? key : 1;
 }
 
+void nvme_entry_clear(bridge_live& s) {
+    s.nvme_entry_waiting = 0;
+    s.nvme_entry_host = 0;
+    s.nvme_entry_since_ms = 0;
+}
+
 void nvme_power_on(bridge_record& record) {
     bridge_live& s = record.state;
     if (s.nvme_fw_pending != 0) s.nvme_fw_active = s.nvme_fw_pending;
     s.nvme_fw_pending = 0;
-    s.nvme_entry_waiting = 0;
+    nvme_entry_clear(s);
     s.nvme_power_state = 0;
     s.nvme_apst = 1;
     s.nvme_cmd_timeout = 30;
