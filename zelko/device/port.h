@@ -51,6 +51,10 @@ int port_pass_through(port_handle* handle, port_request* request);
 // that is worth sending the same request again for.
 bool port_is_general_failure(int os_error);
 
+// True when an error code of port_pass_through says the request did not complete within
+// its time-out.
+bool port_is_time_out(int os_error);
+
 // Asks the bus type of an open path. Returns false when the question itself fails.
 bool port_query_bus_is_usb(port_handle* handle, bool* is_usb);
 
