@@ -1,11 +1,14 @@
 // The PGINFO report of a decoded PG record.
 #pragma once
 
+#include <cstdio>
+
 #include "zelko/pg/pg_record.h"
 
 namespace zelko {
 
-// Prints the report to standard output while the report level is 0 or more.
-void print_pg_info(const PgInfo& info);
+// Prints the report of `info` to `out` (the tool passes stdout) while the report level is
+// 0 or more.
+void print_pg_info(std::FILE* out, const PgInfo& info);
 
 }  // namespace zelko
