@@ -5,8 +5,10 @@
 
 #include <cstdint>
 
+#include "zelko/common/export.h"
 #include "zelko/device/transport.h"
 
+ZELKO_API_BEGIN
 namespace zelko {
 
 // Sub-commands (byte 4 of the vendor command block).
@@ -91,3 +93,4 @@ cmd_status get_status_block(bridge_dev* dev, uint8_t* block);  // k_status_block
 cmd_status disable_disk_hotplug(bridge_dev* dev);
 
 }  // namespace zelko
+ZELKO_API_END

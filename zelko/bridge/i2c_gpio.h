@@ -4,8 +4,10 @@
 
 #include <cstdint>
 
+#include "zelko/common/export.h"
 #include "zelko/device/transport.h"
 
+ZELKO_API_BEGIN
 namespace zelko {
 
 // Sub-commands (byte 4 of the vendor command block).
@@ -63,3 +65,4 @@ cmd_status gpio_set(bridge_dev* dev, uint8_t gpio, uint8_t value);
 cmd_status gpio_get(bridge_dev* dev, uint8_t gpio, uint8_t* value);
 
 }  // namespace zelko
+ZELKO_API_END

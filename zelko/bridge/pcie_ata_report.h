@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "zelko/common/export.h"
+
+ZELKO_API_BEGIN
 namespace zelko {
 
 // SMART READ DATA: the version in bytes 0 and 1, then 30 attribute slots of 12 bytes.
@@ -31,3 +34,4 @@ void print_hex_dump(std::FILE* out, const uint8_t* data, size_t length);
 void smart_table_print(std::FILE* out, const uint8_t* data, size_t length);
 
 }  // namespace zelko
+ZELKO_API_END

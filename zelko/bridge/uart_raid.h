@@ -4,8 +4,10 @@
 
 #include <cstdint>
 
+#include "zelko/common/export.h"
 #include "zelko/device/transport.h"
 
+ZELKO_API_BEGIN
 namespace zelko {
 
 // Sub-commands (byte 4 of the vendor command block).
@@ -59,3 +61,4 @@ cmd_status get_raid_mode(bridge_dev* dev, uint8_t* mode);
 cmd_status set_raid_mode(bridge_dev* dev, uint8_t mode);  // -1 above RAID1, nothing sent
 
 }  // namespace zelko
+ZELKO_API_END

@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "zelko/common/export.h"
 #include "zelko/device/transport.h"
 
+ZELKO_API_BEGIN
 namespace zelko {
 
 // Generation of a bridge, chosen by its INQUIRY product revision: 0 or 1; -1 no bridge.
@@ -86,3 +88,4 @@ std::vector<dev_candidate> list_candidates();
 std::vector<std::unique_ptr<bridge_node>> scan_bridges(bool keep_diskless);
 
 }  // namespace zelko
+ZELKO_API_END

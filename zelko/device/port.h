@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "zelko/common/export.h"
+
+ZELKO_API_BEGIN
 namespace zelko {
 
 // An open device path. Each port defines the structure for itself.
@@ -71,3 +74,4 @@ port_thread* port_thread_start(void (*body)(void*), void* argument);
 void port_thread_join(port_thread* thread);
 
 }  // namespace zelko
+ZELKO_API_END

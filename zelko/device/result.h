@@ -8,6 +8,9 @@
 #include <cstdint>
 #include <string>
 
+#include "zelko/common/export.h"
+
+ZELKO_API_BEGIN
 namespace zelko {
 
 // The integer result of every device operation: 0 success; a nonzero SCSI status byte
@@ -74,3 +77,4 @@ const char* sense_key_name(uint8_t key);
 std::string describe(const send_result& result);
 
 }  // namespace zelko
+ZELKO_API_END

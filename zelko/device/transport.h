@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <memory>
 
+#include "zelko/common/export.h"
 #include "zelko/device/port.h"
 #include "zelko/device/result.h"
 
+ZELKO_API_BEGIN
 namespace zelko {
 
 // Every command in the system is sent with this time-out.
@@ -104,3 +106,4 @@ cmd_status xfer_flag_set(bridge_dev* dev, uint8_t flag);
 cmd_status max_xfer_get(bridge_dev* dev, uint32_t* length);
 
 }  // namespace zelko
+ZELKO_API_END

@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "zelko/common/export.h"
+
+ZELKO_API_BEGIN
 namespace zelko {
 
 constexpr int k_id_ctrl_len = 4096;
@@ -30,3 +33,4 @@ void print_nvme_id_ctrl(std::FILE* out, const uint8_t* buffer);
 void print_nvme_psd(std::FILE* out, const uint8_t* descriptor, uint32_t ver);
 
 }  // namespace zelko
+ZELKO_API_END

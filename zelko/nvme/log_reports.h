@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "zelko/common/export.h"
+
+ZELKO_API_BEGIN
 namespace zelko {
 
 constexpr int k_log_report_len = 512;
@@ -14,3 +17,4 @@ void print_nvme_smart_log(std::FILE* out, const uint8_t* page);
 void print_nvme_sanitize_log(std::FILE* out, const uint8_t* page);
 
 }  // namespace zelko
+ZELKO_API_END

@@ -5,8 +5,10 @@
 
 #include <cstdint>
 
+#include "zelko/common/export.h"
 #include "zelko/nvme/tunnel.h"
 
+ZELKO_API_BEGIN
 namespace zelko {
 
 // NVMe opcodes used here.
@@ -79,3 +81,4 @@ cmd_status nvme_write_blocks(bridge_dev* dev, uint64_t start_lba, const void* bu
 cmd_status nvme_rw_test_run(bridge_dev* dev);
 
 }  // namespace zelko
+ZELKO_API_END

@@ -5,8 +5,10 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "zelko/common/export.h"
 #include "zelko/common/print_level.h"
 
+ZELKO_API_BEGIN
 namespace zelko {
 
 #if defined(__GNUC__)
@@ -22,3 +24,4 @@ report(std::FILE* out, const char* format, ...) {
 }
 
 }  // namespace zelko
+ZELKO_API_END

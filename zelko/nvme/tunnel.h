@@ -7,8 +7,10 @@
 #include <array>
 #include <cstdint>
 
+#include "zelko/common/export.h"
 #include "zelko/device/transport.h"
 
+ZELKO_API_BEGIN
 namespace zelko {
 
 // Byte 3 of a tunnel block names its phase.
@@ -80,3 +82,4 @@ cmd_status nvme_tunnel_exec(bridge_dev* dev, const nvme_tunnel_cmd& cmd, nvme_qu
                             void* data, uint8_t* completion_out = nullptr);
 
 }  // namespace zelko
+ZELKO_API_END

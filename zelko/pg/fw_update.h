@@ -12,8 +12,10 @@
 #include <atomic>
 #include <cstdint>
 
+#include "zelko/common/export.h"
 #include "zelko/device/transport.h"
 
+ZELKO_API_BEGIN
 namespace zelko {
 
 // Firmware states, kept as the image magic of the running firmware.
@@ -82,3 +84,4 @@ int32_t run_fw_update(update_progress& progress, const char* device_path, const 
 int progress_percent(const update_progress& progress);
 
 }  // namespace zelko
+ZELKO_API_END

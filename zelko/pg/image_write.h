@@ -7,8 +7,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "zelko/common/export.h"
 #include "zelko/device/transport.h"
 
+ZELKO_API_BEGIN
 namespace zelko {
 
 // Largest chunk of an image written in one data phase.
@@ -35,3 +37,4 @@ cmd_status write_boot_header(bridge_dev* dev, const char* path);
 cmd_status write_led_image(bridge_dev* dev, const char* path, std::atomic<uint32_t>& progress);
 
 }  // namespace zelko
+ZELKO_API_END

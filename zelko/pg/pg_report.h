@@ -3,8 +3,10 @@
 
 #include <cstdio>
 
+#include "zelko/common/export.h"
 #include "zelko/pg/pg_record.h"
 
+ZELKO_API_BEGIN
 namespace zelko {
 
 // Prints the report of `info` to `out` (the tool passes stdout) while the report level is
@@ -12,3 +14,4 @@ namespace zelko {
 void print_pg_info(std::FILE* out, const PgInfo& info);
 
 }  // namespace zelko
+ZELKO_API_END
