@@ -74,12 +74,16 @@ cdb16 rw_mode_write_cdb(uint8_t mode);
 cdb16 rw_mode_read_cdb();
 cdb16 status_block_cdb();
 
-// Printed names of codes.
+// Printed names of codes: static texts, not to be freed.
 const char* usb_speed_text(uint32_t code);  // with its line end
 const char* rw_mode_text(uint8_t mode);     // without a line end
 
 // Operations. Each returns the cmd_status of its exchange (or -1 for a failure found
-// before sending); on failure the output is left untouched.
+// before sending; k_status_short_answer for an answer shorter than its length); on failure
+// the output is left untouched. The buffers named are read or written whole.
+
+// Reads the UUID (k_uuid_len bytes) into `*uuid`; when that read fails, identifies the
+// bridge and reads it at k_uuid_offset of its generation (-1 for a device that is no bridge).
 cmd_status get_uuid(bridge_dev* dev, uint32_t* uuid);
 cmd_status set_cust_page(bridge_dev* dev, const uint8_t* page);  // k_cust_page_len bytes
 cmd_status get_cust_page(bridge_dev* dev, uint8_t* page);        // k_cust_page_len bytes
