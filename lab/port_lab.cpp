@@ -33,10 +33,12 @@ using namespace zelko;
 
 namespace {
 
-// Windows' ERROR_GEN_FAILURE, the failure scsi_send retries, and
-// ERROR_DEVICE_NOT_CONNECTED, what a device that went away answers.
+// Windows' ERROR_GEN_FAILURE, the failure scsi_send retries,
+// ERROR_DEVICE_NOT_CONNECTED, what a device that went away answers, and ERROR_SEM_TIMEOUT,
+// a request the adapter gave up on (a fault rule's --os-error 121).
 constexpr int k_error_gen_failure = 31;
 constexpr int k_error_device_gone = 1167;
+constexpr int k_error_time_out = 121;
 
 struct lab_attachment {
     std::string dir;
@@ -222,6 +224,8 @@ int port_pass_through(port_handle* handle, port_request* request) {
 }
 
 bool port_is_general_failure(int os_error) { return os_error == k_error_gen_failure; }
+
+bool port_is_time_out(int os_error) { return os_error == k_error_time_out; }
 
 bool port_query_bus_is_usb(port_handle* handle, bool* is_usb) {
     bridge_record record;

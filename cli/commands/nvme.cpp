@@ -47,7 +47,7 @@ void cmd_nvme_get_id(command_context& ctx) {
         std::printf("%s fail\n", ctx.command());
         return;
     }
-    print_nvme_id_ctrl(buffer.get());
+    print_nvme_id_ctrl(stdout, buffer.get());
 }
 
 void cmd_nvme_get_smart_log(command_context& ctx) {
@@ -57,7 +57,7 @@ void cmd_nvme_get_smart_log(command_context& ctx) {
         return;
     }
     print_path_and_model(ctx);
-    print_nvme_smart_log(page);
+    print_nvme_smart_log(stdout, page);
 }
 
 void cmd_nvme_get_log(command_context& ctx) {
@@ -72,7 +72,7 @@ void cmd_nvme_get_log(command_context& ctx) {
         return;
     }
     print_path_and_model(ctx);
-    if (log_id == k_log_smart) print_nvme_smart_log(buffer.get());
+    if (log_id == k_log_smart) print_nvme_smart_log(stdout, buffer.get());
 }
 
 void cmd_nvme_get_temp_thres(command_context& ctx) {

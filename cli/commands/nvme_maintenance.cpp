@@ -34,7 +34,7 @@ void poll_sanitize(bridge_dev* dev, uint8_t* page) {
                 port_sleep_ms(k_poll_interval_ms);
                 continue;
             }
-            print_nvme_sanitize_log(page);
+            print_nvme_sanitize_log(stdout, page);
             port_sleep_ms(k_poll_interval_ms);
             return;
         }

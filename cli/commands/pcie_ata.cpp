@@ -33,7 +33,7 @@ void read_and_dump(command_context& ctx, int32_t max_length, Read read) {
         std::printf("%s fail\n", ctx.command());
         return;
     }
-    print_hex_dump(buffer.get(), static_cast<size_t>(length));
+    print_hex_dump(stdout, buffer.get(), static_cast<size_t>(length));
 }
 
 // A write of the 32-bit value in argv[4], least significant byte first, at the address
@@ -97,7 +97,7 @@ void cmd_ata_get_smart_log(command_context& ctx) {
         std::printf("%s fail\n", ctx.command());
         return;
     }
-    smart_table_print(data, sizeof data);
+    smart_table_print(stdout, data, sizeof data);
 }
 
 void cmd_ata_set_feature(command_context& ctx) {

@@ -46,7 +46,7 @@ void cmd_pg_read(command_context& ctx) {
         print_failed(ctx, status);
         return;
     }
-    print_pg_info(info);
+    print_pg_info(stdout, info);
 }
 
 void cmd_pg_write(command_context& ctx) {

@@ -138,6 +138,8 @@ int port_pass_through(port_handle* handle, port_request* request) {
 
 bool port_is_general_failure(int os_error) { return os_error == k_error_general_failure; }
 
+bool port_is_time_out(int) { return false; }
+
 bool port_query_bus_is_usb(port_handle*, bool* is_usb) {
     *is_usb = true;
     return true;

@@ -40,11 +40,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ++data;
     --size;
     const auto id_ctrl = exact(data, size, k_id_ctrl_len);
-    print_nvme_id_ctrl(id_ctrl.get());
+    print_nvme_id_ctrl(stdout, id_ctrl.get());
     const auto psd = exact(data, size, k_psd_len);
-    print_nvme_psd(psd.get(), static_cast<uint32_t>(size));
+    print_nvme_psd(stdout, psd.get(), static_cast<uint32_t>(size));
     const auto log = exact(data, size, k_log_report_len);
-    print_nvme_smart_log(log.get());
-    print_nvme_sanitize_log(log.get());
+    print_nvme_smart_log(stdout, log.get());
+    print_nvme_sanitize_log(stdout, log.get());
     return 0;
 }

@@ -37,10 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     char text[8192];
     std::FILE* out = fmemopen(text, sizeof text, "w");
     if (out == nullptr) return 0;
-    std::FILE* saved = stdout;
-    stdout = out;
-    smart_table_print(block.get(), length);
-    stdout = saved;
+    smart_table_print(out, block.get(), length);
     const long written = std::ftell(out);
     std::fclose(out);
     size_t lines = 0;

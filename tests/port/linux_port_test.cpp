@@ -93,6 +93,13 @@ TEST(linux_port, only_the_transport_failure_is_retried) {
     }
 }
 
+TEST(linux_port, only_the_timed_out_request_is_a_time_out) {
+    EXPECT_TRUE(port_is_time_out(ETIMEDOUT));
+    for (const int other : {0, EIO, EACCES, ENODEV, EINVAL}) {
+        EXPECT_FALSE(port_is_time_out(other)) << other;
+    }
+}
+
 // Shorter names first, then by text: the kernel's order of sda..sdz, sdaa...
 bool kernel_first(const std::string& a, const std::string& b) {
     return a.size() != b.size() ? a.size() < b.size() : a < b;

@@ -91,12 +91,12 @@ lines script_reads(const std::vector<uint8_t>& space, const std::vector<uint8_t>
 TEST_F(BridgePcie, DumpPrintsSixteenPairsALineAndEndsWithALineEnd) {
     const std::vector<uint8_t> bytes = counting(20);
     testing::internal::CaptureStdout();
-    print_hex_dump(bytes.data(), bytes.size());
+    print_hex_dump(stdout, bytes.data(), bytes.size());
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "00 01 02 03 04 05 06 07 08 09 0a 0b 0c 0d 0e 0f\n10 11 12 13 \n");
     set_print_level(-1);
     testing::internal::CaptureStdout();
-    print_hex_dump(bytes.data(), bytes.size());
+    print_hex_dump(stdout, bytes.data(), bytes.size());
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 }
 
@@ -345,12 +345,12 @@ TEST_F(BridgeAta, SmartTable) {
               });
     set_print_level(-1);
     testing::internal::CaptureStdout();
-    smart_table_print(data.data(), data.size());
+    smart_table_print(stdout, data.data(), data.size());
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     // A block cut short shows only the slots it holds.
     set_print_level(0);
     testing::internal::CaptureStdout();
-    smart_table_print(data.data(), 40);
+    smart_table_print(stdout, data.data(), 40);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "version: 10 00\n\n  id   current    worst   threshold          data\n"
               "0x05      0x64     0x64        0x0a    0x00000000\n0x09      0x63     0x62        0x00    0x12345678\n");

@@ -114,6 +114,8 @@ int port_pass_through(port_handle* handle, port_request* request) {
 
 bool port_is_general_failure(int os_error) { return os_error == fake::k_general_failure; }
 
+bool port_is_time_out(int os_error) { return os_error == fake::k_time_out; }
+
 bool port_query_bus_is_usb(port_handle* handle, bool* is_usb) {
     const fake::device_entry* device = fake::find_device(handle->path);
     const bool ok = device != nullptr;

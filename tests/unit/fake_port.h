@@ -57,6 +57,8 @@ int open_handles();
 // The OS error the fake treats as the retried general failure.
 constexpr int k_general_failure = 31;
 constexpr int k_access_denied = 5;
+// The OS error the fake treats as a time-out.
+constexpr int k_time_out = 121;
 
 std::string hex(const uint8_t* bytes, size_t count);
 std::string hex(const cdb16& cdb);

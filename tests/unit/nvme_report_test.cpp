@@ -53,7 +53,7 @@ private:
 
 page id_ctrl(uint32_t ver) { return std::move(page(4096).u32(80, ver)); }
 std::string report_of(const page& p) {
-    return captured([&] { print_nvme_id_ctrl(p.data()); });
+    return captured([&] { print_nvme_id_ctrl(stdout, p.data()); });
 }
 
 bool has(const std::string& out, const std::string& text) { return out.find(text) != std::string::npos; }
@@ -234,7 +234,7 @@ TEST(IdCtrlReport, PowerStateDescriptor) {
     page psd(32);
     psd.u16(0, 2500).u8(3, 0x02).u32(4, 0).u32(8, 150).u8(12, 0xE3).u8(15, 4).u16(16, 7).u8(18, 0x80).u16(20, 350).u8(
         22, 0x42);
-    EXPECT_EQ(captured([&] { print_nvme_psd(psd.data(), 0x00010300); }),
+    EXPECT_EQ(captured([&] { print_nvme_psd(stdout, psd.data(), 0x00010300); }),
               "\t\tbit [183:182] 1 = Active Power Scale (APS) is 0.0001 W (0.1 mW)\n"
               "\t\tbit [178:176] 2 = Active Power Workload (APW) is workload #2 (Heavy Sequential Writes)\n"
               "\t\tbit [175:160] 350 = Active Power (ACTP) is 35.00 (mW)\n"
@@ -251,7 +251,7 @@ TEST(IdCtrlReport, PowerStateDescriptor) {
               "\t\tbit [ 15:  0] 2500 = Maximum Power (MP) is 25000.00 (mW)\n");
     page other(32);
     other.u16(0, 3).u8(3, 0x01).u16(20, 9).u8(22, 0xC5);
-    const std::string out = captured([&] { print_nvme_psd(other.data(), 0x00010200); });
+    const std::string out = captured([&] { print_nvme_psd(stdout, other.data(), 0x00010200); });
     EXPECT_TRUE(has(out, "(APS) is (illegal value)\n\t\tbit [178:176] 5 = Active Power Workload (APW) is (illegal)\n"));
     EXPECT_TRUE(has(out, "\t\tbit [175:160] 9 = Active Power (ACTP) is 0.00 (mW)\n"));
     EXPECT_TRUE(has(out,
@@ -262,14 +262,14 @@ TEST(IdCtrlReport, PowerStateDescriptor) {
 TEST(IdCtrlReport, NothingAtLevelMinusOne) {
     level_guard quiet(-1);
     EXPECT_EQ(report_of(id_ctrl(0x20000).u8(263, 3)), "");
-    EXPECT_EQ(captured([] { print_nvme_id_ctrl(nullptr); }), "");
+    EXPECT_EQ(captured([] { print_nvme_id_ctrl(stdout, nullptr); }), "");
     page p(512);
-    EXPECT_EQ(captured([&] { print_nvme_smart_log(p.data()); }), "");
-    EXPECT_EQ(captured([&] { print_nvme_sanitize_log(p.data()); }), "");
+    EXPECT_EQ(captured([&] { print_nvme_smart_log(stdout, p.data()); }), "");
+    EXPECT_EQ(captured([&] { print_nvme_sanitize_log(stdout, p.data()); }), "");
 }
 
 std::string smart_of(const page& p) {
-    return captured([&] { print_nvme_smart_log(p.data()); });
+    return captured([&] { print_nvme_smart_log(stdout, p.data()); });
 }
 
 TEST(LogReports, SmartAllZeros) {
@@ -328,11 +328,11 @@ TEST(LogReports, SmartFields) {
 }
 
 TEST(LogReports, Sanitize) {
-    EXPECT_EQ(captured([] { print_nvme_sanitize_log(page(512).u16(0, 0xFFFF).u16(2, 0x0101).data()); }),
+    EXPECT_EQ(captured([] { print_nvme_sanitize_log(stdout, page(512).u16(0, 0xFFFF).u16(2, 0x0101).data()); }),
               "Sanitize Progress (SPROG) :  65535\n"
               "Sanitize Status (SSTAT) :  0x101\n"
               "Sanitize Command Dword 10 Information (SCDW10) :  0\n");
-    EXPECT_EQ(captured([] { print_nvme_sanitize_log(page(512).u32(4, 0x00000302).data()); }),
+    EXPECT_EQ(captured([] { print_nvme_sanitize_log(stdout, page(512).u32(4, 0x00000302).data()); }),
               "Sanitize Progress (SPROG) :  0\n"
               "Sanitize Status (SSTAT) :  0\n"
               "Sanitize Command Dword 10 Information (SCDW10) :  0x302\n");

@@ -23,7 +23,7 @@ record_t record_of(const std::vector<uint8_t>& head) {
 
 std::string report(const PgInfo& info) {
     testing::internal::CaptureStdout();
-    print_pg_info(info);
+    print_pg_info(stdout, info);
     return testing::internal::GetCapturedStdout();
 }
 

@@ -5,8 +5,10 @@
 
 #include <cstdint>
 
+#include "zelko/common/export.h"
 #include "zelko/device/transport.h"
 
+ZELKO_API_BEGIN
 namespace zelko {
 
 // Sub-commands (byte 4 of the vendor command block).
@@ -72,12 +74,16 @@ cdb16 rw_mode_write_cdb(uint8_t mode);
 cdb16 rw_mode_read_cdb();
 cdb16 status_block_cdb();
 
-// Printed names of codes.
+// Printed names of codes: static texts, not to be freed.
 const char* usb_speed_text(uint32_t code);  // with its line end
 const char* rw_mode_text(uint8_t mode);     // without a line end
 
 // Operations. Each returns the cmd_status of its exchange (or -1 for a failure found
-// before sending); on failure the output is left untouched.
+// before sending; k_status_short_answer for an answer shorter than its length); on failure
+// the output is left untouched. The buffers named are read or written whole.
+
+// Reads the UUID (k_uuid_len bytes) into `*uuid`; when that read fails, identifies the
+// bridge and reads it at k_uuid_offset of its generation (-1 for a device that is no bridge).
 cmd_status get_uuid(bridge_dev* dev, uint32_t* uuid);
 cmd_status set_cust_page(bridge_dev* dev, const uint8_t* page);  // k_cust_page_len bytes
 cmd_status get_cust_page(bridge_dev* dev, uint8_t* page);        // k_cust_page_len bytes
@@ -91,3 +97,4 @@ cmd_status get_status_block(bridge_dev* dev, uint8_t* block);  // k_status_block
 cmd_status disable_disk_hotplug(bridge_dev* dev);
 
 }  // namespace zelko
+ZELKO_API_END

@@ -4,8 +4,10 @@
 
 #include <cstdint>
 
+#include "zelko/common/export.h"
 #include "zelko/device/transport.h"
 
+ZELKO_API_BEGIN
 namespace zelko {
 
 // Sub-commands (byte 4 of the vendor command block).
@@ -52,14 +54,22 @@ cdb16 gpio_dir_cdb(uint8_t gpio, uint8_t dir);
 cdb16 gpio_set_cdb(uint8_t gpio, uint8_t value);
 cdb16 gpio_get_cdb(uint8_t gpio);
 
-// Operations; each returns the cmd_status of its exchange.
+// Operations; each returns the cmd_status of its exchange, or -1 for an argument refused
+// before anything is sent. The settings (init, mux, direction, set) each carry one zero
+// data byte (k_pin_setting_len).
 cmd_status i2c_init(bridge_dev* dev, uint8_t id, uint16_t slave, uint8_t scl, uint8_t sda);
+// Writes the `count` bytes at `data`; -1 for more than k_i2c_max_write or a negative count.
 cmd_status i2c_write(bridge_dev* dev, uint8_t id, uint16_t slave, const uint8_t* data, int32_t count);
+// Reads `length` bytes into `buffer` (the commands read at most k_i2c_max_read), after
+// writing `write_byte` when `write_first`. An answer shorter than `length` fails with
+// k_status_short_answer; -1 for a negative length.
 cmd_status i2c_read(bridge_dev* dev, uint8_t id, uint16_t slave, bool write_first, uint8_t write_byte, uint8_t* buffer,
                     int32_t length);
 cmd_status gpio_mux(bridge_dev* dev, uint8_t gpio, uint8_t function);
 cmd_status gpio_dir(bridge_dev* dev, uint8_t gpio, uint8_t dir);
 cmd_status gpio_set(bridge_dev* dev, uint8_t gpio, uint8_t value);
+// Reads the pin's one-byte level into `*value` (untouched on failure).
 cmd_status gpio_get(bridge_dev* dev, uint8_t gpio, uint8_t* value);
 
 }  // namespace zelko
+ZELKO_API_END

@@ -6,8 +6,10 @@
 
 #include <cstdint>
 
+#include "zelko/common/export.h"
 #include "zelko/device/transport.h"
 
+ZELKO_API_BEGIN
 namespace zelko {
 
 // Sub-commands (byte 4 of the vendor command block).
@@ -86,3 +88,4 @@ cmd_status pcie_find_cap(bridge_dev* dev, uint8_t id, uint8_t* offset);
 cmd_status pcie_read_link_field(bridge_dev* dev, uint8_t field, uint32_t* value);
 
 }  // namespace zelko
+ZELKO_API_END

@@ -4,6 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "zelko/common/export.h"
+
+ZELKO_API_BEGIN
 namespace zelko {
 
 inline uint16_t get_le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
@@ -57,3 +60,4 @@ inline void put_be64(uint8_t* p, uint64_t v) {
 }
 
 }  // namespace zelko
+ZELKO_API_END

@@ -14,7 +14,9 @@
 #include <cstring>
 
 #include "zelko/common/bytes.h"
+#include "zelko/common/export.h"
 
+ZELKO_API_BEGIN
 namespace zelko {
 
 // What both cursors share: the span's size, the position and the sticky flag.
@@ -137,3 +139,4 @@ private:
 };
 
 }  // namespace zelko
+ZELKO_API_END

@@ -11,6 +11,9 @@
 
 #include <cstdint>
 
+#include "zelko/common/export.h"
+
+ZELKO_API_BEGIN
 namespace zelko {
 
 int32_t parse_atol(const char* text);
@@ -24,3 +27,4 @@ int32_t parse_strtol(const char* text, int base);
 int parse_byte_list(const char* text, int base, uint8_t* out, int max);
 
 }  // namespace zelko
+ZELKO_API_END

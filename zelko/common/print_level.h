@@ -4,6 +4,9 @@
 
 #include <cstdint>
 
+#include "zelko/common/export.h"
+
+ZELKO_API_BEGIN
 namespace zelko {
 
 // The range "-d<n>" is clamped to.
@@ -17,3 +20,4 @@ void set_print_level(int32_t level);
 inline bool reports_enabled() { return print_level >= 0; }
 
 }  // namespace zelko
+ZELKO_API_END

@@ -12,10 +12,9 @@ namespace zelko {
 namespace {
 
 // INQUIRY data offsets.
-constexpr int k_inq_vendor = 8;          // 8 characters
-constexpr int k_inq_product = 16;        // 16 characters
-constexpr int k_inq_revision = 32;       // 4 characters
-constexpr int k_bridge_name_chars = 24;  // vendor and product identification
+constexpr int k_inq_vendor = 8;     // 8 characters
+constexpr int k_inq_product = 16;   // 16 characters
+constexpr int k_inq_revision = 32;  // 4 characters
 
 // IDENTIFY DEVICE word numbers.
 constexpr int k_id_serial = 10;    // words 10..19
@@ -25,10 +24,8 @@ constexpr int k_id_erase_time = 89;
 constexpr int k_id_enhanced_erase_time = 90;
 constexpr int k_id_master_password = 92;
 constexpr int k_id_security_status = 128;
-constexpr int k_identify_len = 512;
 
 constexpr int k_unlock_len = 96;
-constexpr int k_info_block_len = 72;
 
 struct generation_row {
     const char* revisions[4];
@@ -61,7 +58,7 @@ cmd_status identify_device(bridge_dev* dev, uint8_t* buffer) {
     cdb[2] = 0x0E;  // from the device, length in blocks, taken from the sector count
     cdb[4] = 0x01;  // sector count
     cdb[9] = 0xEC;  // IDENTIFY DEVICE
-    return read_fixed(dev, cdb, buffer, k_identify_len);
+    return read_fixed(dev, cdb, buffer, k_ata_identify_len);
 }
 
 // Copies `words` IDENTIFY words starting at `first` as ATA text: high byte first.
@@ -162,7 +159,7 @@ cmd_status get_disk_status(bridge_dev* dev, disk_status* status) {
 }
 
 void decode_disk_ident(const uint8_t* data, disk_ident* ident) {
-    read_cursor identify(data, k_identify_len);
+    read_cursor identify(data, k_ata_identify_len);
     copy_ata_string(identify, k_id_serial, 10, ident->serial);
     copy_ata_string(identify, k_id_firmware, 4, ident->firmware);
     copy_ata_string(identify, k_id_model, 20, ident->model);
@@ -177,7 +174,7 @@ uint16_t ata_erase_minutes(uint16_t word) {
 }
 
 void decode_ata_security(const uint8_t* data, ata_security* summary) {
-    read_cursor identify(data, k_identify_len);
+    read_cursor identify(data, k_ata_identify_len);
     summary->security_status = identify_word(identify, k_id_security_status);
     summary->master_password_id = identify_word(identify, k_id_master_password);
     summary->erase_minutes = ata_erase_minutes(identify_word(identify, k_id_erase_time));
@@ -185,7 +182,7 @@ void decode_ata_security(const uint8_t* data, ata_security* summary) {
 }
 
 cmd_status get_disk_ident(bridge_dev* dev, disk_ident* ident) {
-    auto data = zeroed(k_identify_len);
+    auto data = zeroed(k_ata_identify_len);
     if (!data) return -1;
     const cmd_status status = identify_device(dev, data.get());
     if (status == 0) decode_disk_ident(data.get(), ident);
@@ -193,7 +190,7 @@ cmd_status get_disk_ident(bridge_dev* dev, disk_ident* ident) {
 }
 
 cmd_status get_ata_security(bridge_dev* dev, ata_security* summary) {
-    auto data = zeroed(k_identify_len);
+    auto data = zeroed(k_ata_identify_len);
     if (!data) return -1;
     const cmd_status status = identify_device(dev, data.get());
     if (status == 0) decode_ata_security(data.get(), summary);

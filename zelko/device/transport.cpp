@@ -28,11 +28,10 @@ bool needs_bounce(const void* buffer, int32_t length) {
     return length != 0 && (reinterpret_cast<uintptr_t>(buffer) & 3u) != 0;
 }
 
-}  // namespace
-
-cmd_status scsi_send(bridge_dev* dev, const cdb16& cdb, void* buffer, int32_t length, data_direction direction,
-                     uint32_t timeout_s, send_result* result) {
-    if (result != nullptr) *result = send_result{.status = -1, .residual = length > 0 ? uint32_t(length) : 0u};
+// The request itself; `outcome` arrives as a record of nothing sent and is filled once the
+// request went out.
+cmd_status send_request(bridge_dev* dev, const cdb16& cdb, void* buffer, int32_t length, data_direction direction,
+                        uint32_t timeout_s, send_result* outcome) {
     if (dev == nullptr || length < 0 || (length > 0 && buffer == nullptr)) return -1;
     const bool data_in = direction == data_direction::from_device;
 
@@ -68,16 +67,28 @@ cmd_status scsi_send(bridge_dev* dev, const cdb16& cdb, void* buffer, int32_t le
 
     if (bounce && data_in) std::memcpy(buffer, bounce.get(), static_cast<size_t>(length));
 
-    if (result != nullptr) {
-        result->status = status;
-        result->scsi_status = request.scsi_status;
-        result->os_error = os_error;
-        std::memcpy(result->sense, request.sense, k_sense_len);
-        result->residual = std::min(request.residual, request.length);
-        result->transferred = request.length - result->residual;
-    }
+    outcome->status = status;
+    outcome->scsi_status = request.scsi_status;
+    outcome->os_error = os_error;
+    std::memcpy(outcome->sense, request.sense, k_sense_len);
+    outcome->residual = std::min(request.residual, request.length);
+    outcome->transferred = request.length - outcome->residual;
+    outcome->category = categorize(request.scsi_status, os_error, port_is_time_out(os_error), outcome->residual);
     return status;
 }
+
+}  // namespace
+
+cmd_status scsi_send(bridge_dev* dev, const cdb16& cdb, void* buffer, int32_t length, data_direction direction,
+                     uint32_t timeout_s, send_result* result) {
+    send_result outcome{.residual = length > 0 ? uint32_t(length) : 0u};
+    const cmd_status status = send_request(dev, cdb, buffer, length, direction, timeout_s, &outcome);
+    if (dev != nullptr) dev->last = outcome;
+    if (result != nullptr) *result = outcome;
+    return status;
+}
+
+send_result last_result(const bridge_dev* dev) { return dev != nullptr ? dev->last : send_result{}; }
 
 cmd_status read_fixed(bridge_dev* dev, const cdb16& cdb, void* buffer, int32_t length) {
     send_result result;

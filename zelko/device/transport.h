@@ -3,17 +3,16 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
+#include "zelko/common/export.h"
 #include "zelko/device/port.h"
+#include "zelko/device/result.h"
 
+ZELKO_API_BEGIN
 namespace zelko {
-
-// The integer result of every device operation: 0 success; a nonzero SCSI status byte
-// or operating-system error code from the transport; -1 (or another negative value)
-// for a failure the tool finds itself.
-using cmd_status = int32_t;
 
 // Every command in the system is sent with this time-out.
 constexpr uint32_t k_timeout_s = 10;
@@ -21,12 +20,10 @@ constexpr uint32_t k_timeout_s = 10;
 // Attempts scsi_send makes while the port reports a general failure.
 constexpr int k_send_attempts = 5;
 
-// Bytes of sense data handed back to callers.
-constexpr int k_sense_len = 18;
-
-// An opened device path; owns one port handle.
+// An opened device path; owns one port handle and remembers what its last request came to.
 struct bridge_dev {
     port_handle* handle = nullptr;
+    send_result last;  // the record of the last request scsi_send made on this device
     bridge_dev() = default;
     explicit bridge_dev(port_handle* h) : handle(h) {}
     bridge_dev(const bridge_dev&) = delete;
@@ -35,7 +32,9 @@ struct bridge_dev {
 };
 using bridge_dev_ptr = std::unique_ptr<bridge_dev>;
 
-using cdb16 = std::array<uint8_t, 16>;
+// Bytes of every command block.
+constexpr size_t k_cdb_len = 16;
+using cdb16 = std::array<uint8_t, k_cdb_len>;
 
 // Opcodes of the bridge's own command blocks.
 constexpr uint8_t k_op_vendor_read = 0xE2;
@@ -53,31 +52,32 @@ struct vendor_fields {
     uint32_t address = 0;
     uint32_t length = 0;
 };
+// Returns the k_cdb_len-byte block of `fields`, by value; no I/O.
 cdb16 vendor_cdb(const vendor_fields& fields);
 
 // Status of a data-in request whose answer came back shorter than the bytes the command
 // decodes at fixed offsets: the missing bytes were never sent, so nothing is decoded.
 constexpr cmd_status k_status_short_answer = -1;
 
-// What one scsi_send came to, for the callers that need more than its status.
-struct send_result {
-    cmd_status status = 0;            // what scsi_send returned
-    uint8_t scsi_status = 0;          // SCSI status byte of the last attempt
-    int os_error = 0;                 // OS error of the last attempt, 0 when carried out
-    uint8_t sense[k_sense_len] = {};  // first bytes of the sense area, whatever the outcome
-    uint32_t residual = 0;            // bytes of the data phase not transferred
-    uint32_t transferred = 0;         // bytes of the data phase transferred
-
-    bool ok() const { return status == 0; }
-};
-
-// Sends one command block. `buffer` may be null when `length` is 0. `result`, when given,
-// receives the status, sense and residual count of the request whatever the outcome.
+// Sends one command block and waits for its end. `buffer` holds `length` bytes (the data
+// phase, read or written in the given direction; it may be null when `length` is 0) and
+// stays the caller's. A general failure of the port is sent again, k_send_attempts calls
+// in all. Returns 0 on status GOOD; else the SCSI status byte when it is nonzero (it wins
+// over an OS error), else the OS error; -1 when nothing was sent (null device, negative
+// length, null buffer, no memory for the aligned copy). A short data phase is no failure
+// here (see read_fixed). `result`, when given, receives the request's result record
+// whatever the outcome; the device keeps the same record for last_result.
 cmd_status scsi_send(bridge_dev* dev, const cdb16& cdb, void* buffer, int32_t length, data_direction direction,
                      uint32_t timeout_s, send_result* result = nullptr);
 
+// The result record of the last request sent on `dev`, with its category; describe()
+// puts it in words. A device that has sent nothing yet, or a null `dev`, gives a record
+// of category result_category::not_sent. Returns a copy: the caller owns it.
+send_result last_result(const bridge_dev* dev);
+
 // A data-in request whose answer is decoded at fixed offsets (a register, a counter, a
-// status block): an answer shorter than `length` fails with k_status_short_answer.
+// status block): reads `length` bytes into `buffer`. Returns what scsi_send returns, or
+// k_status_short_answer when fewer than `length` bytes came back.
 cmd_status read_fixed(bridge_dev* dev, const cdb16& cdb, void* buffer, int32_t length);
 
 // Bridge addresses.
@@ -87,11 +87,23 @@ constexpr uint32_t k_reg_hotplug = 0x94;
 constexpr uint32_t k_reg_chip_version = 0xC4;
 constexpr uint32_t k_reg_chip_identity = 0xC8;
 
+// The memory, register and transfer-setting operations: one vendor block each, sent with
+// k_timeout_s. Each returns the status of read_fixed (reads) or scsi_send (writes) and,
+// on failure, leaves its destination untouched.
+
+// Reads `length` bytes of bridge memory at `address` into `buffer` (`length` bytes).
 cmd_status mem_read(bridge_dev* dev, uint32_t address, void* buffer, int32_t length);
+// Reads the 32-bit register at `address` into `*value`.
 cmd_status reg_read32(bridge_dev* dev, uint32_t address, uint32_t* value);
+// Writes `value` to the 32-bit register at `address`; `selector` goes in byte 5 (callers pass 0).
 cmd_status reg_write32(bridge_dev* dev, uint32_t address, uint8_t selector, uint32_t value);
+// Reads the one-byte transfer flag into `*flag`. It must be 0 while data phases longer
+// than 4096 bytes run.
 cmd_status xfer_flag_get(bridge_dev* dev, uint8_t* flag);
+// Writes the one-byte transfer flag.
 cmd_status xfer_flag_set(bridge_dev* dev, uint8_t flag);
+// Reads the largest data phase, in bytes, the bridge takes in one command into `*length`.
 cmd_status max_xfer_get(bridge_dev* dev, uint32_t* length);
 
 }  // namespace zelko
+ZELKO_API_END

@@ -5,8 +5,10 @@
 
 #include <cstdint>
 
+#include "zelko/common/export.h"
 #include "zelko/led/led_mem.h"
 
+ZELKO_API_BEGIN
 namespace zelko {
 
 // The 11 leading bytes of an entry.
@@ -75,3 +77,4 @@ cmd_status led_apply_effect(bridge_dev* dev, led_mem_dev* record, const led_effe
 cmd_status led_set_effect(bridge_dev* dev, led_mem_dev* record, led_effect_kind kind, uint32_t colour, uint16_t cycle);
 
 }  // namespace zelko
+ZELKO_API_END

@@ -8,8 +8,10 @@
 #include <cstdint>
 #include <memory>
 
+#include "zelko/common/export.h"
 #include "zelko/device/transport.h"
 
+ZELKO_API_BEGIN
 namespace zelko {
 
 // Sub-commands (byte 4) and LED functions (byte 5) of the LED command blocks.
@@ -125,3 +127,4 @@ cmd_status led_get_sync_support(bridge_dev* dev, uint8_t ecosystem, uint8_t* sup
 cmd_status led_set_rgb_direct(bridge_dev* dev, uint8_t sync_method, const uint8_t* rgb, uint8_t count);
 
 }  // namespace zelko
+ZELKO_API_END

@@ -2,6 +2,9 @@
 // commands.
 #pragma once
 
+#include "zelko/common/export.h"
+
+ZELKO_API_BEGIN
 namespace zelko {
 
 constexpr int k_led_state_count = 5;  // LED states 0 to 4
@@ -15,3 +18,4 @@ extern const char* const k_led_state_names[k_led_state_count];
 extern const char* const k_led_mode_names[k_led_mode_count];
 
 }  // namespace zelko
+ZELKO_API_END

@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <span>
 
+#include "zelko/common/export.h"
+
+ZELKO_API_BEGIN
 namespace zelko {
 
 // One bit with a line. With `zero` null, the lines read "Supports <text>" and
@@ -42,3 +45,4 @@ extern const std::span<const id_bit> k_sgls_high_bits;   // bits 21 to 16
 extern const std::span<const id_bit> k_sgls_keyed_bits;  // bit 2
 
 }  // namespace zelko
+ZELKO_API_END

@@ -37,40 +37,40 @@ int celsius(uint16_t kelvin) { return static_cast<int16_t>(static_cast<uint16_t>
 
 }  // namespace
 
-void print_nvme_smart_log(const uint8_t* page) {
+void print_nvme_smart_log(std::FILE* out, const uint8_t* page) {
     if (page == nullptr) return;
     read_cursor in(page, k_log_report_len);
-    report("\n");
-    report("\tSmart log:\n");
-    report("\tCritical Warning                            : 0x%x\n", in.u8_at(0));
-    report("\tComposite Temperature                       : %d C\n", celsius(in.le16_at(1)));
-    report("\tAvailable Spare                             : %u %%\n", in.u8_at(3));
-    report("\tAvailable Spare Threshold                   : %u %%\n", in.u8_at(4));
-    report("\tPercentage Used                             : %u %%\n", in.u8_at(5));
-    report("\tEndurance Group Critical Warning Summary    : 0x%x\n", in.u8_at(6));
+    report(out, "\n");
+    report(out, "\tSmart log:\n");
+    report(out, "\tCritical Warning                            : 0x%x\n", in.u8_at(0));
+    report(out, "\tComposite Temperature                       : %d C\n", celsius(in.le16_at(1)));
+    report(out, "\tAvailable Spare                             : %u %%\n", in.u8_at(3));
+    report(out, "\tAvailable Spare Threshold                   : %u %%\n", in.u8_at(4));
+    report(out, "\tPercentage Used                             : %u %%\n", in.u8_at(5));
+    report(out, "\tEndurance Group Critical Warning Summary    : 0x%x\n", in.u8_at(6));
     for (const counter_row& row : k_smart_counters) {
-        report("%s", row.label);
-        report("0x%016" PRIx64 "%016" PRIx64 "\n", in.le64_at(row.offset + 8), in.le64_at(row.offset));
+        report(out, "%s", row.label);
+        report(out, "0x%016" PRIx64 "%016" PRIx64 "\n", in.le64_at(row.offset + 8), in.le64_at(row.offset));
     }
-    report("\tWarning Composite Temperature Time          : %u\n", in.le32_at(192));
-    report("\tCritical Composite Temperature Time         : %u\n", in.le32_at(196));
+    report(out, "\tWarning Composite Temperature Time          : %u\n", in.le32_at(192));
+    report(out, "\tCritical Composite Temperature Time         : %u\n", in.le32_at(196));
     for (int n = 0; n < k_sensor_count; ++n) {
         const uint16_t kelvin = in.le16_at(k_sensor_base + 2 * n);
-        if (kelvin != 0) report("\tTemperature Sensor %d                        : %d C\n", n, celsius(kelvin));
+        if (kelvin != 0) report(out, "\tTemperature Sensor %d                        : %d C\n", n, celsius(kelvin));
     }
-    report("\tThermal Management Temperature 1 Transition Count   : %u\n", in.le32_at(216));
-    report("\tThermal Management Temperature 2 Transition Count   : %u\n", in.le32_at(220));
-    report("\tTotal Time For Thermal Management Temperature 1     : %u\n", in.le32_at(224));
-    report("\tTotal Time For Thermal Management Temperature 2     : %u\n", in.le32_at(228));
-    report("\n");
+    report(out, "\tThermal Management Temperature 1 Transition Count   : %u\n", in.le32_at(216));
+    report(out, "\tThermal Management Temperature 2 Transition Count   : %u\n", in.le32_at(220));
+    report(out, "\tTotal Time For Thermal Management Temperature 1     : %u\n", in.le32_at(224));
+    report(out, "\tTotal Time For Thermal Management Temperature 2     : %u\n", in.le32_at(228));
+    report(out, "\n");
 }
 
-void print_nvme_sanitize_log(const uint8_t* page) {
+void print_nvme_sanitize_log(std::FILE* out, const uint8_t* page) {
     if (page == nullptr) return;
     read_cursor in(page, k_log_report_len);
-    report("Sanitize Progress (SPROG) :  %u\n", in.le16_at(0));
-    report("Sanitize Status (SSTAT) :  %#x\n", in.le16_at(2));
-    report("Sanitize Command Dword 10 Information (SCDW10) :  %#x\n", in.le32_at(4));
+    report(out, "Sanitize Progress (SPROG) :  %u\n", in.le16_at(0));
+    report(out, "Sanitize Status (SSTAT) :  %#x\n", in.le16_at(2));
+    report(out, "Sanitize Command Dword 10 Information (SCDW10) :  %#x\n", in.le32_at(4));
 }
 
 }  // namespace zelko

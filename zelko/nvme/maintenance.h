@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "zelko/common/export.h"
 #include "zelko/nvme/nvme_commands.h"
 
+ZELKO_API_BEGIN
 namespace zelko {
 
 constexpr uint8_t k_nvme_admin_fw_commit = 0x10;
@@ -64,3 +66,4 @@ cmd_status nvme_sanitize_start(bridge_dev* dev, bool no_dealloc, bool oipbp, uin
                                uint32_t overwrite_pattern);
 
 }  // namespace zelko
+ZELKO_API_END

@@ -5,8 +5,10 @@
 
 #include <cstdint>
 
+#include "zelko/common/export.h"
 #include "zelko/nvme/tunnel.h"
 
+ZELKO_API_BEGIN
 namespace zelko {
 
 // NVMe opcodes used here.
@@ -60,22 +62,40 @@ nvme_request apst_off_request();
 nvme_request read_blocks_request(uint64_t start_lba, uint32_t length);
 nvme_request write_blocks_request(uint64_t start_lba, uint32_t length);
 
-// Runs a built request with `data` as its data buffer.
+// Runs a built request with `data` as its data buffer (`request.cmd.data_length` bytes,
+// the caller's). Returns nvme_tunnel_exec's status: 0, a transport status of the submit,
+// or the sense value of a failed data phase.
 cmd_status nvme_run(bridge_dev* dev, const nvme_request& request, void* data, uint8_t* completion_out = nullptr);
 
-// Operations.
+// Operations. Each returns nvme_run's status, a transport status for the bridge's own
+// settings, or -1 for an argument refused before anything is sent (or no memory).
+
+// Sets the bridge's NVMe command time-out; -1 outside k_min_cmd_timeout..k_max_cmd_timeout.
 cmd_status nvme_set_cmd_timeout(bridge_dev* dev, uint32_t value);
+// Turns the link's ASPM off (one bridge setting block, no data).
 cmd_status nvme_disable_aspm(bridge_dev* dev);
+// ASPM off, then the APST feature off with a k_apst_table_len-byte table of zeros; stops
+// at the first failure.
 cmd_status nvme_disable_low_power(bridge_dev* dev);
+// Identify with `cdw10` (the CNS) into `buffer`, `length` bytes (k_identify_len for the
+// controller structure).
 cmd_status nvme_identify(bridge_dev* dev, uint32_t nsid, uint32_t cdw10, void* buffer, uint32_t length);
+// The SMART / Health log into `buffer`, k_log_page_len bytes.
 cmd_status nvme_read_smart_log(bridge_dev* dev, void* buffer);
-// log_id 0x02 or 0x81 only; always reads 512 bytes.
+// Log k_log_smart or k_log_sanitize into `buffer`, k_log_page_len bytes; -1 for another log.
 cmd_status nvme_get_log_page(bridge_dev* dev, uint8_t log_id, void* buffer);
+// The temperature threshold feature, in kelvin, into `*out_kelvin` (untouched on failure).
 cmd_status nvme_get_temp_threshold(bridge_dev* dev, uint16_t* out_kelvin);
+// Sets the power management feature to `power_state`.
 cmd_status nvme_set_power_state(bridge_dev* dev, uint8_t power_state);
-// `length` a nonzero multiple of 512, at most 65536 x 512 bytes.
+// Reads or writes `length` bytes at `buffer` from or to the disk at `start_lba`; `length` a
+// nonzero multiple of k_lba_size, at most 65536 x k_lba_size bytes (else -1).
 cmd_status nvme_read_blocks(bridge_dev* dev, uint64_t start_lba, void* buffer, uint32_t length);
 cmd_status nvme_write_blocks(bridge_dev* dev, uint64_t start_lba, const void* buffer, uint32_t length);
+// The write/read-back test: k_rw_test_len bytes written at k_rw_test_lba and read back, the
+// first k_rw_test_pattern_len compared, with the transfer flag cleared meanwhile and always
+// set back. 0 when the pattern came back; the failed step's status, or -1 for a mismatch.
 cmd_status nvme_rw_test_run(bridge_dev* dev);
 
 }  // namespace zelko
+ZELKO_API_END

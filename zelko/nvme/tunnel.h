@@ -7,8 +7,10 @@
 #include <array>
 #include <cstdint>
 
+#include "zelko/common/export.h"
 #include "zelko/device/transport.h"
 
+ZELKO_API_BEGIN
 namespace zelko {
 
 // Byte 3 of a tunnel block names its phase.
@@ -58,6 +60,7 @@ constexpr int k_entry_data_address = 24;
 constexpr int k_entry_data_length = 36;
 constexpr int k_entry_cdw10 = 40;
 
+// The k_nvme_entry_len bytes of the entry, by value; no I/O.
 using nvme_entry_bytes = std::array<uint8_t, k_nvme_entry_len>;
 nvme_entry_bytes encode_nvme_entry(const nvme_tunnel_cmd& cmd);
 
@@ -68,18 +71,20 @@ cdb16 tunnel_completion_cdb();
 cdb16 nvme_cmd_timeout_cdb(uint32_t value);
 cdb16 nvme_aspm_off_cdb();
 
-// The status of a failed data phase: sense byte 12 (ASC) above byte 13 (ASCQ).
+// The status of a failed data phase: sense byte 12 (ASC) above byte 13 (ASCQ), read from
+// the k_sense_len bytes at `sense`.
 cmd_status nvme_sense_value(const uint8_t* sense);
 
 // Runs one tunnelled command: submit, data phase (length from the entry), completion.
 // A failed submit returns its transport status and sends nothing more. Otherwise the
-// completion is always fetched (into `completion_out` when given, 16 bytes) and the
-// result is that of the data phase: 0, or its sense value; a data phase from the
-// controller that moved fewer bytes than the entry asks for, or failed without sense,
+// completion is always fetched (into `completion_out` when given, k_nvme_completion_len
+// bytes) and the result is that of the data phase: 0, or its sense value; a data phase from
+// the controller that moved fewer bytes than the entry asks for, or failed without sense,
 // gives k_status_short_answer. With `completion_out`, a failed or short completion fetch
-// fails the command too (its status, or k_status_short_answer). `data` may be null when
-// the entry moves no data.
+// fails the command too (its status, or k_status_short_answer). `data` holds
+// `cmd.data_length` bytes, stays the caller's, and may be null when the entry moves no data.
 cmd_status nvme_tunnel_exec(bridge_dev* dev, const nvme_tunnel_cmd& cmd, nvme_queue queue, nvme_direction direction,
                             void* data, uint8_t* completion_out = nullptr);
 
 }  // namespace zelko
+ZELKO_API_END

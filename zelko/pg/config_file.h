@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "zelko/common/export.h"
 #include "zelko/pg/pg_record.h"
 
+ZELKO_API_BEGIN
 namespace zelko {
 
 // Lines of a file that are kept at most.
@@ -53,3 +55,4 @@ cmd_status encode_pg_record(const std::vector<PgEntry>& entries, uint8_t* record
 cmd_status load_pg_config(bridge_dev* dev, const char* path, bool validate_only);
 
 }  // namespace zelko
+ZELKO_API_END

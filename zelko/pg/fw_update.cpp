@@ -1,8 +1,5 @@
 #include "zelko/pg/fw_update.h"
 
-#include <clocale>
-#include <cstdio>
-
 #include "zelko/bridge/bridge_info.h"
 #include "zelko/device/discovery.h"
 #include "zelko/pg/config_file.h"
@@ -19,11 +16,6 @@ namespace {
 constexpr uint32_t k_no_uuid = 0xFFFFFFFF;
 
 bool path_given(const char* path) { return path != nullptr && path[0] != 0; }
-
-// File paths are taken as UTF-8. A system without the ".UTF8" name takes its own.
-void use_utf8_locale() {
-    if (std::setlocale(LC_ALL, ".UTF8") == nullptr) std::setlocale(LC_ALL, "C.UTF-8");
-}
 
 uint32_t file_bytes(const char* path) {
     const int64_t size = image_file_size(path);
@@ -163,7 +155,6 @@ cmd_status restart_and_reconnect(bridge_dev_ptr& dev, const char* image, int tim
 
 int32_t run_fw_update(update_progress& progress, const char* device_path, const char* main_image,
                       const char* rescue_image, const char* config_path, const char* led_image) {
-    use_utf8_locale();
     progress.written.store(0);
     progress.total.store(0);
     progress.status.store(0);
@@ -179,20 +170,6 @@ int progress_percent(const update_progress& progress) {
     const uint64_t total = progress.total.load();
     if (total == 0) return 0;
     return static_cast<int>(uint64_t{progress.written.load()} * 100 / total);
-}
-
-void progress_thread(void* argument) {
-    const auto& progress = *static_cast<const update_progress*>(argument);
-    for (;;) {
-        const int percent = progress_percent(progress);
-        const int32_t status = progress.status.load();
-        std::printf("udpate progress: %d%%\r", percent);
-        std::fflush(stdout);
-        if (percent >= 100 || status != 0) break;
-        port_sleep_ms(1000);
-    }
-    std::printf("\n");
-    std::fflush(stdout);
 }
 
 }  // namespace zelko

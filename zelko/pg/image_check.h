@@ -4,9 +4,11 @@
 
 #include <cstdint>
 
+#include "zelko/common/export.h"
 #include "zelko/device/transport.h"
 #include "zelko/pg/image_file.h"
 
+ZELKO_API_BEGIN
 namespace zelko {
 
 // The chip code images for a bridge must carry, from its chip identity and the variant
@@ -22,3 +24,4 @@ bool image_kind_ok(const image_header_fields& fields, uint32_t chip, bool rescue
 cmd_status check_image(bridge_dev* dev, const char* path, bool rescue);
 
 }  // namespace zelko
+ZELKO_API_END

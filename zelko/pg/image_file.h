@@ -8,8 +8,10 @@
 #include <cstdio>
 #include <memory>
 
+#include "zelko/common/export.h"
 #include "zelko/device/transport.h"
 
+ZELKO_API_BEGIN
 namespace zelko {
 
 constexpr size_t k_image_header_len = 2048;
@@ -67,3 +69,4 @@ constexpr size_t k_led_image_header_len = 64;
 uint64_t check_led_image(const char* path, uint32_t* address = nullptr);
 
 }  // namespace zelko
+ZELKO_API_END

@@ -7,9 +7,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "zelko/common/export.h"
 #include "zelko/device/transport.h"
 #include "zelko/pg/pg_record.h"
 
+ZELKO_API_BEGIN
 namespace zelko {
 
 // Largest chunk of an image written in one data phase.
@@ -52,3 +54,4 @@ cmd_status write_over_pg_sector(bridge_dev* dev, uint32_t address, uint8_t* data
 cmd_status write_led_image(bridge_dev* dev, const char* path, std::atomic<uint32_t>& progress);
 
 }  // namespace zelko
+ZELKO_API_END

@@ -5,8 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "zelko/common/export.h"
 #include "zelko/pg/pg_record.h"
 
+ZELKO_API_BEGIN
 namespace zelko {
 
 // The block that reads the PG sector through its flash read window.
@@ -26,3 +28,4 @@ cmd_status get_pg_value(bridge_dev* dev, uint8_t tag, void* out, size_t width);
 cmd_status get_pg_serial(bridge_dev* dev, char* out, size_t capacity);
 
 }  // namespace zelko
+ZELKO_API_END

@@ -12,8 +12,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "zelko/common/export.h"
 #include "zelko/device/transport.h"
 
+ZELKO_API_BEGIN
 namespace zelko {
 
 // Where the record lives: the upper half of the 4096-byte PG sector.
@@ -126,3 +128,4 @@ cmd_status put_pg_entry(uint8_t* record, size_t length, uint8_t tag, const void*
 size_t string_to_usb_descriptor(const char* text, size_t text_length, uint8_t* out, size_t capacity);
 
 }  // namespace zelko
+ZELKO_API_END

@@ -5,8 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "zelko/common/export.h"
 #include "zelko/pg/pg_record.h"
 
+ZELKO_API_BEGIN
 namespace zelko {
 
 // Sub-commands of the flash write (E3).
@@ -38,3 +40,4 @@ cmd_status set_pg_value(bridge_dev* dev, uint8_t tag, const void* value, size_t 
 cmd_status set_pg_serial(bridge_dev* dev, const char* text, size_t length);
 
 }  // namespace zelko
+ZELKO_API_END

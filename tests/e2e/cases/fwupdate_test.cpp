@@ -52,7 +52,7 @@ protected:
 };
 
 // Splits the output into its progress lines and the rest; the percentages must rise and,
-// when `complete`, reach 100.
+// when `complete`, reach 100. Returns what follows the display: the result line.
 std::string result_line(const std::string& out, bool complete) {
     static const std::regex progress("udpate progress: (\\d+)%\r");
     std::string rest;
@@ -71,10 +71,14 @@ std::string result_line(const std::string& out, bool complete) {
     if (complete) {
         EXPECT_EQ(last, 100) << out;
     }
-    // The thread's closing line end comes before or after the result line.
-    if (rest.starts_with("\n")) return rest.substr(1);
-    if (rest.ends_with("\n\n")) return rest.substr(0, rest.size() - 1);
-    ADD_FAILURE() << "no closing line end: " << out;
+    // The display's closing line end comes before the result line: the result is the last
+    // line printed, whether the update failed or not.
+    if (rest.starts_with("\n")) {
+        const std::string result = rest.substr(1);
+        EXPECT_TRUE(out.ends_with("\n" + result)) << "a progress line after the result: " << out;
+        return result;
+    }
+    ADD_FAILURE() << "no closing line end before the result line: " << out;
     return rest;
 }
 

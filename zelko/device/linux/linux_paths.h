@@ -4,6 +4,9 @@
 
 #include <string>
 
+#include "zelko/common/export.h"
+
+ZELKO_API_BEGIN
 namespace zelko {
 
 // The node's name below its directory ("/dev/sdb" gives "sdb"); the text itself when it
@@ -25,3 +28,4 @@ bool is_optical_name(const std::string& name);
 bool kernel_order(const std::string& a, const std::string& b);
 
 }  // namespace zelko
+ZELKO_API_END

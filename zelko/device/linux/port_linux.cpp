@@ -108,6 +108,8 @@ int port_pass_through(port_handle* handle, port_request* request) {
 
 bool port_is_general_failure(int os_error) { return os_error == EIO; }
 
+bool port_is_time_out(int os_error) { return os_error == ETIMEDOUT; }
+
 bool port_query_bus_is_usb(port_handle* handle, bool* is_usb) {
     // The open node's device number names its sysfs entry exactly, whatever the path's
     // name (a link, a copy of a node elsewhere); a file that is no device node has no bus.

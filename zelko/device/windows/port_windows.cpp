@@ -145,6 +145,10 @@ int port_pass_through(port_handle* handle, port_request* request) {
 
 bool port_is_general_failure(int os_error) { return os_error == ERROR_GEN_FAILURE; }
 
+// A pass-through request the adapter gave up on ends with the semaphore time-out; the
+// generic time-out code is taken as the same.
+bool port_is_time_out(int os_error) { return os_error == ERROR_SEM_TIMEOUT || os_error == ERROR_TIMEOUT; }
+
 bool port_query_bus_is_usb(port_handle* handle, bool* is_usb) {
     STORAGE_PROPERTY_QUERY query;
     std::memset(&query, 0, sizeof query);
