@@ -7,6 +7,9 @@
 #include <cstdio>
 #include <memory>
 
+#include "zelko/common/export.h"
+
+ZELKO_API_BEGIN
 namespace zelko {
 
 using input_file_ptr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
@@ -17,3 +20,4 @@ using input_file_ptr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 input_file_ptr open_input_file(const char* path, uint64_t* size = nullptr);
 
 }  // namespace zelko
+ZELKO_API_END

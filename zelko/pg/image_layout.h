@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "zelko/device/transport.h"
+#include "zelko/common/export.h"
 
+ZELKO_API_BEGIN
 namespace zelko {
 
 // The bytes one part writes, at flash write addresses (0x8C000000 + flash offset).
@@ -37,3 +39,4 @@ bool flash_range_placeable(const flash_range& range, const std::vector<flash_ran
 cmd_status flash_range_exists(bridge_dev* dev, const flash_range& range);
 
 }  // namespace zelko
+ZELKO_API_END
