@@ -181,7 +181,7 @@ void sanitize_progress(bridge_record& record, int64_t now_ms) {
 }
 
 // The next scripted answer is what the log reports. A status other than in progress ends
-// a running sanitize as it says: failed (3) leaves failure mode, any other completes it.
+// a running sanitize as it says: failed (3) enters failure mode, any other completes it.
 void answer_scripted_log(bridge_record& record) {
     bridge_live& s = record.state;
     const sanitize_log_answer answer = sanitize_log_next_answer(record);

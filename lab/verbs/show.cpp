@@ -39,6 +39,7 @@ int show_leds_verb(const std::string& name, const bridge_record& record, const v
     }
     return show_leds(name, record, svg, colour);
 }
+
 // A dump without LENGTH runs to the end of the memory, but no further than this.
 constexpr uint64_t k_default_dump_limit = 16u << 20;
 constexpr size_t k_dump_chunk = 64u << 10;
