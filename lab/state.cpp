@@ -7,6 +7,7 @@
 
 #include "lab/model/firmware.h"
 #include "lab/model/nvme_store.h"
+#include "lab/model/sanitize_log.h"
 #include "lab/led_fields.h"
 #include "lab/disk_fields.h"
 #include "lab/names.h"
@@ -121,6 +122,7 @@ const std::vector<persisted_field> k_persisted_fields = {
     {"nvme_sstat",          "nvme",     false, u32_field{live<&L::nvme_sstat>, true, k_u16}},
     {"nvme_sprog",          "nvme",     false, u32_field{live<&L::nvme_sprog>, false, k_u16}},
     {"nvme_scdw10",         "nvme",     false, u32_field{live<&L::nvme_scdw10>, true, k_u32}},
+    {"nvme_sanitize_log",   "nvme",     true,  k_nvme_sanitize_log_field},
     {"nvme_fw_length",      "nvme",     false, u32_field{live<&L::nvme_fw_length>, false, k_nvme_fw_buffer_size}},
     {"nvme_fw_gap",         "nvme",     false, u32_field{live<&L::nvme_fw_gap>, false, 1}},
     {"nvme_fw_active",      "nvme",     true,  u32_field{live<&L::nvme_fw_active>, false, 7, 1}},

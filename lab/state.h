@@ -120,13 +120,15 @@ struct bridge_live {
     uint32_t nvme_sstat = 0;             // Sanitize Status log: SSTAT, SPROG and SCDW10 as last reported
     uint32_t nvme_sprog = 0xFFFF;
     uint32_t nvme_scdw10 = 0;
-    uint32_t nvme_fw_length = 0;        // bytes in the firmware download buffer, assembled at the chunks' offsets
-    uint32_t nvme_fw_gap = 0;           // 1: a chunk left a gap, the image cannot be committed
-    uint32_t nvme_fw_active = 1;        // firmware slot running (its revision, or the disk's firmware when empty)
-    uint32_t nvme_fw_pending = 0;       // slot activated at the next reset, 0 for none
-    uint32_t nvme_sanitize_fail = 0;    // 1: sanitize operations fail when their time is up
-    uint32_t nvme_sanitize_failed = 0;  // 1: sanitize failure mode, media access refused
-    uint32_t nvme_media_key = 0;        // media encryption key; nonzero: never-written blocks read as its noise
+    std::vector<uint32_t> nvme_sanitize_log;  // scripted log answers, empty: over lab time (model/sanitize_log.h)
+    uint32_t nvme_sanitize_log_next = 0;      // the one the next read answers
+    uint32_t nvme_fw_length = 0;              // bytes in the firmware download buffer, assembled at the chunks' offsets
+    uint32_t nvme_fw_gap = 0;                 // 1: a chunk left a gap, the image cannot be committed
+    uint32_t nvme_fw_active = 1;              // firmware slot running (its revision, or the disk's firmware when empty)
+    uint32_t nvme_fw_pending = 0;             // slot activated at the next reset, 0 for none
+    uint32_t nvme_sanitize_fail = 0;          // 1: sanitize operations fail when their time is up
+    uint32_t nvme_sanitize_failed = 0;        // 1: sanitize failure mode, media access refused
+    uint32_t nvme_media_key = 0;              // media encryption key; nonzero: never-written blocks read as its noise
     // LED control
     uint32_t led_app_ctl = 0;           // 1: an application drives the lights
     uint32_t led_direct_sync = 0;       // sync method of the last direct frame

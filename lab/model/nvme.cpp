@@ -17,6 +17,7 @@
 #include "lab/lab_os.h"
 #include "lab/model/handlers.h"
 #include "lab/model/nvme_store.h"
+#include "lab/model/sanitize_log.h"
 
 using namespace zelko;
 
@@ -143,23 +144,15 @@ uint32_t overwrite_final_pattern(uint32_t cdw10, uint32_t pattern) {
     return inverted ? ~pattern : pattern;
 }
 
-// A sanitize in progress moves on with lab time. Once its time is up the media is erased
-// (block erase), its key replaced (crypto erase) or overwritten with the pattern, and the
-// log says so; with `nvme_sanitize_fail` set it fails instead: the media is left as it
-// was, the log reports the failure and the controller enters sanitize failure mode.
-void sanitize_progress(bridge_record& record, int64_t now_ms) {
+// Ends the sanitize in progress: the media is erased (block erase), its key replaced
+// (crypto erase) or overwritten with the pattern, and the log says so; when it fails the
+// media is left as it was, the log reports the failure and the controller enters
+// sanitize failure mode.
+void finish_sanitize(bridge_record& record, bool fail) {
     bridge_live& s = record.state;
-    if (s.nvme_sanitize_action == 0) return;
-    const int64_t elapsed = now_ms > s.nvme_sanitize_start_ms ? now_ms - s.nvme_sanitize_start_ms : 0;
-    const int64_t duration = s.nvme_sanitize_ms;
     record.dirty = true;
-    if (elapsed < duration) {
-        s.nvme_sstat = k_sstat_in_progress | (s.nvme_sstat & k_sstat_global_erased);
-        s.nvme_sprog = static_cast<uint32_t>(elapsed * 65536 / duration);
-        return;
-    }
     s.nvme_sprog = 0xFFFF;
-    if (s.nvme_sanitize_fail != 0) {
+    if (fail) {
         s.nvme_sstat = k_sstat_failed;
         s.nvme_sanitize_failed = 1;
     } else {
@@ -176,6 +169,35 @@ void sanitize_progress(bridge_record& record, int64_t now_ms) {
     s.nvme_sanitize_action = 0;
 }
 
+// A sanitize in progress moves on with lab time and fails at its end with
+// `nvme_sanitize_fail` set. With scripted log answers it ends when the log says so
+// instead (sanitize_status_page).
+void sanitize_progress(bridge_record& record, int64_t now_ms) {
+    bridge_live& s = record.state;
+    if (s.nvme_sanitize_action == 0 || sanitize_log_scripted(record)) return;
+    const int64_t elapsed = now_ms > s.nvme_sanitize_start_ms ? now_ms - s.nvme_sanitize_start_ms : 0;
+    const int64_t duration = s.nvme_sanitize_ms;
+    if (elapsed < duration) {
+        record.dirty = true;
+        s.nvme_sstat = k_sstat_in_progress | (s.nvme_sstat & k_sstat_global_erased);
+        s.nvme_sprog = static_cast<uint32_t>(elapsed * 65536 / duration);
+        return;
+    }
+    finish_sanitize(record, s.nvme_sanitize_fail != 0);
+}
+
+// The next scripted answer is what the log reports. A status other than in progress ends
+// a running sanitize as it says: failed (3) enters failure mode, any other completes it.
+void answer_scripted_log(bridge_record& record) {
+    bridge_live& s = record.state;
+    const sanitize_log_answer answer = sanitize_log_next_answer(record);
+    const uint32_t status = answer.sstat & 0x7u;
+    if (s.nvme_sanitize_action != 0 && status != k_sstat_in_progress) finish_sanitize(record, status == k_sstat_failed);
+    s.nvme_sprog = answer.sprog;
+    s.nvme_sstat = answer.sstat;
+    record.dirty = true;
+}
+
 // Media access while a sanitize runs or after one failed is refused.
 uint16_t media_refusal(bridge_record& record, int64_t now_ms) {
     sanitize_progress(record, now_ms);
@@ -186,6 +208,7 @@ uint16_t media_refusal(bridge_record& record, int64_t now_ms) {
 
 std::vector<uint8_t> sanitize_status_page(bridge_record& record, int64_t now_ms) {
     sanitize_progress(record, now_ms);
+    if (sanitize_log_scripted(record)) answer_scripted_log(record);
     std::vector<uint8_t> page(k_nvme_log_len, 0);
     write_cursor out(page.data(), page.size());
     out.le16_at(0, static_cast<uint16_t>(record.state.nvme_sprog));

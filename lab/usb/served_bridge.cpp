@@ -15,7 +15,17 @@ int64_t now_ms(const lab_settings* settings) {
     return settings != nullptr ? lab_time_ms(*settings) : lab_real_now_ms();
 }
 
+// Appends a line to the lab's trace when tracing is on.
+void trace(const served_bridge& bridge, const std::string& line) {
+    lab_settings settings;
+    if (lab_load_settings(bridge.dir, &settings, nullptr) && settings.trace) lab_append_trace(bridge.dir, line);
+}
+
 }  // namespace
+
+void served_bridge_trace_open(const served_bridge& bridge) { trace(bridge, "OPEN " + bridge.name + " ok"); }
+
+void served_bridge_trace_close(const served_bridge& bridge) { trace(bridge, "CLOSE " + bridge.name); }
 
 bool served_bridge_open(const std::string& dir, const std::string& name, served_bridge* bridge, std::string* error) {
     name_entry entry;

@@ -31,6 +31,12 @@ struct bridge_presence {
 };
 bool served_bridge_look(const served_bridge& bridge, bridge_presence* presence);
 
+// The trace lines of the host's session with the bridge, as the lab's port writes them
+// for an open and a close: the device put on the bus opens it ("OPEN NAME ok"), taken off
+// the bus or left by the host closes it ("CLOSE NAME"). Written when the lab traces.
+void served_bridge_trace_open(const served_bridge& bridge);
+void served_bridge_trace_close(const served_bridge& bridge);
+
 // Serves one command block of the boot the host sees. A bridge that restarted since, or
 // that does not answer, fails the request with the OS error of a device gone.
 void served_bridge_request(served_bridge& bridge, const block_request& request, block_answer& answer);

@@ -8,7 +8,9 @@
 // come before the device has anything to send: they wait in a queue.
 //
 // A restart of the bridge (by the tool, the lab's `restart` verb, or any other process)
-// takes the device off the bus; it comes back when the bridge answers again.
+// takes the device off the bus; it comes back when the bridge answers again. The trace
+// reads as under `run`: the device put on the bus is an OPEN line, taken off the bus or
+// left by the host a CLOSE line, its command blocks CMD lines between them.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -121,6 +123,7 @@ void follow_bridge(link_state& link) {
         usbredirparser_send_device_disconnect(link.parser);
         link.connected = false;
         forget_transfers(link);
+        served_bridge_trace_close(link.bridge);
     }
     if (!link.connected && presence.answers) {
         link.bridge.boot = presence.boot;
@@ -128,6 +131,7 @@ void follow_bridge(link_state& link) {
         link.identity = presence.identity;
         forget_transfers(link);
         send_connect(link);
+        served_bridge_trace_open(link.bridge);
     }
 }
 
@@ -386,5 +390,7 @@ int serve_over_usbredir(const std::string& dir, const std::string& name, const s
     }
     usbredirparser_init(owner.parser, "mvbridge-lab", caps, USB_REDIR_CAPS_SIZE, usbredirparser_fl_usb_host);
     run_link(link);
+    // The host went away with the device on its bus: its session ends as a close does.
+    if (link.connected) served_bridge_trace_close(link.bridge);
     return 0;
 }

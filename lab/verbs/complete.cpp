@@ -127,9 +127,12 @@ words candidates(const std::string& dir, const words& w) {
     if (verb == "set") return set_completions(dir, w, at);
     if (verb == "show") {
         if (at == 1) return device_names(dir, false);
-        return at == 2 ? show_section_names() : words{};
+        if (at == 2) return show_section_names();
+        if (w[2] != "leds") return {};
+        if (w[at - 1] == "--color") return {"auto", "always", "never"};
+        return w[at - 1] == "--svg" ? words{} : words{"--color", "--svg"};
     }
-    if (verb == "fill") {
+    if (verb == "fill" || verb == "load") {
         if (at == 1) return device_names(dir, true);
         if (at != 2) return {};
         words memories;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "lab/model/disk_spaces.h"
 #include "lab/text.h"
 #include "lab/verbs/verbs.h"
 
@@ -21,7 +22,7 @@ bool fill(bridge_record& record, const lab_memory_row& memory, uint64_t offset, 
     const std::vector<uint8_t> bytes(static_cast<size_t>(std::min<uint64_t>(k_chunk, length)), value);
     for (uint64_t done = 0; done < length;) {
         const size_t count = static_cast<size_t>(std::min<uint64_t>(bytes.size(), length - done));
-        if (!memory_write(record, memory.which, offset + done, bytes.data(), count)) {
+        if (!space_write(record, memory.which, offset + done, bytes.data(), count)) {
             *error = std::string("cannot write ") + memory.name;
             return false;
         }
@@ -35,9 +36,7 @@ bool fill(bridge_record& record, const lab_memory_row& memory, uint64_t offset, 
 int verb_fill(const std::string& dir, const verb_args& args) {
     if (args.size() != 5) return verb_usage_of("fill");
     const lab_memory_row* memory = find_memory(args[1]);
-    std::string names;
-    for (const lab_memory_row& row : memory_rows()) names += std::string(names.empty() ? "" : ", ") + row.name;
-    if (memory == nullptr) return verb_fail("unknown memory '" + args[1] + "' (" + names + ")");
+    if (memory == nullptr) return verb_fail("unknown memory '" + args[1] + "' (" + memory_name_list() + ")");
     uint64_t offset = 0;
     uint64_t length = 0;
     uint8_t value = 0;

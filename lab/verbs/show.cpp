@@ -2,8 +2,8 @@
 // device: identity, disk, settings, state, registers, memory, pins, nvme, faults; `blocks` lists the
 // command blocks it handles. `show NAME MEMORY [OFFSET [LENGTH]]` dumps a memory (flash, led,
 // media) or a range of it in hex; `show NAME AREA` (flash_pg, cust_page, uuid_area) dumps
-// one area of the flash; `show NAME leds [--svg FILE]` draws the LED memory (show_leds.cpp);
-// `show NAME pg` lists the entries of the PG record.
+// one area of the flash; `show NAME leds [--color auto|always|never] [--svg FILE]` draws the LED memory
+// (show_leds.cpp); `show NAME pg` lists the entries of the PG record.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -21,7 +21,26 @@
 
 namespace {
 
-constexpr const char* k_leds_usage = "show NAME leds [--svg FILE]";
+constexpr const char* k_leds_usage = "show NAME leds [--color auto|always|never] [--svg FILE]";
+
+// `show NAME leds` and its options, in any order, each at most once.
+int show_leds_verb(const std::string& name, const bridge_record& record, const verb_args& args) {
+    colour_choice colour = colour_choice::auto_detect;
+    bool colour_given = false;
+    const std::string* svg = nullptr;
+    for (size_t i = 2; i < args.size(); i += 2) {
+        if (i + 1 >= args.size()) return verb_usage(k_leds_usage);
+        if (args[i] == "--svg" && svg == nullptr) {
+            svg = &args[i + 1];
+        } else if (args[i] == "--color" && !colour_given && parse_colour_choice(args[i + 1], &colour)) {
+            colour_given = true;
+        } else {
+            return verb_usage(k_leds_usage);
+        }
+    }
+    return show_leds(name, record, svg, colour);
+}
+
 // A dump without LENGTH runs to the end of the memory, but no further than this.
 constexpr uint64_t k_default_dump_limit = 16u << 20;
 constexpr size_t k_dump_chunk = 64u << 10;
@@ -237,7 +256,8 @@ std::vector<std::string> show_section_names() {
 
 int verb_show(const std::string& dir, const verb_args& args) {
     if (args.empty()) return show_lab(dir);
-    if (args.size() > 4) return verb_usage_of("show");
+    const bool leds = args.size() >= 2 && args[1] == "leds";
+    if (args.size() > 4 && !leds) return verb_usage_of("show");
     device_ref ref;
     std::string error;
     if (!resolve_device(dir, args[0], &ref, &error)) return verb_fail(error);
@@ -256,11 +276,7 @@ int verb_show(const std::string& dir, const verb_args& args) {
             print_blocks(record);
             return 0;
         }
-        if (section == "leds") {
-            if (plain) return show_leds(ref.name, record, nullptr);
-            if (args.size() == 4 && args[2] == "--svg") return show_leds(ref.name, record, &args[3]);
-            return verb_usage(k_leds_usage);
-        }
+        if (section == "leds") return show_leds_verb(ref.name, record, args);
         if (plain && section == "pg") {
             std::printf("pg:\n%s", pg_record_text(record).c_str());
             return 0;

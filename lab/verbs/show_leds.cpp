@@ -1,6 +1,7 @@
-// `show NAME leds [--svg FILE]`: the bridge's LED memory decoded from its raw image, as
-// colour blocks in the terminal (24-bit colour escapes), and as an SVG of what the bridge
-// animates: per state, the LEDs side by side and the colour rows down the cycle.
+// `show NAME leds [--color auto|always|never] [--svg FILE]`: the bridge's LED memory
+// decoded from its raw image, as colour blocks on a colour terminal (24-bit colour
+// escapes) or as text (each cell's colour as #RRGGBB), and as an SVG of what the LEDs show
+// over time: per state, the LEDs side by side and a row per time step down the effect.
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -10,6 +11,7 @@
 #include "lab/lab_files.h"
 #include "lab/led_memory.h"
 #include "lab/verbs/verbs.h"
+#include "zelko/led/led_effects.h"
 #include "zelko/led/led_names.h"
 
 using namespace zelko;
@@ -76,26 +78,31 @@ led_picture decode(const std::vector<uint8_t>& image) {
 
 const char* mode_name(uint8_t mode) { return mode < k_led_mode_count ? k_led_mode_names[mode] : "unknown"; }
 
-std::string block(uint32_t colour) {
-    char text[40];
-    std::snprintf(text, sizeof text, "\x1b[48;2;%u;%u;%um  \x1b[0m", colour >> 16, (colour >> 8) & 0xFF, colour & 0xFF);
-    return text;
-}
-
 std::string hex_colour(uint32_t colour) {
     char text[8];
     std::snprintf(text, sizeof text, "#%06X", colour & 0xFFFFFF);
     return text;
 }
 
-// Milliseconds at which colour row `row` shows: the cycle shared out over the rows, or
-// the step time where the effect counts in steps.
-unsigned row_time(const led_settings& led, int row) {
-    if (led.cycle != 0 && led.rows != 0) return static_cast<unsigned>(row) * led.cycle / led.rows;
-    return static_cast<unsigned>(row) * led.step;
+// One cell of the picture: a colour block for a colour terminal, its #RRGGBB otherwise.
+std::string cell(uint32_t colour, bool colour_terminal) {
+    if (!colour_terminal) return hex_colour(colour);
+    char text[40];
+    std::snprintf(text, sizeof text, "\x1b[48;2;%u;%u;%um  \x1b[0m", colour >> 16, (colour >> 8) & 0xFF, colour & 0xFF);
+    return text;
 }
 
-void print_states(const std::string& name, const led_picture& p) {
+// Cells side by side: blocks touch, text is spaced.
+std::string cells(const std::vector<uint32_t>& colours, bool colour_terminal) {
+    std::string out;
+    for (const uint32_t colour : colours) {
+        if (!colour_terminal && !out.empty()) out += ' ';
+        out += cell(colour, colour_terminal);
+    }
+    return out;
+}
+
+void print_states(const std::string& name, const led_picture& p, bool colour_terminal) {
     if (!p.valid) {
         std::printf("LED memory of %s: no valid image (magic 0x%08X, version %u, LED count %d)\n", name.c_str(),
                     p.magic, p.version, p.count);
@@ -107,65 +114,132 @@ void print_states(const std::string& name, const led_picture& p) {
         std::printf("%s:\n", k_led_state_names[s]);
         for (int k = 0; k < p.count; ++k) {
             const led_settings& led = p.states[s][k];
-            std::string blocks;
-            for (const uint32_t colour : led.colours) blocks += block(colour);
             std::printf("  %2d %-14s rows %2u cycle %5u ms ramp %u stable %u effect 0x%02X step %u  %s\n", k,
                         mode_name(led.mode), led.rows, led.cycle, led.ramp, led.stable, led.effect, led.step,
-                        blocks.c_str());
+                        cells(led.colours, colour_terminal).c_str());
         }
     }
 }
 
 // The states, then what the bridge shows outside its LED memory.
-void print_terminal(const std::string& name, const led_picture& p, const bridge_record& record) {
-    print_states(name, p);
+void print_terminal(const std::string& name, const led_picture& p, const bridge_record& record, bool colour_terminal) {
+    print_states(name, p, colour_terminal);
     std::printf("application control: %s\n", record.state.led_app_ctl != 0 ? "on" : "off");
-    std::string frame;
+    std::vector<uint32_t> frame;
     const std::vector<uint8_t>& direct = record.state.led_direct;
     for (size_t i = 0; i + 2 < direct.size(); i += 3) {
-        frame += block(static_cast<uint32_t>(direct[i] << 16 | direct[i + 1] << 8 | direct[i + 2]));
+        frame.push_back(static_cast<uint32_t>(direct[i] << 16 | direct[i + 1] << 8 | direct[i + 2]));
     }
-    std::printf("direct frame: %s\n", frame.empty() ? "none" : frame.c_str());
+    std::printf("direct frame: %s\n", frame.empty() ? "none" : cells(frame, colour_terminal).c_str());
 }
 
-// One panel per state, stacked: a title, then a column per LED and a row per colour row,
-// with the time each row shows at the left.
+// What one LED shows over time. The modes that move step through their colour rows: over
+// the cycle, shared out evenly, or (no cycle, a stable factor: the meteor) row 0 for the
+// high stable time and row 1 for the low one, 100 ms a unit. Each LED starts its own
+// sequence its index times its step time late, which makes a meteor travel.
+constexpr uint8_t k_mode_blink = 3;
+constexpr unsigned k_stable_unit_ms = 100;
+
+bool moves(const led_settings& led) {
+    return led.mode == k_led_mode_cycle || led.mode == k_mode_blink || led.mode == k_led_mode_breathe;
+}
+unsigned high_ms(const led_settings& led) { return (led.stable >> 8) * k_stable_unit_ms; }
+unsigned low_ms(const led_settings& led) { return (led.stable & 0xFF) * k_stable_unit_ms; }
+
+// The length of the LED's sequence in milliseconds; 0 when it holds one colour.
+unsigned period_ms(const led_settings& led) {
+    if (!moves(led)) return 0;
+    if (led.cycle != 0 && led.rows != 0) return led.cycle;
+    return high_ms(led) + low_ms(led);
+}
+
+// The shortest time one colour of the LED's sequence shows; 0 when it holds one colour.
+unsigned shortest_ms(const led_settings& led) {
+    if (period_ms(led) == 0) return 0;
+    if (led.cycle != 0 && led.rows != 0) return std::max(1u, static_cast<unsigned>(led.cycle / led.rows));
+    if (high_ms(led) == 0 || low_ms(led) == 0) return high_ms(led) + low_ms(led);
+    return std::min(high_ms(led), low_ms(led));
+}
+
+uint32_t row_colour(const led_settings& led, size_t row) { return row < led.colours.size() ? led.colours[row] : 0; }
+
+// The colour LED `index` shows at `time_ms` from the start of the effect.
+uint32_t shown_at(const led_settings& led, int index, int64_t time_ms) {
+    if (led.mode == k_led_mode_always) return row_colour(led, 0);
+    if (!moves(led)) return 0;
+    const int64_t period = period_ms(led);
+    if (period == 0) return row_colour(led, 0);
+    const int64_t t = ((time_ms - static_cast<int64_t>(index) * led.step) % period + period) % period;
+    if (led.cycle != 0 && led.rows != 0) return row_colour(led, static_cast<size_t>(t * led.rows / led.cycle));
+    return row_colour(led, t < static_cast<int64_t>(high_ms(led)) ? 0 : 1);
+}
+
+// The time grid of a state's panel: one row per step of the effect (its step time where
+// LEDs are offset, else the shortest colour), over the longest sequence.
+struct time_grid {
+    unsigned step_ms = 0;
+    int rows = 1;
+};
+constexpr int k_max_grid_rows = 64;
+
+time_grid grid_of(const std::vector<led_settings>& leds) {
+    unsigned step = 0, shortest = 0, period = 0;
+    for (const led_settings& led : leds) {
+        if (period_ms(led) == 0) continue;
+        if (led.step != 0) step = step == 0 ? led.step : std::min<unsigned>(step, led.step);
+        const unsigned s = shortest_ms(led);
+        if (s != 0) shortest = shortest == 0 ? s : std::min(shortest, s);
+        period = std::max(period, period_ms(led));
+    }
+    time_grid grid;
+    grid.step_ms = step != 0 ? step : shortest;
+    if (grid.step_ms != 0) grid.rows = std::clamp<int>(static_cast<int>(period / grid.step_ms), 1, k_max_grid_rows);
+    return grid;
+}
+
+std::string attr(const char* name, int value) { return std::string(" ") + name + "=\"" + std::to_string(value) + "\""; }
+
+// One panel per state, stacked: a title, then a column per LED and a row per time step,
+// each row labelled with the time it shows. Cells are outlined, so that a colour equal to
+// the background still shows as a cell.
 std::string svg_of(const std::string& name, const led_picture& p) {
     constexpr int cell_w = 22, cell_h = 16, left = 80, title_h = 28, gap = 18;
+    std::vector<time_grid> grids;
     int max_rows = 1;
     for (const auto& leds : p.states) {
-        for (const led_settings& led : leds) max_rows = std::max<int>(max_rows, static_cast<int>(led.colours.size()));
+        grids.push_back(grid_of(leds));
+        max_rows = std::max(max_rows, grids.back().rows);
     }
     const int panel_h = title_h + max_rows * cell_h + gap;
     const int width = left + std::max(p.count, 1) * cell_w + 20;
     const int height = 30 + k_lab_led_states * panel_h;
-    std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + std::to_string(width) + "\" height=\"" +
-                      std::to_string(height) + "\" font-family=\"monospace\" font-size=\"11\">\n";
+    std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\"" + attr("width", width) + attr("height", height) +
+                      " font-family=\"monospace\" font-size=\"11\">\n";
     svg += "<rect width=\"100%\" height=\"100%\" fill=\"#202020\"/>\n";
     svg += "<text x=\"8\" y=\"18\" fill=\"#FFFFFF\">LED effects of " + name + ", " + std::to_string(p.count) +
            " LEDs</text>\n";
     for (int s = 0; s < k_lab_led_states; ++s) {
         const int top = 30 + s * panel_h;
-        const led_settings* first = p.states[s].empty() ? nullptr : &p.states[s][0];
+        const time_grid& grid = grids[static_cast<size_t>(s)];
         std::string title = std::string(k_led_state_names[s]);
-        if (first != nullptr) {
-            title += ": " + std::string(mode_name(first->mode)) + ", cycle " + std::to_string(first->cycle) + " ms";
-        }
-        svg += "<text x=\"8\" y=\"" + std::to_string(top + 16) + "\" fill=\"#E0E0E0\">" + title + "</text>\n";
-        for (int k = 0; k < p.count; ++k) {
-            const led_settings& led = p.states[s][k];
-            for (size_t j = 0; j < led.colours.size(); ++j) {
-                svg += "<rect x=\"" + std::to_string(left + k * cell_w) + "\" y=\"" +
-                       std::to_string(top + title_h + static_cast<int>(j) * cell_h) + "\" width=\"" +
-                       std::to_string(cell_w - 2) + "\" height=\"" + std::to_string(cell_h - 2) + "\" fill=\"" +
-                       hex_colour(led.colours[j]) + "\"/>\n";
+        if (!p.states[s].empty()) {
+            const led_settings& first = p.states[s][0];
+            title += ": " + std::string(mode_name(first.mode));
+            if (period_ms(first) != 0) title += ", cycle " + std::to_string(period_ms(first)) + " ms";
+            if (first.step != 0 && period_ms(first) != 0) {
+                title += ", each LED " + std::to_string(first.step) + " ms after the one before";
             }
         }
-        if (first != nullptr) {
-            for (size_t j = 0; j < first->colours.size(); ++j) {
-                svg += "<text x=\"8\" y=\"" + std::to_string(top + title_h + static_cast<int>(j) * cell_h + 11) +
-                       "\" fill=\"#A0A0A0\">" + std::to_string(row_time(*first, static_cast<int>(j))) + " ms</text>\n";
+        svg += "<text x=\"8\"" + attr("y", top + 16) + " fill=\"#E0E0E0\">" + title + "</text>\n";
+        for (int row = 0; row < grid.rows; ++row) {
+            const int64_t time = static_cast<int64_t>(row) * grid.step_ms;
+            const int y = top + title_h + row * cell_h;
+            for (int k = 0; k < p.count; ++k) {
+                svg += "<rect" + attr("x", left + k * cell_w) + attr("y", y) + attr("width", cell_w - 2) +
+                       attr("height", cell_h - 2) + " fill=\"" + hex_colour(shown_at(p.states[s][k], k, time)) +
+                       "\" stroke=\"#808080\"/>\n";
             }
+            svg += "<text x=\"8\"" + attr("y", y + 11) + " fill=\"#A0A0A0\">" + std::to_string(time) + " ms</text>\n";
         }
     }
     svg += "</svg>\n";
@@ -174,10 +248,10 @@ std::string svg_of(const std::string& name, const led_picture& p) {
 
 }  // namespace
 
-int show_leds(const std::string& name, const bridge_record& record, const std::string* svg_path) {
+int show_leds(const std::string& name, const bridge_record& record, const std::string* svg_path, colour_choice colour) {
     const led_picture picture = decode(lab_led_memory(record));
     if (svg_path == nullptr) {
-        print_terminal(name, picture, record);
+        print_terminal(name, picture, record, colour_on_stdout(colour));
         return 0;
     }
     if (!picture.valid) return verb_fail("no valid LED image to draw");

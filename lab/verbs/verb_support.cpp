@@ -59,3 +59,9 @@ std::string option_key(const std::string& option) {
     }
     return key;
 }
+
+std::string memory_name_list() {
+    std::string names;
+    for (const lab_memory_row& row : memory_rows()) names += std::string(names.empty() ? "" : ", ") + row.name;
+    return names;
+}

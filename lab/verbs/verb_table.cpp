@@ -27,15 +27,22 @@ constexpr verb_row k_verbs[] = {
     {"show", verb_show,
      "show [NAME [SECTION]]\n"
      "show NAME MEMORY [OFFSET [LENGTH]]\n"
-     "show NAME leds [--svg FILE]",
+     "show NAME leds [--color auto|always|never] [--svg FILE]",
      "Prints the lab's settings and devices, or one device's identity, disk, settings, state, registers, memory, "
      "pins and faults; a SECTION prints one of them, blocks the command blocks it handles, pg the entries of its "
      "PG record. A memory (flash, led, media, the NVMe disk's and PCIe function's) or an area of the flash prints "
-     "as a hex dump, of OFFSET and LENGTH when given. leds draws the LED memory's states as colour blocks, or with "
-     "--svg writes an SVG of the effects to FILE.",
+     "as a hex dump, of OFFSET and LENGTH when given. leds draws the LED memory's states as colour blocks on a colour "
+     "terminal, else (a pipe, NO_COLOR set, --color never) as text with each cell's colour as #RRGGBB; --svg writes "
+     "an SVG of what the LEDs show over time to FILE.",
      false},
     {"fill", verb_fill, "fill NAME MEMORY OFFSET LENGTH BYTE",
      "Writes LENGTH bytes of the value BYTE into a bridge's memory at OFFSET, as if the device had written them.",
+     false},
+    {"load", verb_load, "load NAME MEMORY OFFSET FILE",
+     "Writes the bytes of FILE (a regular file that fits the memory at OFFSET) into a bridge's memory at OFFSET, as "
+     "if the device had written them. create writes the led memory (the factory LED image) and, with its --nvme-* "
+     "options, the NVMe pages; pcie_conf, pcie_bar0 and smart_data get their power-on content at first use (load "
+     "and fill put it in place first); flash, media, nvme_fw and nvme_slots read erased until written.",
      false},
     {"set", verb_set,
      "set NAME KEY VALUE\n"

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "lab/lab_dir.h"
+#include "lab/terminal_colour.h"
 
 using verb_args = std::vector<std::string>;
 
@@ -14,6 +15,7 @@ int verb_init(const std::string& dir, const verb_args& args);
 int verb_create(const std::string& dir, const verb_args& args);
 int verb_show(const std::string& dir, const verb_args& args);
 int verb_fill(const std::string& dir, const verb_args& args);
+int verb_load(const std::string& dir, const verb_args& args);
 int verb_set(const std::string& dir, const verb_args& args);
 int verb_fault(const std::string& dir, const verb_args& args);
 int verb_restart(const std::string& dir, const verb_args& args);
@@ -32,9 +34,9 @@ std::vector<std::string> lab_completions(const std::string& dir, const verb_args
 // The SECTION words `show NAME SECTION` takes.
 std::vector<std::string> show_section_names();
 
-// `show NAME leds [--svg FILE]` (show_leds.cpp): the LED memory as colour blocks, or
-// with a path, an SVG of the effects written there.
-int show_leds(const std::string& name, const bridge_record& record, const std::string* svg_path);
+// `show NAME leds [--color auto|always|never] [--svg FILE]` (show_leds.cpp): the LED
+// memory as colour blocks or text, or with a path, an SVG of the effects written there.
+int show_leds(const std::string& name, const bridge_record& record, const std::string* svg_path, colour_choice colour);
 
 constexpr int k_exit_failure = 1;
 constexpr int k_exit_usage = 2;
@@ -59,6 +61,9 @@ bool resolve_device(const std::string& dir, const std::string& text, device_ref*
 // `edit` succeeded and left it dirty. A restart done by `edit` moves the bridge's name.
 bool edit_device(const std::string& dir, const device_ref& ref,
                  const std::function<bool(bridge_record&, std::string*)>& edit, std::string* error);
+
+// The memories `fill` and `load` take, for their errors: "flash, led, media, ...".
+std::string memory_name_list();
 
 // Option words "--chip-id" and "--chip_id" both name the key "chip_id".
 std::string option_key(const std::string& option);

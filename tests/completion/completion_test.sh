@@ -52,7 +52,7 @@ lab=$work/lab
 "$lab_program" "$lab" create PhysicalDrive1 >/dev/null || { echo "FAIL: cannot create a lab"; exit 1; }
 "$lab_program" "$lab" create c --cdrom-of PhysicalDrive1 >/dev/null || { echo "FAIL: cannot create a volume"; exit 1; }
 expect _mvbridge_lab "create" "$lab_program" "$lab" cr
-expect _mvbridge_lab "init create show fill set fault restart trace run serve mkimage mkled help" "$lab_program" "$lab" ""
+expect _mvbridge_lab "init create show fill load set fault restart trace run serve mkimage mkled help" "$lab_program" "$lab" ""
 expect _mvbridge_lab "PhysicalDrive1 c lab" "$lab_program" "$lab" set ""
 expect _mvbridge_lab "uuid uuid_cmd" "$lab_program" "$lab" set PhysicalDrive1 uu
 expect _mvbridge_lab "on off" "$lab_program" "$lab" set lab trace ""
@@ -63,10 +63,13 @@ expect _mvbridge_lab "PhysicalDrive2" "$lab_program" "$lab" create PhysicalDrive
 expect _mvbridge_lab "nvme sata none" "$lab_program" "$lab" create PhysicalDrive2 --disk ""
 expect _mvbridge_lab "faults flash flash_pg" "$lab_program" "$lab" show PhysicalDrive1 f
 expect _mvbridge_lab "media" "$lab_program" "$lab" fill PhysicalDrive1 m
+expect _mvbridge_lab "media" "$lab_program" "$lab" load PhysicalDrive1 m
+expect _mvbridge_lab "--color --svg" "$lab_program" "$lab" show PhysicalDrive1 leds ""
+expect _mvbridge_lab "auto always never" "$lab_program" "$lab" show PhysicalDrive1 leds --color ""
 expect _mvbridge_lab "'\\\\.\\PhysicalDrive1' '\\\\.\\c:'" "$lab_program" "$lab" run get_uuid ""
 expect _mvbridge_lab "'\\\\.\\PhysicalDrive1'" "$lab_program" "$lab" run get_uuid "'\\\\.\\P"
 expect _mvbridge_lab "-d-1 -d0 -d1 -d2 -d3 -d4" "$lab_program" "$lab" run --as x scan ""
-expect _mvbridge_lab "init create show fill set fault restart trace run serve mkimage mkled help" "$lab_program" "$work/no-lab" ""
+expect _mvbridge_lab "init create show fill load set fault restart trace run serve mkimage mkled help" "$lab_program" "$work/no-lab" ""
 expect _mvbridge_lab "" "$lab_program" "$work/no-lab" show ""
 
 if [[ $failures -ne 0 ]]; then

@@ -83,6 +83,11 @@ void require_sound(const bridge_record& record) {
     for (const uart_transmission& t : pins.uart_sent) sent += t.text.size();
     require(sent <= k_uart_tx_log_limit);
     for (const fault_rule& rule : record.state.faults) require(rule.pattern_len >= 1 && rule.pattern_len <= 16);
+    // Scripted sanitize log answers: a bounded list and a position inside it.
+    const std::vector<uint32_t>& answers = record.state.nvme_sanitize_log;
+    require(answers.size() <= 256);
+    require(answers.empty() ? record.state.nvme_sanitize_log_next == 0
+                            : record.state.nvme_sanitize_log_next < answers.size());
 }
 
 void require_round_trip(bridge_record& record) {

@@ -72,7 +72,8 @@ TEST(lab_help, lists_every_option) {
     for (const std::string& form : help_forms()) help += form + "\n";
     for (const char* option :
          {"init [--time-factor N] [--step-time]", "set lab time_mode real|step", "--flip N", "--drop-write",
-          "--nvme-id-ctrl FILE", "--nvme-id-ns FILE", "--nvme-smart FILE", "show NAME leds [--svg FILE]"}) {
+          "--nvme-id-ctrl FILE", "--nvme-id-ns FILE", "--nvme-smart FILE",
+          "show NAME leds [--color auto|always|never] [--svg FILE]", "load NAME MEMORY OFFSET FILE"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
 }

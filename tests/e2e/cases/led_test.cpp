@@ -1,5 +1,7 @@
 // The LED commands on emulated bridges: what they print, what travels, and what the
 // bridge's LED memory holds afterwards.
+#include <map>
+#include <regex>
 #include "lab_fixture.h"
 #include "vendor_block_lines.h"
 
@@ -258,31 +260,60 @@ TEST_F(led_e2e, sync_support_per_ecosystem) {
 
 namespace {
 
-// The picture is decoded from the raw memory: what an effect wrote shows as colour blocks,
-// and the SVG draws each row of each LED.
+// The picture is decoded from the raw memory: what an effect wrote shows as colour blocks
+// on a colour terminal and as #RRGGBB text everywhere else, and the SVG draws what each
+// LED shows at each time step.
 TEST_F(led_e2e, picture_of_the_leds) {
     lab_ok({"set", "PhysicalDrive1", "led_count", "2"});
     EXPECT_EQ(run1("led_set_eff_blink", {"0x00FF80", "1000"}), "set led effect BLINK=0xff80 with cycle=1000\n");
+    const auto idle_part = [](const std::string& picture) { return picture.substr(0, picture.find("Read/Write:")); };
+    const auto idle = [](const std::string& cells) {
+        return "LED memory of PhysicalDrive1: 2 LEDs, brightness high 255 low 32\n"
+               "Idle:\n"
+               "   0 Color_Cycle    rows  2 cycle  1000 ms ramp 0 stable 0 effect 0x01 step 0  " +
+               cells +
+               "\n"
+               "   1 Color_Cycle    rows  2 cycle  1000 ms ramp 0 stable 0 effect 0x01 step 0  " +
+               cells + "\n";
+    };
+    const std::string text = "#00FF80 #000000";
+    const std::string blocks = "\x1b[48;2;0;255;128m  \x1b[0m\x1b[48;2;0;0;0m  \x1b[0m";
+    // Standard output is a pipe here: text, whether auto is said or not.
     const std::string picture = lab_ok({"show", "PhysicalDrive1", "leds"});
-    const std::string on = "\x1b[48;2;0;255;128m  \x1b[0m";
-    const std::string off = "\x1b[48;2;0;0;0m  \x1b[0m";
-    EXPECT_EQ(picture.substr(0, picture.find("Read/Write:")),
-              "LED memory of PhysicalDrive1: 2 LEDs, brightness high 255 low 32\n"
-              "Idle:\n"
-              "   0 Color_Cycle    rows  2 cycle  1000 ms ramp 0 stable 0 effect 0x01 step 0  " +
-                  on + off +
-                  "\n"
-                  "   1 Color_Cycle    rows  2 cycle  1000 ms ramp 0 stable 0 effect 0x01 step 0  " +
-                  on + off + "\n");
+    EXPECT_EQ(idle_part(picture), idle(text));
+    EXPECT_EQ(picture.find('\x1b'), std::string::npos);
+    EXPECT_EQ(lab_ok({"show", "PhysicalDrive1", "leds", "--color", "auto"}), picture);
+    EXPECT_EQ(lab_ok({"show", "PhysicalDrive1", "leds", "--color", "never"}), picture);
     EXPECT_TRUE(picture.ends_with("application control: off\ndirect frame: none\n")) << picture;
+    // Asked for, the escapes go even into a pipe, NO_COLOR or not; NO_COLOR keeps auto text.
+    const std::string coloured = lab_ok({"show", "PhysicalDrive1", "leds", "--color", "always"});
+    EXPECT_EQ(idle_part(coloured), idle(blocks));
+    setenv("NO_COLOR", "1", 1);
+    EXPECT_EQ(lab_ok({"show", "PhysicalDrive1", "leds", "--color", "always"}), coloured);
+    EXPECT_EQ(lab_ok({"show", "PhysicalDrive1", "leds"}), picture);
+    unsetenv("NO_COLOR");
+    // The direct frame the same way.
+    run1("led_set_rgb_direct", {"1", "1 2 3 4 5 6"});
+    EXPECT_TRUE(lab_ok({"show", "PhysicalDrive1", "leds"}).ends_with("direct frame: #010203 #040506\n"));
+    EXPECT_TRUE(lab_ok({"show", "PhysicalDrive1", "leds", "--color", "always"})
+                    .ends_with("direct frame: \x1b[48;2;1;2;3m  \x1b[0m\x1b[48;2;4;5;6m  \x1b[0m\n"));
+    const std::string usage = "usage: mvbridge-lab DIR show NAME leds [--color auto|always|never] [--svg FILE]\n";
+    expect_lab_error({"show", "PhysicalDrive1", "leds", "--color", "sometimes"}, usage, 2);
+    expect_lab_error({"show", "PhysicalDrive1", "leds", "--color"}, usage, 2);
+    expect_lab_error({"show", "PhysicalDrive1", "leds", "--color", "never", "--color", "never"}, usage, 2);
 
     const std::string svg_path = dir_ + "/leds.svg";
-    EXPECT_EQ(lab_ok({"show", "PhysicalDrive1", "leds", "--svg", svg_path}),
+    EXPECT_EQ(lab_ok({"show", "PhysicalDrive1", "leds", "--color", "never", "--svg", svg_path}),
               "LED effects of PhysicalDrive1 drawn in " + svg_path + "\n");
     const std::string svg = read_lab_file("leds.svg");
     EXPECT_EQ(svg.rfind("<svg ", 0), 0u);
-    EXPECT_NE(svg.find("Idle: Color_Cycle, cycle 1000 ms"), std::string::npos);
-    EXPECT_NE(svg.find("<rect x=\"102\" y=\"58\" width=\"20\" height=\"14\" fill=\"#00FF80\"/>"), std::string::npos);
+    EXPECT_NE(svg.find("Idle: Color_Cycle, cycle 1000 ms</text>"), std::string::npos);
+    // Row 0 at 0 ms lit, row 1 at 500 ms dark; every cell outlined.
+    EXPECT_NE(svg.find("<rect x=\"102\" y=\"58\" width=\"20\" height=\"14\" fill=\"#00FF80\" stroke=\"#808080\"/>"),
+              std::string::npos);
+    EXPECT_NE(svg.find("<rect x=\"102\" y=\"74\" width=\"20\" height=\"14\" fill=\"#000000\" stroke=\"#808080\"/>"),
+              std::string::npos);
+    EXPECT_NE(svg.find(">0 ms</text>"), std::string::npos);
     EXPECT_NE(svg.find(">500 ms</text>"), std::string::npos);
 
     // A damaged image is named, not drawn.
@@ -291,7 +322,43 @@ TEST_F(led_e2e, picture_of_the_leds) {
                      "mvbridge-lab: no valid LED image to draw\n");
     EXPECT_EQ(lab_ok({"show", "PhysicalDrive1", "leds"}),
               "LED memory of PhysicalDrive1: no valid image (magic 0x4C454453, version 3, LED count 2)\n"
-              "application control: off\ndirect frame: none\n");
+              "application control: off\ndirect frame: #010203 #040506\n");
 }
 
+// A meteor: every LED breathes its colour for half the cycle and is dark for the other
+// half, each starting one step time (half the cycle / LEDs) after the one before. The SVG
+// has a row per step time, and each LED's rows are LED 0's shifted down by its index.
+TEST_F(led_e2e, the_svg_of_a_meteor_travels_along_the_strip) {
+    EXPECT_EQ(run1("led_set_eff_meteor", {"0xFFFFFF", "1000"}), "set led effect METEOR=0xffffff with cycle=1000\n");
+    const std::string svg_path = dir_ + "/meteor.svg";
+    lab_ok({"show", "PhysicalDrive1", "leds", "--svg", svg_path});
+    const std::string svg = read_lab_file("meteor.svg");
+    EXPECT_NE(svg.find("Idle: Color_Breathe, cycle 1000 ms, each LED 62 ms after the one before</text>"),
+              std::string::npos);
+    EXPECT_EQ(svg.find("cycle 0 ms"), std::string::npos);
+    // The cells of the Idle panel: x = 80 + 22 LED, y = 58 + 16 row.
+    std::map<std::pair<int, int>, std::string> cells;
+    const std::regex rect("<rect x=\"([0-9]+)\" y=\"([0-9]+)\" width=\"20\" height=\"14\" fill=\"(#[0-9A-F]{6})\"");
+    for (std::sregex_iterator it(svg.begin(), svg.end(), rect), end; it != end; ++it) {
+        const int led = (std::stoi((*it)[1]) - 80) / 22;
+        const int row = (std::stoi((*it)[2]) - 58) / 16;
+        if (row < 16) cells[std::make_pair(led, row)] = (*it)[3];
+    }
+    const auto idle = [&](int led, int row) { return cells[std::make_pair(led, row)]; };
+    // 1000 / 62 = 16 rows of 62 ms, labelled with the time they show.
+    for (int row = 0; row < 16; ++row) {
+        EXPECT_NE(svg.find(">" + std::to_string(row * 62) + " ms</text>"), std::string::npos) << row;
+    }
+    for (int row = 0; row < 16; ++row) {
+        EXPECT_EQ(idle(0, row), row * 62 < 500 ? "#FFFFFF" : "#000000") << row;
+        for (int led = 1; led < 8; ++led) {
+            if (row >= led) {
+                EXPECT_EQ(idle(led, row), idle(0, row - led)) << led << " " << row;
+            }
+        }
+    }
+    // Before its start an LED shows the end of its previous round: dark.
+    EXPECT_EQ(idle(7, 0), "#000000");
+    EXPECT_EQ(idle(7, 7), "#FFFFFF");
+}
 }  // namespace

@@ -180,6 +180,29 @@ TEST_F(nvme_maintenance_e2e, a_failed_sanitize_then_exit_failure_mode) {
     EXPECT_EQ(run1("nvme_rw_test"), "nvme_rw_test pass\n");
 }
 
+// Scripted sanitize log answers, one a poll: uneven steps, a step back, an in-progress
+// status with other bits set and SPROG FFFFh, then done; lab time has no say.
+TEST_F(nvme_maintenance_e2e, sanitize_with_scripted_log_answers) {
+    lab_ok({"set", "lab", "time_mode", "step"});
+    lab_ok({"set", "PhysicalDrive1", "nvme_sanitize_log", "0x00021000 0x0002C000 0x00028000 0x0102FFFF 0x0101FFFF"});
+    EXPECT_EQ(shown("PhysicalDrive1", "nvme", "nvme_sanitize_log"),
+              "0x00021000 0x0002C000 0x00028000 0x0102FFFF 0x0101FFFF (next 1 of 5, the last repeats)");
+    EXPECT_EQ(run1("nvme_sanitize", {"0", "0", "0", "0", "2", "0"}),
+              sanitized({"6.250000", "75.000000", "50.000000", "99.998474"}, "0x101", "0x2"));
+    EXPECT_EQ(trace_lines("# SLEEP 1000 ms of step time").size(), 5u);
+    EXPECT_EQ(shown("PhysicalDrive1", "disk", "media"), "1000204886016 bytes, never written");
+    // 50 % then done; the last answer repeats for every later read.
+    lab_ok({"set", "PhysicalDrive1", "nvme_sanitize_log", "0x00028000 0x0101FFFF"});
+    EXPECT_EQ(run1("nvme_sanitize", {"0", "0", "0", "0", "2", "0"}), sanitized({"50.000000"}, "0x101", "0x2"));
+    EXPECT_EQ(run1("nvme_sanitize", {"0", "0", "0", "0", "2", "0"}), sanitized({}, "0x101", "0x2"));
+    // A failed status ends it in failure mode.
+    lab_ok({"set", "PhysicalDrive1", "nvme_sanitize_log", "0x00020000 0x0003FFFF"});
+    EXPECT_EQ(run1("nvme_sanitize", {"0", "0", "0", "1", "2", "0"}), sanitized({"0.000000"}, "0x3", "0xa"));
+    EXPECT_EQ(run1("nvme_rw_test"), "nvme_rw_test fail\n");
+    expect_lab_error({"set", "PhysicalDrive1", "nvme_sanitize_log", "50%"},
+                     "mvbridge-lab: nvme_sanitize_log takes log dwords (SSTAT << 16 | SPROG), not '50%'\n");
+}
+
 // Real time scaled by the factor stays the default: the lines keep their shape.
 TEST_F(nvme_maintenance_e2e, sanitize_in_fast_real_time) {
     lab_ok({"set", "lab", "time_factor", "10"});

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "lab_fixture.h"
 
@@ -86,6 +87,34 @@ TEST_F(storage_e2e, media_is_a_sparse_file_of_the_reported_size) {
               std::string::npos);
 }
 
+// `load` writes a file's bytes into a memory by its name; a memory with power-on content
+// keeps it around them. Whatever does not fit, or is no regular file, is one error line.
+TEST_F(storage_e2e, load_writes_a_file_into_a_memory) {
+    const std::string file = path("four.bin");
+    std::ofstream(file, std::ios::binary) << "\x12\x34\x56\x78";
+    EXPECT_EQ(lab_ok({"load", "PhysicalDrive1", "flash", "0x3000", file}), "");
+    EXPECT_EQ(lab_ok({"show", "PhysicalDrive1", "flash", "0x2FFE", "8"}),
+              "00002FFE  FF FF 12 34 56 78 FF FF                           |...4Vx..|\n00003006\n");
+    EXPECT_EQ(lab_ok({"load", "PhysicalDrive1", "pcie_conf", "0x40", file}), "");
+    EXPECT_EQ(lab_ok({"show", "PhysicalDrive1", "pcie_conf", "0", "2"}).substr(0, 16), "00000000  9A 1F ");
+    EXPECT_EQ(lab_ok({"show", "PhysicalDrive1", "pcie_conf", "0x40", "4"}),
+              "00000040  12 34 56 78                                       |.4Vx|\n00000044\n");
+    expect_lab_error(
+        {"load", "PhysicalDrive1", "flash", "0x1FFFFD", file},
+        "mvbridge-lab: " + file + " has 4 bytes: they do not fit flash (2097152 bytes) at offset 2097149\n");
+    expect_lab_error({"load", "PhysicalDrive1", "flash", "0", dir_},
+                     "mvbridge-lab: " + dir_ + " is not a regular file\n");
+    expect_lab_error({"load", "PhysicalDrive1", "flash", "0", path("none.bin")},
+                     "mvbridge-lab: " + path("none.bin") + ": No such file or directory\n");
+    expect_lab_error({"load", "PhysicalDrive1", "rom", "0", file},
+                     "mvbridge-lab: unknown memory 'rom' (flash, led, media, nvme_pages, nvme_fw, pcie_conf, "
+                     "pcie_bar0, smart_data, nvme_slots)\n");
+    expect_lab_error({"load", "PhysicalDrive1", "flash", "x", file}, "mvbridge-lab: OFFSET is a number, not 'x'\n");
+    expect_lab_error({"load", "PhysicalDrive1", "flash", "0"}, "usage: mvbridge-lab DIR load NAME MEMORY OFFSET FILE\n",
+                     2);
+    EXPECT_FALSE(std::filesystem::exists(path("bridges/PhysicalDrive1.media")));
+}
+
 TEST_F(storage_e2e, show_and_fill_refuse_what_is_outside_or_malformed) {
     expect_lab_error({"show", "PhysicalDrive1", "led", "16385"},
                      "mvbridge-lab: led has 16384 bytes: offset 16385 is beyond it\n");
@@ -97,7 +126,7 @@ TEST_F(storage_e2e, show_and_fill_refuse_what_is_outside_or_malformed) {
     expect_lab_error({"show", "PhysicalDrive1", "state", "0"},
                      "usage: mvbridge-lab DIR show [NAME [SECTION]]\n"
                      "       mvbridge-lab DIR show NAME MEMORY [OFFSET [LENGTH]]\n"
-                     "       mvbridge-lab DIR show NAME leds [--svg FILE]\n",
+                     "       mvbridge-lab DIR show NAME leds [--color auto|always|never] [--svg FILE]\n",
                      2);
     expect_lab_error({"fill", "PhysicalDrive1", "rom", "0", "1", "0"},
                      "mvbridge-lab: unknown memory 'rom' (flash, led, media, nvme_pages, nvme_fw, pcie_conf, "

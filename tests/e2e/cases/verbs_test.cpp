@@ -172,10 +172,11 @@ TEST_F(verbs_e2e, foreign_disk_handles_inquiry_and_the_standard_block_commands_o
 }
 
 TEST_F(verbs_e2e, unknown_verbs_and_missing_words_are_usage_errors) {
-    expect_lab_error({"explode"},
-                     "mvbridge-lab: unknown verb 'explode' (init, create, show, fill, set, fault, restart, trace, run, "
-                     "serve, mkimage, mkled, help)\n",
-                     2);
+    expect_lab_error(
+        {"explode"},
+        "mvbridge-lab: unknown verb 'explode' (init, create, show, fill, load, set, fault, restart, trace, "
+        "run, serve, mkimage, mkled, help)\n",
+        2);
     EXPECT_EQ(run_process(MVBRIDGE_LAB_PATH, {}).status, 2);
     EXPECT_EQ(run_process(MVBRIDGE_LAB_PATH, {"--help"}).status, 0);
     expect_lab_error({"trace", "sideways"}, "mvbridge-lab: " + dir_ + ": not a lab directory (no lab.conf)\n");

@@ -1,6 +1,7 @@
 // The bridge's LED blocks on an in-memory record: the raw LED memory, support queries,
 // application control, direct frames, and what it refuses.
 #include "lab/led_memory.h"
+#include "lab/terminal_colour.h"
 #include "model_fixture.h"
 
 namespace {
@@ -64,6 +65,40 @@ TEST(led_model, answers_and_refusals) {
                               {"E2 00 00 00 CC 01 00 00 00 00 00 00 01", true, 1, "05/24/00"},
                               {"E2 00 00 00 CC 04 01 00 00 00 00 00 01", true, 1, "05/24/00"},
                           });
+}
+
+}  // namespace
+
+namespace {
+
+// `show NAME leds` draws colour blocks only on a colour terminal that NO_COLOR (set, not
+// empty) does not switch off, unless --color always or never says otherwise.
+TEST(led_model, colour_only_on_a_colour_terminal_unless_asked) {
+    const struct {
+        const char* word;
+        bool terminal;
+        const char* no_color;
+        const char* term;
+        bool colour;
+    } cases[] = {
+        {"auto", true, nullptr, "xterm-256color", true},
+        {"auto", false, nullptr, "xterm-256color", false},  // a pipe or a file
+        {"auto", true, "1", "xterm-256color", false},
+        {"auto", true, "", "xterm-256color", true},  // NO_COLOR empty counts as unset
+        {"auto", true, nullptr, "dumb", false},
+        {"auto", true, nullptr, nullptr, false},
+        {"always", false, "1", "dumb", true},
+        {"never", true, nullptr, "xterm-256color", false},
+    };
+    for (const auto& c : cases) {
+        colour_choice choice = colour_choice::never;
+        ASSERT_TRUE(parse_colour_choice(c.word, &choice)) << c.word;
+        EXPECT_EQ(colour_wanted(choice, c.terminal, c.no_color, c.term), c.colour)
+            << c.word << " " << c.terminal << " " << (c.no_color ? c.no_color : "-") << " " << (c.term ? c.term : "-");
+    }
+    colour_choice choice = colour_choice::always;
+    for (const char* bad : {"", "yes", "Auto", "--color"}) EXPECT_FALSE(parse_colour_choice(bad, &choice)) << bad;
+    EXPECT_EQ(choice, colour_choice::always);
 }
 
 }  // namespace

@@ -246,6 +246,72 @@ TEST(nvme_model, a_failed_sanitize_and_its_failure_mode) {
     }
 }
 
+// Scripted log answers: each read answers the next, the last repeats, and the status in
+// them decides when the running sanitize ends (lab time does not): in progress (bits 2:0
+// = 2) with any SPROG keeps it running, a completed status erases the media, a failed
+// one enters failure mode.
+TEST(nvme_model, scripted_sanitize_log_answers) {
+    const std::vector<uint8_t> log81 = entry(0x02, 0xFFFFFFFF, 512, 0x007F0081);
+    const std::vector<uint8_t> data(512, 0x5A);
+    const std::vector<uint8_t> read1 = entry(0x02, 1, 512, 7);
+    const auto answer_at = [&](bridge_record& r, int64_t now_ms) {
+        const served log = at_time(r, log81, now_ms);
+        return std::make_pair(get_le16(&log.answer.data[0]), get_le16(&log.answer.data[2]));
+    };
+    using pair = std::pair<uint16_t, uint16_t>;
+    {
+        bridge_record r = make_bridge();
+        r.state.nvme_sanitize_ms = 1000;
+        std::string error;
+        ASSERT_TRUE(
+            field_set_text(r, *find_field("nvme_sanitize_log"), "0x00021000 0x00FAFFFF 0x00028000 0x0101FFFF", &error))
+            << error;
+        EXPECT_EQ(run(r, entry(0x01, 1, 512, 7), true, false, 2, nullptr, data).sense(), "");
+        EXPECT_EQ(at_time(r, entry(0x84, 0, 0, 0x2), 0).sense(), "");
+        EXPECT_EQ(answer_at(r, 0), (pair{0x1000, 0x0002}));
+        // SSTAT FAh: bits 2:0 say in progress, whatever the other bits and SPROG hold.
+        EXPECT_EQ(answer_at(r, 5000), (pair{0xFFFF, 0x00FA}));
+        EXPECT_EQ(run(r, read1, true, true, 1).sense(), "04/44/00");
+        EXPECT_EQ(answer_at(r, 9000), (pair{0x8000, 0x0002}));
+        EXPECT_EQ(media_at(r, 7 * 512, 512), data);
+        EXPECT_EQ(answer_at(r, 9000), (pair{0xFFFF, 0x0101}));
+        EXPECT_EQ(media_at(r, 7 * 512, 512), std::vector<uint8_t>(512, 0));
+        EXPECT_EQ(run(r, read1, true, true, 1).sense(), "");
+        EXPECT_EQ(answer_at(r, 9000), (pair{0xFFFF, 0x0101}));
+        EXPECT_EQ(field_show_text(r, *find_field("nvme_sanitize_log"), 0),
+                  "0x00021000 0x00FAFFFF 0x00028000 0x0101FFFF (next 4 of 4, the last repeats)");
+        // Saved and loaded with its position.
+        bridge_record loaded = make_bridge();
+        std::string why;
+        ASSERT_TRUE(decode_bridge(encode_bridge(r), &loaded, &why)) << why;
+        EXPECT_EQ(loaded.state.nvme_sanitize_log, r.state.nvme_sanitize_log);
+        EXPECT_EQ(loaded.state.nvme_sanitize_log_next, 3u);
+        // Cleared, the log follows lab time again.
+        ASSERT_TRUE(field_set_text(r, *find_field("nvme_sanitize_log"), "none", &error));
+        EXPECT_EQ(at_time(r, entry(0x84, 0, 0, 0x2), 10000).sense(), "");
+        EXPECT_EQ(answer_at(r, 10500), (pair{0x8000, 0x0002}));
+        EXPECT_EQ(field_show_text(r, *find_field("nvme_sanitize_log"), 0), "none (progress over lab time)");
+    }
+    {
+        bridge_record r = make_bridge();
+        std::string error;
+        ASSERT_TRUE(field_set_text(r, *find_field("nvme_sanitize_log"), "0x00030000", &error));
+        EXPECT_EQ(run(r, entry(0x01, 1, 512, 7), true, false, 2, nullptr, data).sense(), "");
+        EXPECT_EQ(at_time(r, entry(0x84, 0, 0, 0xA), 0).sense(), "");
+        EXPECT_EQ(answer_at(r, 0), (pair{0x0000, 0x0003}));
+        EXPECT_EQ(r.state.nvme_sanitize_failed, 1u);
+        EXPECT_EQ(media_at(r, 7 * 512, 512), data);
+    }
+    // Malformed scripts are refused whole and change nothing.
+    bridge_record r = make_bridge();
+    for (const char* bad : {"0x00028000,0x0101FFFF", "0x100000000", "50%", "0x00028000 x"}) {
+        std::string error;
+        EXPECT_FALSE(field_set_text(r, *find_field("nvme_sanitize_log"), bad, &error)) << bad;
+        EXPECT_NE(error.find("nvme_sanitize_log"), std::string::npos) << error;
+    }
+    EXPECT_TRUE(r.state.nvme_sanitize_log.empty());
+}
+
 // What each finished sanitize leaves on the media: zeros after a block erase, noise that
 // differs from it and from one crypto erase to the next, the final pattern of an overwrite
 // (inverted when OIPBP is set and the passes are even; OWPASS 0 is 16 passes).

@@ -5,6 +5,8 @@
 #include <filesystem>
 
 #include "lab/lab_dir.h"
+#include "lab/memory_load.h"
+#include "lab/model/disk_spaces.h"
 #include "lab/state.h"
 #include "lab/storage.h"
 #include "model_fixture.h"
@@ -140,6 +142,70 @@ TEST(storage_model, memory_table_follows_the_enum_and_choice_names_are_checked) 
     EXPECT_FALSE(decode_bridge(encode_bridge(record), &back, &error));
     EXPECT_EQ(error, "line 10: disk is one of nvme|sata|none");
     EXPECT_STREQ(choice_name(k_disk_kind_names, 2), "none");
+}
+
+}  // namespace
+
+namespace {
+
+void write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr) << path;
+    if (!bytes.empty()) {
+        ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
+    }
+    std::fclose(file);
+}
+
+// `load`: a file's bytes at an offset, over the power-on content of a memory that has
+// one; a file that is no regular file or does not fit is refused before anything is
+// written.
+TEST(storage, load_a_memory_from_a_file) {
+    temp_lab lab;
+    bridge_record record = make_bridge();
+    const std::string file = lab.dir + "/bytes.bin";
+    write_file(file, {0xDE, 0xAD, 0xBE, 0xEF});
+    std::string error;
+    // A bridge whose PCIe configuration space was never written (as a lab made before it
+    // existed) gets its power-on content under the file's bytes.
+    const lab_memory_row& conf = memory_row(lab_memory::pcie_conf);
+    bridge_record bare;
+    ASSERT_FALSE(memory_written(bare, lab_memory::pcie_conf));
+    ASSERT_TRUE(memory_load_file(bare, conf, 0x40, file, &error)) << error;
+    std::vector<uint8_t> expected = pcie_conf_power_on();
+    std::copy_n(std::vector<uint8_t>{0xDE, 0xAD, 0xBE, 0xEF}.begin(), 4, expected.begin() + 0x40);
+    EXPECT_EQ(read_bytes(bare, lab_memory::pcie_conf, 0, expected.size()), expected);
+    // The last bytes of a memory; an empty file at its very end.
+    const lab_memory_row& flash = memory_row(lab_memory::flash);
+    const uint64_t end = memory_size(record, lab_memory::flash);
+    ASSERT_TRUE(memory_load_file(record, flash, end - 4, file, &error)) << error;
+    EXPECT_EQ(read_bytes(record, lab_memory::flash, end - 5, 5), (std::vector<uint8_t>{0xFF, 0xDE, 0xAD, 0xBE, 0xEF}));
+    write_file(lab.dir + "/empty.bin", {});
+    EXPECT_TRUE(memory_load_file(record, flash, end, lab.dir + "/empty.bin", &error)) << error;
+
+    const struct {
+        const lab_memory_row& memory;
+        uint64_t offset;
+        std::string path;
+        std::string error;
+    } refused[] = {
+        {flash, end - 3, file, file + " has 4 bytes: they do not fit flash (2097152 bytes) at offset 2097149"},
+        {flash, UINT64_MAX, file,
+         file + " has 4 bytes: they do not fit flash (2097152 bytes) at offset 18446744073709551615"},
+        {conf, 253, file, file + " has 4 bytes: they do not fit pcie_conf (256 bytes) at offset 253"},
+        {flash, 0, lab.dir, lab.dir + " is not a regular file"},
+        {flash, 0, lab.dir + "/missing", lab.dir + "/missing: No such file or directory"},
+        {flash, 0, "/dev/null", "/dev/null is not a regular file"},
+    };
+    for (const auto& c : refused) {
+        bridge_record fresh = make_bridge();
+        const bool written = memory_written(fresh, c.memory.which);
+        const std::vector<uint8_t> conf_before = space_bytes(fresh, lab_memory::pcie_conf);
+        EXPECT_FALSE(memory_load_file(fresh, c.memory, c.offset, c.path, &error)) << c.path;
+        EXPECT_EQ(error, c.error);
+        EXPECT_EQ(memory_written(fresh, c.memory.which), written) << c.path;
+        EXPECT_EQ(space_bytes(fresh, lab_memory::pcie_conf), conf_before) << c.path;
+    }
 }
 
 }  // namespace

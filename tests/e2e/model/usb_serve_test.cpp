@@ -1,6 +1,14 @@
 // The pieces of `serve`: the USB identity, descriptors and endpoint-0 answers, and the
 // Bulk-Only Transport with its halts and handed-over sense.
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 #include "zelko/common/bytes.h"
+#include "lab/lab_dir.h"
+#include "lab/usb/served_bridge.h"
 #include "lab/usb/bulk_only.h"
 #include "lab/usb/usb_device.h"
 #include "model_fixture.h"
@@ -247,6 +255,53 @@ TEST(usb_serve, an_os_error_is_a_phase_error) {
     EXPECT_EQ(f.in(8, &data), bot_in_reply::stall);
     bot_clear_halt(f.state, 0x81);
     EXPECT_EQ(f.status(), (std::array<uint32_t, 3>{6, 8, 2}));
+}
+
+}  // namespace
+
+namespace {
+
+// A served bridge's trace reads as the lab's port writes it under `run`: OPEN when the
+// device is put on the bus, its CMD lines, CLOSE when it leaves the bus.
+TEST(usb_serve, the_trace_opens_and_closes_the_served_bridge) {
+    std::string dir = "/tmp/mvbridge-serve-XXXXXX";
+    ASSERT_NE(mkdtemp(dir.data()), nullptr);
+    std::string error;
+    ASSERT_TRUE(lab_init(dir, &error)) << error;
+    lab_settings settings;
+    ASSERT_TRUE(lab_load_settings(dir, &settings, &error)) << error;
+    settings.trace = true;
+    ASSERT_TRUE(lab_save_settings(dir, settings, &error)) << error;
+    bridge_record record = make_bridge();
+    record.id = "PhysicalDrive1";
+    record.memories.dir = dir;
+    record.state.name = "PhysicalDrive1";
+    ASSERT_TRUE(lab_save_bridge(dir, record, &error)) << error;
+    ASSERT_TRUE(lab_write_name(dir, "PhysicalDrive1", {record.id, false}));
+
+    served_bridge bridge;
+    ASSERT_TRUE(served_bridge_open(dir, "PhysicalDrive1", &bridge, &error)) << error;
+    served_bridge_trace_open(bridge);
+    const std::array<uint8_t, 16> cdb = cdb_of("00");
+    block_request request;
+    request.cdb = cdb.data();
+    block_answer answer;
+    served_bridge_request(bridge, request, answer);
+    served_bridge_trace_close(bridge);
+
+    std::ifstream in(dir + "/trace.log");
+    const std::string trace((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(trace,
+              "OPEN PhysicalDrive1 ok\n"
+              "CMD PhysicalDrive1 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 out 0 status=0 err=0\n"
+              "CLOSE PhysicalDrive1\n");
+    // Nothing is written while the lab does not trace.
+    settings.trace = false;
+    ASSERT_TRUE(lab_save_settings(dir, settings, &error)) << error;
+    served_bridge_trace_open(bridge);
+    std::ifstream again(dir + "/trace.log");
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(again)), std::istreambuf_iterator<char>()), trace);
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
