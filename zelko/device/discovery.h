@@ -78,8 +78,8 @@ cmd_status get_disk_info_block(bridge_dev* dev, uint8_t* block);
 cmd_status get_ata_security(bridge_dev* dev, ata_security* summary);
 
 // Decoders of IDENTIFY DEVICE data (512 bytes), usable without a device.
-void decode_disk_ident(const uint8_t* identify, disk_ident* ident);
-void decode_ata_security(const uint8_t* identify, ata_security* summary);
+void decode_disk_ident(const uint8_t* data, disk_ident* ident);
+void decode_ata_security(const uint8_t* data, ata_security* summary);
 uint16_t ata_erase_minutes(uint16_t word);
 
 std::vector<dev_candidate> list_candidates();
