@@ -53,7 +53,7 @@ bool read_file(const std::string& path, std::string* content, size_t limit) {
         content->append(buffer, got);
     }
     if (std::ferror(file) != 0) ok = false;
-    std::fclose(file);
+    (void)std::fclose(file);  // read only: nothing to lose
     return ok;
 }
 
@@ -64,7 +64,7 @@ bool write_file_atomically(const std::string& path, const std::string& content) 
     const bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
     const bool closed = std::fclose(file) == 0;
     if (!written || !closed || !lab_replace_file(temp, path)) {
-        std::remove(temp.c_str());
+        (void)std::remove(temp.c_str());  // a stray .tmp is never read; the write already failed
         return false;
     }
     return true;
@@ -258,7 +258,10 @@ bool lab_write_name(const std::string& dir, const std::string& name, const name_
                                  std::string(entry.cdrom ? "cdrom " : "bridge ") + entry.id + "\n");
 }
 
-void lab_remove_name(const std::string& dir, const std::string& name) { std::remove(name_path(dir, name).c_str()); }
+void lab_remove_name(const std::string& dir, const std::string& name) {
+    // A name already gone is what was asked for.
+    (void)std::remove(name_path(dir, name).c_str());
+}
 
 bool lab_name_taken(const std::string& dir, const std::string& name, name_entry* entry) {
     if (!lab_read_name(dir, name, entry)) return false;
@@ -311,7 +314,9 @@ void lab_append_trace(const std::string& dir, const std::string& line) {
     if (file == nullptr) return;
     const std::string text = line + "\n";
     // One write call per line keeps lines of concurrent processes whole.
+    // The trace is a record for the reader, best effort: a line the disk refuses is lost and
+    // the device's answer does not wait on it.
     std::setvbuf(file, nullptr, _IOFBF, text.size() + 1);
-    std::fwrite(text.data(), 1, text.size(), file);
-    std::fclose(file);
+    (void)std::fwrite(text.data(), 1, text.size(), file);
+    (void)std::fclose(file);
 }

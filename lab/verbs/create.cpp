@@ -58,7 +58,7 @@ bool parse_options(const verb_args& args, create_options* options, std::string* 
             *error = args[i] + " needs a value";
             return false;
         }
-        const std::string value = args[++i];
+        const std::string& value = args[++i];
         nvme_memory page = nvme_memory::id_ctrl;
         if (key == "cdrom_of") {
             options->cdrom_of = value;
@@ -135,7 +135,7 @@ int verb_create(const std::string& dir, const verb_args& args) {
     record.memories.dir = dir;
     // Memory files a removed device of this id left behind are not the new device's.
     for (const lab_memory_row& memory : memory_rows()) {
-        std::remove(lab_bridge_file_path(dir, record.id, memory.suffix).c_str());
+        (void)std::remove(lab_bridge_file_path(dir, record.id, memory.suffix).c_str());
     }
     record.state.name = name;
     apply_generation_defaults(record.params, options.generation);

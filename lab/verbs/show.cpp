@@ -169,7 +169,7 @@ bool print_memory_dump(bridge_record& record, lab_memory which, uint64_t offset,
         }
         done += chunk.size();
     }
-    std::printf("%08llX\n", static_cast<unsigned long long>(offset + length));
+    std::printf("%08llX\n", static_cast<unsigned long long>(offset) + length);
     return true;
 }
 

@@ -26,10 +26,10 @@ int verb_complete(const std::string& dir, const verb_args& args);
 int verb_mkimage(const std::string& dir, const verb_args& args);
 int verb_mkled(const std::string& dir, const verb_args& args);
 
-// The words that may stand in the place of the last of `words` (the words after DIR, the
+// The words that may stand in the place of the last of `typed` (the words after DIR, the
 // last one being the prefix typed so far), for the shell completion. A missing or damaged
 // lab gives what can be known without it.
-std::vector<std::string> lab_completions(const std::string& dir, const verb_args& words);
+std::vector<std::string> lab_completions(const std::string& dir, const verb_args& typed);
 
 // The SECTION words `show NAME SECTION` takes.
 std::vector<std::string> show_section_names();

@@ -149,3 +149,26 @@ void lab_test::write_lab_file(const std::string& relative, const std::string& co
     std::ofstream out(dir_ + "/" + relative, std::ios::binary | std::ios::trunc);
     out << content;
 }
+
+void bridge_lab_test::SetUp() {
+    lab_test::SetUp();
+    lines create = {"create", "PhysicalDrive1"};
+    create.insert(create.end(), setup_.create_options.begin(), setup_.create_options.end());
+    lab_ok(create);
+    if (setup_.trace) lab_ok({"trace", "on"});
+}
+
+std::string bridge_lab_test::run1(const std::string& command, const lines& args) {
+    if (setup_.fresh_trace) clear_trace();
+    return run_on(1, command, args);
+}
+
+std::string query_output(const std::string& path) {
+    return path + " " + k_nvme_bridge_name + "\n" + k_nvme_disk_line + "\n";
+}
+
+std::string repeated(const std::string& text, size_t times) {
+    std::string out;
+    for (size_t i = 0; i < times; ++i) out += text;
+    return out;
+}

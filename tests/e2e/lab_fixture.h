@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
+
+using lines = std::vector<std::string>;
 
 struct process_result {
     std::string out;
@@ -52,6 +55,35 @@ protected:
 
     std::string dir_;
 };
+
+// How a family test's lab starts: one bridge, PhysicalDrive1.
+struct bridge_setup {
+    lines create_options = {};  // after `create PhysicalDrive1`
+    bool trace = true;          // the lab's trace on from the start
+    bool fresh_trace = false;   // run1 clears the trace first, so that it holds that run alone
+};
+
+// The set-up most family tests share: a lab with the bridge PhysicalDrive1, and the tool run
+// on it.
+class bridge_lab_test : public lab_test {
+protected:
+    explicit bridge_lab_test(bridge_setup setup = {}) : setup_(std::move(setup)) {}
+    void SetUp() override;
+
+    // The tool's `command` on \\.\PhysicalDrive1 with `args` after the path.
+    std::string run1(const std::string& command, const lines& args = {});
+
+    const std::string path1_ = drive_path(1);
+
+private:
+    bridge_setup setup_;
+};
+
+// What `query` prints for a default NVMe bridge at `path`.
+std::string query_output(const std::string& path);
+
+// `text` `times` times over.
+std::string repeated(const std::string& text, size_t times);
 
 // A default bridge's printed lines.
 extern const std::string k_nvme_bridge_name;  // "Morvelt USB3 NVMe Bridge"

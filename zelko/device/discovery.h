@@ -107,9 +107,9 @@ cmd_status get_disk_info_block(bridge_dev* dev, uint8_t* block);
 // IDENTIFY DEVICE, summarised into `*summary`. Returns as get_disk_ident.
 cmd_status get_ata_security(bridge_dev* dev, ata_security* summary);
 
-// Decoders of IDENTIFY DEVICE data (k_ata_identify_len bytes at `identify`), without a device.
-void decode_disk_ident(const uint8_t* identify, disk_ident* ident);
-void decode_ata_security(const uint8_t* identify, ata_security* summary);
+// Decoders of IDENTIFY DEVICE data (k_ata_identify_len bytes at `data`), without a device.
+void decode_disk_ident(const uint8_t* data, disk_ident* ident);
+void decode_ata_security(const uint8_t* data, ata_security* summary);
 // Minutes of an IDENTIFY erase-time word (2-minute units; bit 15 selects the extended form).
 uint16_t ata_erase_minutes(uint16_t word);
 

@@ -28,7 +28,7 @@ aligned_buffer aligned_allocate(size_t size, uint32_t alignment) {
 }
 
 struct file_closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
+    void operator()(std::FILE* f) const { (void)std::fclose(f); }  // a file only read
 };
 
 // The image file's size; -1 when it cannot be read or is no nonzero multiple of 4.

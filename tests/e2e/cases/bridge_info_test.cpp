@@ -6,30 +6,14 @@
 
 namespace {
 
-using lines = std::vector<std::string>;
-
-class bridge_info_e2e : public lab_test {
+class bridge_info_e2e : public bridge_lab_test {
 protected:
-    void SetUp() override {
-        lab_test::SetUp();
-        lab_ok({"create", "PhysicalDrive1"});
-        lab_ok({"trace", "on"});
-    }
-    // The tool on \\.\PhysicalDrive1 with `args` after the path.
-    std::string run1(const std::string& command, const std::vector<std::string>& args = {}) {
-        return run_on(1, command, args);
-    }
     // Traced CMD lines of PhysicalDrive1 whose command block starts with `cdb_prefix`.
     lines cmds(const std::string& cdb_prefix) { return trace_lines("CMD PhysicalDrive1 " + cdb_prefix); }
     // The last `count` CMD lines of the trace.
     lines last_cmds(size_t count) {
         const lines all = trace_lines("CMD ");
         return lines(all.end() - static_cast<std::ptrdiff_t>(std::min(count, all.size())), all.end());
-    }
-    static std::string repeated(const std::string& text, size_t times) {
-        std::string out;
-        for (size_t i = 0; i < times; ++i) out += text;
-        return out;
     }
 };
 

@@ -5,14 +5,7 @@
 
 namespace {
 
-using lines = std::vector<std::string>;
-
-class dispatcher_e2e : public lab_test {
-protected:
-    std::string query_output(const std::string& path) {
-        return path + " " + k_nvme_bridge_name + "\n" + k_nvme_disk_line + "\n";
-    }
-};
+class dispatcher_e2e : public lab_test {};
 
 // Either case of the drive name and of a volume letter reaches the device; nothing else does.
 TEST_F(dispatcher_e2e, paths_that_lead_nowhere_are_invalid) {

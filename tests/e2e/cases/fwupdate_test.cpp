@@ -8,18 +8,15 @@
 
 namespace {
 
-using lines = std::vector<std::string>;
-
 const std::string k_sample = std::string(MVBRIDGE_SOURCE_DIR) + "/examples/pg.conf";
 const std::string k_flash_data = "E3 00 00 00 11";
 
-class fwupdate_e2e : public lab_test {
+class fwupdate_e2e : public bridge_lab_test {
 protected:
+    fwupdate_e2e() : bridge_lab_test({.create_options = {"--uuid", "0x12345678"}}) {}
     void SetUp() override {
-        lab_test::SetUp();
-        lab_ok({"create", "PhysicalDrive1", "--uuid", "0x12345678"});
+        bridge_lab_test::SetUp();
         lab_ok({"set", "lab", "time_factor", "1000"});
-        lab_ok({"trace", "on"});
         // chip code 12: the default bridge's chip 0xA0020001 with variant 0x12
         make("main.bin", {"main", "12", "65536", "--version", "2.1.0", "--date", "20250401"});
         make("rescue.bin", {"rescue", "12", "32768"});

@@ -7,15 +7,8 @@
 
 namespace {
 
-using lines = std::vector<std::string>;
-
-class i2c_gpio_e2e : public lab_test {
+class i2c_gpio_e2e : public bridge_lab_test {
 protected:
-    void SetUp() override {
-        lab_test::SetUp();
-        lab_ok({"create", "PhysicalDrive1"});
-        lab_ok({"trace", "on"});
-    }
     // The I2C and GPIO blocks traced since the last clear.
     lines pin_blocks() {
         return vendor_block_lines(trace_lines(), "PhysicalDrive1", {"3F", "3D", "BC", "41", "46", "45", "C5"});

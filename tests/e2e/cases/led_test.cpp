@@ -7,18 +7,8 @@
 
 namespace {
 
-using lines = std::vector<std::string>;
-
-class led_e2e : public lab_test {
+class led_e2e : public bridge_lab_test {
 protected:
-    void SetUp() override {
-        lab_test::SetUp();
-        lab_ok({"create", "PhysicalDrive1"});
-        lab_ok({"trace", "on"});
-    }
-    std::string run1(const std::string& command, const std::vector<std::string>& args = {}) {
-        return run_on(1, command, args);
-    }
     // The LED blocks (sub-commands CC and 4C) and READ(10)s of the trace.
     lines led_blocks() {
         lines picked;

@@ -9,19 +9,9 @@
 
 namespace {
 
-using lines = std::vector<std::string>;
-
-class nvme_maintenance_e2e : public lab_test {
+class nvme_maintenance_e2e : public bridge_lab_test {
 protected:
-    void SetUp() override {
-        lab_test::SetUp();
-        lab_ok({"create", "PhysicalDrive1", "--restart-delay-ms", "0"});
-        lab_ok({"trace", "on"});
-    }
-    std::string run1(const std::string& command, const std::vector<std::string>& args = {}) {
-        clear_trace();
-        return run_on(1, command, args);
-    }
+    nvme_maintenance_e2e() : bridge_lab_test({.create_options = {"--restart-delay-ms", "0"}, .fresh_trace = true}) {}
     // Data phases of the last run: "<cdb> <dir> <length> status=<s>".
     lines data_phases() {
         lines out;

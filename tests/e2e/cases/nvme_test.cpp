@@ -9,24 +9,14 @@
 
 namespace {
 
-using lines = std::vector<std::string>;
-
 const std::string k_submit_admin = "E5 40 00 F7 00 00 00 00 00 00 00 00 00 00 00 00 out 64";
 const std::string k_submit_io = "E5 40 00 F7 01 00 00 00 00 00 00 00 00 00 00 00 out 64";
 const std::string k_completion = "E4 10 00 F9 00 00 00 00 00 00 00 00 00 00 00 00 in 16";
 const std::string k_data_in_512 = "E4 00 02 F8 00 00 01 00 00 00 00 00 00 00 00 00 in 512";
 
-class nvme_e2e : public lab_test {
+class nvme_e2e : public bridge_lab_test {
 protected:
-    void SetUp() override {
-        lab_test::SetUp();
-        lab_ok({"create", "PhysicalDrive1"});
-        lab_ok({"trace", "on"});
-    }
-    std::string run1(const std::string& command, const std::vector<std::string>& args = {}) {
-        clear_trace();
-        return run_on(1, command, args);
-    }
+    nvme_e2e() : bridge_lab_test({.fresh_trace = true}) {}
     // The CMD lines of the last run without their data and status: "<cdb> <dir> <length>".
     lines blocks() {
         lines out;

@@ -9,8 +9,6 @@
 
 namespace {
 
-using lines = std::vector<std::string>;
-
 const std::string k_flag_clear =
     "CMD PhysicalDrive1 E3 00 00 00 4B 00 00 00 00 00 00 00 01 00 00 00 out 1 status=0 err=0 data=00";
 const std::string k_flag_set =
@@ -23,13 +21,11 @@ std::string zero_dump(size_t count) {
     return out + "\n";
 }
 
-class pcie_e2e : public lab_test {
+class pcie_e2e : public bridge_lab_test {
 protected:
     void SetUp() override {
-        lab_test::SetUp();
-        lab_ok({"create", "PhysicalDrive1"});
+        bridge_lab_test::SetUp();
         lab_ok({"create", "PhysicalDrive2", "--disk", "sata"});
-        lab_ok({"trace", "on"});
     }
     lines pcie_blocks() { return vendor_block_lines(trace_lines(), "PhysicalDrive1", {"B3", "33", "B4", "34", "4B"}); }
     std::string conf(const std::string& reg, const std::string& length) {

@@ -9,8 +9,6 @@
 
 namespace {
 
-using lines = std::vector<std::string>;
-
 const std::string k_sample = std::string(MVBRIDGE_SOURCE_DIR) + "/examples/pg.conf";
 const std::string k_flash_data_cdb = "E3 00 00 00 11 00 00 00 00 00 00 00 00 10 00 00";
 
@@ -34,15 +32,9 @@ const std::string k_sample_report =
     "         SUPPORT_HID = 0x1\n"
     "        USB_SELF_PWR = 0x0\n";
 
-class pg_e2e : public lab_test {
+class pg_e2e : public bridge_lab_test {
 protected:
-    void SetUp() override {
-        lab_test::SetUp();
-        lab_ok({"create", "PhysicalDrive1"});
-    }
-    std::string run1(const std::string& command, const std::vector<std::string>& args = {}) {
-        return run_on(1, command, args);
-    }
+    pg_e2e() : bridge_lab_test({.trace = false}) {}
     std::string config(const std::string& name, const std::string& text) {
         const std::string path = dir_ + "/" + name;
         std::ofstream(path) << text;

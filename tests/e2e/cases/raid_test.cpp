@@ -4,17 +4,11 @@
 
 namespace {
 
-using lines = std::vector<std::string>;
-
 const std::string k_get_cdb = "E2 00 00 00 D2 00 00 00 00 00 00 00 01 00 00 00";
 
-class raid_e2e : public lab_test {
+class raid_e2e : public bridge_lab_test {
 protected:
-    void SetUp() override {
-        lab_test::SetUp();
-        lab_ok({"create", "PhysicalDrive1", "--disks", "2", "--restart-delay-ms", "0"});
-        lab_ok({"trace", "on"});
-    }
+    raid_e2e() : bridge_lab_test({.create_options = {"--disks", "2", "--restart-delay-ms", "0"}}) {}
     std::string set_mode(const std::string& word) { return run({"raid_set_mode", drive_path(1), word}); }
     std::string get_mode() { return run({"raid_get_mode", drive_path(1)}); }
     // The set and restart blocks of the trace, and its restart notes.

@@ -7,17 +7,9 @@
 
 namespace {
 
-class restart_e2e : public lab_test {
+class restart_e2e : public bridge_lab_test {
 protected:
-    void SetUp() override {
-        lab_test::SetUp();
-        lab_ok({"create", "PhysicalDrive1"});
-        lab_ok({"trace", "on"});
-    }
     std::string query(const std::string& path) { return run({"query", path}); }
-    std::string query_output(const std::string& path) {
-        return path + " " + k_nvme_bridge_name + "\n" + k_nvme_disk_line + "\n";
-    }
 };
 
 TEST_F(restart_e2e, a_taken_name_is_refused_and_the_bridge_keeps_its_own) {

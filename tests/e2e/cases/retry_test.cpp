@@ -6,20 +6,12 @@
 
 namespace {
 
-class retry_e2e : public lab_test {
-protected:
-    void SetUp() override {
-        lab_test::SetUp();
-        lab_ok({"create", "PhysicalDrive1"});
-        lab_ok({"trace", "on"});
-    }
-    std::string query_output() { return drive_path(1) + " " + k_nvme_bridge_name + "\n" + k_nvme_disk_line + "\n"; }
-};
+class retry_e2e : public bridge_lab_test {};
 
 const std::string k_status_cdb = "E2 00 00 00 BB 00 00 00 00 00 00 00 10 00 00 00";
 
 TEST_F(retry_e2e, query_sends_exactly_the_preparation_blocks) {
-    EXPECT_EQ(run({"query", drive_path(1)}), query_output());
+    EXPECT_EQ(run({"query", drive_path(1)}), query_output(drive_path(1)));
     const std::vector<std::string> expected = {
         "OPEN " + drive_path(1) + " ok",
         "CMD PhysicalDrive1 12 00 00 02 00 00 00 00 00 00 00 00 00 00 00 00 in 512 status=0 err=0",
@@ -39,7 +31,8 @@ TEST_F(retry_e2e, query_sends_exactly_the_preparation_blocks) {
 TEST_F(retry_e2e, general_failures_are_sent_again_up_to_five_times) {
     const std::string status_line = "CMD PhysicalDrive1 " + k_status_cdb + " in 16 status=0 err=";
     for (const auto& [limit, failures, output] :
-         {std::tuple{"4", 4, query_output()}, {"1000", 5, "fail to get disk status\n" + query_output()}}) {
+         {std::tuple{"4", 4, query_output(drive_path(1))},
+          {"1000", 5, "fail to get disk status\n" + query_output(drive_path(1))}}) {
         lab_ok({"fault", "PhysicalDrive1", "clear"});
         lab_ok({"fault", "PhysicalDrive1", "add", "E2 .. .. .. BB", "--os-error", "31", "--first", limit});
         clear_trace();
@@ -55,7 +48,7 @@ TEST_F(retry_e2e, general_failure_of_the_bridge_check_is_retried_too) {
     EXPECT_EQ(run({"query", drive_path(1)}), "Not Morvelt USB bridge\n");
     EXPECT_EQ(trace_lines("CMD ").size(), 5u);
     // The rule has spent its five failures: the next run goes through.
-    EXPECT_EQ(run({"query", drive_path(1)}), query_output());
+    EXPECT_EQ(run({"query", drive_path(1)}), query_output(drive_path(1)));
 }
 
 }  // namespace

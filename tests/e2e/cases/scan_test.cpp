@@ -3,8 +3,6 @@
 
 namespace {
 
-using lines = std::vector<std::string>;
-
 class scan_e2e : public lab_test {};
 
 std::string listing(const std::string& path, const std::string& bridge, const std::string& disk) {

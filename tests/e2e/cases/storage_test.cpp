@@ -10,20 +10,11 @@
 
 namespace {
 
-class storage_e2e : public lab_test {
+class storage_e2e : public bridge_lab_test {
 protected:
-    void SetUp() override {
-        lab_test::SetUp();
-        lab_ok({"create", "PhysicalDrive1"});
-    }
+    storage_e2e() : bridge_lab_test({.trace = false}) {}
     std::string path(const std::string& relative) { return dir_ + "/" + relative; }
 };
-
-std::string repeated(const std::string& text, size_t times) {
-    std::string out;
-    for (size_t i = 0; i < times; ++i) out += text;
-    return out;
-}
 
 // The customer page the tool writes lands in the flash at 0x3000 and nowhere else; the
 // PG sector and the other memories are untouched, and only the flash has a file.

@@ -7,15 +7,8 @@
 
 namespace {
 
-using lines = std::vector<std::string>;
-
-class uart_e2e : public lab_test {
+class uart_e2e : public bridge_lab_test {
 protected:
-    void SetUp() override {
-        lab_test::SetUp();
-        lab_ok({"create", "PhysicalDrive1"});
-        lab_ok({"trace", "on"});
-    }
     lines uart_blocks() { return vendor_block_lines(trace_lines(), "PhysicalDrive1", {"4E", "38", "BA", "B8", "3A"}); }
     std::string pins(const std::string& key) { return shown("PhysicalDrive1", "pins", key); }
     void feed(const std::string& bytes) { lab_ok({"set", "PhysicalDrive1", "uart_rx", bytes}); }

@@ -11,7 +11,7 @@
 // and fixed-format sense, and the data buffer keeps what it held.
 #include <dirent.h>
 #include <fcntl.h>
-#include <limits.h>
+#include <climits>
 #include <pthread.h>
 #include <scsi/sg.h>
 #include <sys/file.h>
