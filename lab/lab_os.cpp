@@ -8,7 +8,7 @@
 #include <winioctl.h>
 #else
 #include <fcntl.h>
-#include <signal.h>
+#include <signal.h>  // NOLINT(modernize-deprecated-headers): kill(), POSIX, not in <csignal>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
