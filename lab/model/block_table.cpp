@@ -14,7 +14,7 @@
 //     row in k_persisted_fields (state.cpp); a settable row is also a `set` key and shows
 //     in `show`. Set record.dirty = true whenever the handler changes the record.
 //     Large memories (flash, LED memory, disk media) are not record fields: read and
-//     write them with memory_read / memory_write (lab/storage.h, where a new memory is one
+//     write them with memory_read / memory_write (lab/record/storage.h, where a new memory is one
 //     row), or answer_memory_read / answer_memory_write (memory.h) for the usual senses.
 //  3. Add one row below: opcode, byte 4 (or k_any_sub), direction, name, handler, and
 //     optionally one more byte that must match (byte index, value).

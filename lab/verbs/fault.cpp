@@ -1,8 +1,8 @@
 // `fault NAME add PATTERN OPTIONS...`, `fault NAME list`, `fault NAME remove N`,
-// `fault NAME clear`: the device's fault rules (lab/fault.h tells the syntax).
+// `fault NAME clear`: the device's fault rules (lab/record/fault.h tells the syntax).
 #include <cstdio>
 
-#include "lab/text.h"
+#include "lab/record/text.h"
 #include "lab/verbs/verbs.h"
 
 int verb_fault(const std::string& dir, const verb_args& args) {

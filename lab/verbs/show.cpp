@@ -8,15 +8,15 @@
 #include <cstdio>
 #include <cstring>
 
-#include "lab/lab_os.h"
+#include "lab/host/lab_os.h"
 #include "lab/model/block_table.h"
-#include "lab/model/flash.h"
-#include "lab/model/identity.h"
+#include "lab/model/flash/flash.h"
+#include "lab/model/bridge/identity.h"
 #include "lab/model/memory.h"
-#include "lab/model/nvme_store.h"
-#include "lab/model/restart.h"
-#include "lab/names.h"
-#include "lab/text.h"
+#include "lab/model/nvme/nvme_store.h"
+#include "lab/model/flash/restart.h"
+#include "lab/host/names.h"
+#include "lab/record/text.h"
 #include "lab/verbs/verbs.h"
 
 namespace {

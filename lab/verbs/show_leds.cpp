@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "zelko/common/cursor.h"
-#include "lab/lab_files.h"
-#include "lab/led_memory.h"
+#include "lab/host/lab_files.h"
+#include "lab/model/led/led_memory.h"
 #include "lab/verbs/verbs.h"
 #include "zelko/led/led_effects.h"
 #include "zelko/led/led_names.h"

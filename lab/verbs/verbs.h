@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "lab/lab_dir.h"
-#include "lab/terminal_colour.h"
+#include "lab/host/lab_dir.h"
+#include "lab/host/terminal_colour.h"
 
 using verb_args = std::vector<std::string>;
 

@@ -5,8 +5,8 @@
 
 #include "fuzz_check.h"
 #include "lab/model/block.h"
-#include "lab/serve.h"
-#include "lab/text.h"
+#include "lab/host/serve.h"
+#include "lab/record/text.h"
 
 namespace {
 

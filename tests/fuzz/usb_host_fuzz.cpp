@@ -7,8 +7,8 @@
 
 #include "zelko/common/cursor.h"
 #include "fuzz_check.h"
-#include "lab/model/identity.h"
-#include "lab/serve.h"
+#include "lab/model/bridge/identity.h"
+#include "lab/host/serve.h"
 #include "lab/usb/bulk_only.h"
 #include "lab/usb/usb_device.h"
 

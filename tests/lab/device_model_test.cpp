@@ -2,7 +2,7 @@
 #include <numeric>
 
 #include "zelko/common/bytes.h"
-#include "lab/model/restart.h"
+#include "lab/model/flash/restart.h"
 #include "model_fixture.h"
 
 using namespace zelko;

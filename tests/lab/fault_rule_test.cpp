@@ -1,6 +1,6 @@
 // Fault rules: patterns, counting, and what a firing rule does to a request.
 #include "zelko/common/bytes.h"
-#include "lab/fault.h"
+#include "lab/record/fault.h"
 #include "model_fixture.h"
 
 using namespace zelko;

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "zelko/common/bytes.h"
-#include "lab/model/firmware.h"
-#include "lab/model/restart.h"
+#include "lab/model/flash/firmware.h"
+#include "lab/model/flash/restart.h"
 
 using namespace zelko;
 

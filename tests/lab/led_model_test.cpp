@@ -1,7 +1,7 @@
 // The bridge's LED blocks on an in-memory record: the raw LED memory, support queries,
 // application control, direct frames, and what it refuses.
-#include "lab/led_memory.h"
-#include "lab/terminal_colour.h"
+#include "lab/model/led/led_memory.h"
+#include "lab/host/terminal_colour.h"
 #include "model_fixture.h"
 
 namespace {

@@ -2,10 +2,10 @@
 
 #include <cstdio>
 
-#include "lab/fault.h"
-#include "lab/led_memory.h"
-#include "lab/state.h"
-#include "lab/text.h"
+#include "lab/record/fault.h"
+#include "lab/model/led/led_memory.h"
+#include "lab/record/state.h"
+#include "lab/record/text.h"
 
 std::string served::sense() const {
     if (answer.status == 0) return "";

@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "zelko/common/bytes.h"
-#include "lab/model/nvme_store.h"
-#include "lab/serve.h"
-#include "lab/storage.h"
+#include "lab/model/nvme/nvme_store.h"
+#include "lab/host/serve.h"
+#include "lab/record/storage.h"
 #include "model_fixture.h"
 
 using namespace zelko;

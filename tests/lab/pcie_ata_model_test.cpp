@@ -2,10 +2,10 @@
 // memory space lies, which blocks are refused, and how their record persists.
 #include <gtest/gtest.h>
 
-#include "lab/model/ata.h"
-#include "lab/model/disk_spaces.h"
-#include "lab/model/pcie_function.h"
-#include "lab/state.h"
+#include "lab/model/disk/ata.h"
+#include "lab/model/disk/disk_spaces.h"
+#include "lab/model/nvme/pcie_function.h"
+#include "lab/record/state.h"
 #include "model_fixture.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // The bridge's GPIO, I2C and UART behaviour, block by block, and how its pin state is
 // kept: the rules the end-to-end cases do not reach.
-#include "lab/model/restart.h"
+#include "lab/model/flash/restart.h"
 #include "model_fixture.h"
 
 namespace {

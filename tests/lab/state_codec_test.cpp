@@ -2,9 +2,9 @@
 #include <algorithm>
 #include <tuple>
 
-#include "lab/names.h"
-#include "lab/state.h"
-#include "lab/text.h"
+#include "lab/host/names.h"
+#include "lab/record/state.h"
+#include "lab/record/text.h"
 #include "model_fixture.h"
 
 namespace {

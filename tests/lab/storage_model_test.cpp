@@ -4,11 +4,11 @@
 
 #include <filesystem>
 
-#include "lab/lab_dir.h"
-#include "lab/memory_load.h"
-#include "lab/model/disk_spaces.h"
-#include "lab/state.h"
-#include "lab/storage.h"
+#include "lab/host/lab_dir.h"
+#include "lab/record/memory_load.h"
+#include "lab/model/disk/disk_spaces.h"
+#include "lab/record/state.h"
+#include "lab/record/storage.h"
 #include "model_fixture.h"
 
 namespace {

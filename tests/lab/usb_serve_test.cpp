@@ -7,7 +7,7 @@
 #include <iterator>
 
 #include "zelko/common/bytes.h"
-#include "lab/lab_dir.h"
+#include "lab/host/lab_dir.h"
 #include "lab/usb/served_bridge.h"
 #include "lab/usb/bulk_only.h"
 #include "lab/usb/usb_device.h"

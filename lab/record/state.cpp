@@ -1,0 +1,468 @@
+#include "lab/record/state.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <type_traits>
+
+#include "lab/model/flash/firmware.h"
+#include "lab/model/nvme/nvme_store.h"
+#include "lab/model/nvme/sanitize_log.h"
+#include "lab/model/led/led_fields.h"
+#include "lab/model/disk/disk_fields.h"
+#include "lab/host/names.h"
+#include "lab/model/pins/pin_fields.h"
+#include "lab/record/text.h"
+
+namespace {
+
+constexpr const char* k_magic = "mvbridge-lab bridge 1";
+constexpr size_t k_max_header = 1u << 20;
+
+constexpr const char* k_kind_names[] = {"bridge", "foreign", nullptr};
+constexpr const char* k_bus_names[] = {"usb", "other", nullptr};
+constexpr const char* k_raid_pending_names[] = {"JBOD", "RAID0", "RAID1", "none", nullptr};
+
+template <auto Member>
+auto& param(bridge_record& r) {
+    return r.params.*Member;
+}
+template <auto Member>
+auto& live(bridge_record& r) {
+    return r.state.*Member;
+}
+
+bool is_lab_name_or_empty(const std::string& value) {
+    std::string name;
+    return value.empty() || (lab_normalize_name(value, &name) && name == value);
+}
+bool is_lab_name(const std::string& value) { return !value.empty() && is_lab_name_or_empty(value); }
+
+constexpr uint32_t k_u8 = 0xFF;
+constexpr uint32_t k_u16 = 0xFFFF;
+constexpr uint32_t k_u32 = 0xFFFFFFFF;
+constexpr int64_t k_i64 = INT64_MAX;
+
+using P = bridge_params;
+using L = bridge_live;
+
+// clang-format off
+const std::vector<persisted_field> k_persisted_fields = {
+    {"kind",                "identity", true,  choice_field{param<&P::kind>, k_kind_names}},
+    {"vendor",              "identity", true,  text_field{param<&P::vendor>, 0, 8, nullptr}},
+    {"product",             "identity", true,  text_field{param<&P::product>, 0, 16, nullptr}},
+    {"revision",            "identity", true,  text_field{param<&P::revision>, 4, 4, nullptr}},
+    {"chip_id",             "identity", true,  u32_field{param<&P::chip_id>, true, k_u32}},
+    {"chip_version",        "identity", true,  u32_field{param<&P::chip_version>, true, k_u32}},
+    {"uuid",                "identity", true,  u32_field{param<&P::uuid>, true, k_u32}},
+    {"bus",                 "identity", true,  choice_field{param<&P::bus>, k_bus_names}},
+    {"disk",                "disk",     true,  choice_field{param<&P::disk>, k_disk_kind_names}},
+    {"disk_state",          "disk",     true,  u32_field{live<&L::disk_state>, false, k_u32}},
+    {"pcie_link",           "disk",     true,  u32_field{param<&P::pcie_link>, false, k_u32}},
+    {"model",               "disk",     true,  text_field{param<&P::model>, 0, 40, nullptr}},
+    {"serial",              "disk",     true,  text_field{param<&P::serial>, 0, 20, nullptr}},
+    {"firmware",            "disk",     true,  text_field{param<&P::firmware>, 0, 8, nullptr}},
+    {"capacity_sectors",    "disk",     true,  i64_field{param<&P::capacity_sectors>, 0, 0xFFFFFFFFFFFFll}},
+    {"security_status",     "disk",     true,  u32_field{param<&P::security_status>, true, k_u16}},
+    {"master_password_id",  "disk",     true,  u32_field{param<&P::master_password_id>, true, k_u16}},
+    {"erase_time",          "disk",     true,  u32_field{param<&P::erase_time>, true, k_u16}},
+    {"enhanced_erase_time", "disk",     true,  u32_field{param<&P::enhanced_erase_time>, true, k_u16}},
+    {"max_xfer",            "settings", true,  u32_field{param<&P::max_xfer>, false, k_u32}},
+    {"xfer_flag",           "settings", true,  u32_field{live<&L::xfer_flag>, false, k_u8}},
+    {"restart_delay_ms",    "settings", true,  i64_field{param<&P::restart_delay_ms>, 0, k_i64}},
+    {"restart_name",        "settings", true,  text_field{param<&P::restart_name>, 0, 15, is_lab_name_or_empty}},
+    {"restart_never",       "settings", true,  u32_field{param<&P::restart_never>, false, 1}},
+    {"uuid_cmd",            "settings", true,  u32_field{param<&P::uuid_cmd>, false, 1}},
+    {"fw_major",            "settings", true,  u32_field{param<&P::fw_major>, false, k_u32}},
+    {"fw_minor",            "settings", true,  u32_field{param<&P::fw_minor>, false, k_u32}},
+    {"fw_patch",            "settings", true,  u32_field{param<&P::fw_patch>, false, k_u32}},
+    {"fw_reserved",         "settings", true,  u32_field{param<&P::fw_reserved>, true, k_u32}},
+    {"fw_build_date",       "settings", true,  u32_field{param<&P::fw_build_date>, false, k_u32}},
+    {"usb_speed",           "settings", true,  u32_field{param<&P::usb_speed>, false, k_u32}},
+    {"ips_threshold",       "settings", true,  u32_field{param<&P::ips_threshold>, false, k_u32}},
+    {"disk_speed_max",      "settings", true,  u32_field{param<&P::disk_speed_max>, false, 3, 1}},
+    {"disks",               "settings", true,  u32_field{param<&P::disks>, false, 2, 1}},
+    {"flash_size",          "settings", true,  u32_field{param<&P::flash_size>, true, k_flash_size_max, k_flash_size_min}},
+    {"name",                "state",    false, text_field{live<&L::name>, 1, 15, is_lab_name}},
+    {"boot_count",          "state",    false, u32_field{live<&L::boot_count>, false, k_u32}},
+    {"offline_until_ms",    "state",    true,  i64_field{live<&L::offline_until_ms>, 0, k_i64, true}},
+    {"disk_speed",          "state",    true,  u32_field{live<&L::disk_speed>, false, 3}},
+    {"rw_mode",             "state",    true,  u32_field{live<&L::rw_mode>, false, k_u8}},
+    {"raid_mode",           "state",    true,  u32_field{live<&L::raid_mode>, false, k_u8}},
+    {"raid_pending",        "state",    false, choice_field{live<&L::raid_pending>, k_raid_pending_names}},
+    {"register",            "registers", false, register_map_field{live<&L::registers>}},
+    {"gpio_pins",           "pins",     false, k_gpio_pins_field},
+    {"gpio_in",             "pins",     true,  k_gpio_in_field},
+    {"i2c_buses",           "pins",     false, k_i2c_buses_field},
+    {"i2c_slaves",          "pins",     true,  k_i2c_slaves_field},
+    {"i2c_eeprom",          "pins",     false, k_i2c_eeprom_field},
+    {"uart_receiver",       "pins",     false, k_uart_receiver_field},
+    {"uart_tx",             "pins",     false, k_uart_tx_field},
+    {"uart_rx",             "pins",     true,  k_uart_rx_field},
+    {"fault",               "faults",   false, fault_list_field{live<&L::faults>}},
+    // NVMe controller
+    {"nvme_held",           "nvme",     false, u32_field{live<&L::nvme_held>, true, k_u8}},
+    {"nvme_entry_waiting",  "nvme",     false, u32_field{live<&L::nvme_entry_waiting>, false, 1}},
+    {"nvme_entry_queue",    "nvme",     false, u32_field{live<&L::nvme_entry_queue>, false, 1}},
+    {"nvme_entry_host",     "nvme",     false, i64_field{live<&L::nvme_entry_host>, 0, k_i64}},
+    {"nvme_entry_since_ms", "nvme",     false, i64_field{live<&L::nvme_entry_since_ms>, 0, k_i64, true}},
+    {"nvme_temperature",    "nvme",     true,  k_nvme_temperature_field},
+    {"nvme_critical_warning", "nvme",   true,  k_nvme_warning_field},
+    {"nvme_temp_threshold", "nvme",     true,  u32_field{live<&L::nvme_temp_threshold>, false, k_u16}},
+    {"nvme_power_state",    "nvme",     true,  u32_field{live<&L::nvme_power_state>, false, 31}},
+    {"nvme_apst",           "nvme",     true,  u32_field{live<&L::nvme_apst>, false, 1}},
+    {"nvme_cmd_timeout",    "nvme",     true,  u32_field{live<&L::nvme_cmd_timeout>, false, k_u32}},
+    {"nvme_aspm",           "nvme",     true,  u32_field{live<&L::nvme_aspm>, false, 1}},
+    {"nvme_media_fill",     "nvme",     false, u32_field{live<&L::nvme_media_fill>, true, k_u32}},
+    {"nvme_sanitize_action", "nvme",    false, u32_field{live<&L::nvme_sanitize_action>, false, 7}},
+    {"nvme_sanitize_cdw10", "nvme",     false, u32_field{live<&L::nvme_sanitize_cdw10>, true, k_u32}},
+    {"nvme_sanitize_pattern", "nvme",   false, u32_field{live<&L::nvme_sanitize_pattern>, true, k_u32}},
+    {"nvme_sanitize_start_ms", "nvme",  false, i64_field{live<&L::nvme_sanitize_start_ms>, 0, k_i64}},
+    {"nvme_sanitize_ms",    "nvme",     true,  u32_field{live<&L::nvme_sanitize_ms>, false, k_u32, 1}},
+    {"nvme_sstat",          "nvme",     false, u32_field{live<&L::nvme_sstat>, true, k_u16}},
+    {"nvme_sprog",          "nvme",     false, u32_field{live<&L::nvme_sprog>, false, k_u16}},
+    {"nvme_scdw10",         "nvme",     false, u32_field{live<&L::nvme_scdw10>, true, k_u32}},
+    {"nvme_sanitize_log",   "nvme",     true,  k_nvme_sanitize_log_field},
+    {"nvme_fw_length",      "nvme",     false, u32_field{live<&L::nvme_fw_length>, false, k_nvme_fw_buffer_size}},
+    {"nvme_fw_gap",         "nvme",     false, u32_field{live<&L::nvme_fw_gap>, false, 1}},
+    {"nvme_fw_active",      "nvme",     true,  u32_field{live<&L::nvme_fw_active>, false, 7, 1}},
+    {"nvme_fw_pending",     "nvme",     false, u32_field{live<&L::nvme_fw_pending>, false, 7}},
+    {"nvme_sanitize_fail",  "nvme",     true,  u32_field{live<&L::nvme_sanitize_fail>, false, 1}},
+    {"nvme_sanitize_failed", "nvme",    false, u32_field{live<&L::nvme_sanitize_failed>, false, 1}},
+    {"nvme_media_key",      "nvme",     false, u32_field{live<&L::nvme_media_key>, true, k_u32}},
+    // LED control
+    {"led_argb",            "settings", true,  u32_field{param<&P::led_argb>, false, 1}},
+    {"led_sync",            "settings", true,  u32_field{param<&P::led_sync>, false, 7}},
+    {"led_app_ctl",         "state",    true,  u32_field{live<&L::led_app_ctl>, false, 1}},
+    {"led_direct_sync",     "state",    false, u32_field{live<&L::led_direct_sync>, false, k_u8}},
+    {"led_direct",          "state",    false, k_led_direct_field},
+    {"led_count",           "memory",   true,  k_led_count_field},
+    {"led_count_field",     "memory",   true,  k_led_count_raw_field},
+    {"led_magic",           "memory",   true,  k_led_magic_field},
+    {"led_version",         "memory",   true,  k_led_version_field},
+    {"pcie_max_gen",        "disk",     true,  k_pcie_max_gen_field},
+    {"pcie_max_width",      "disk",     true,  k_pcie_max_width_field},
+    {"pcie_gen",            "disk",     true,  k_pcie_gen_field},
+    {"pcie_width",          "disk",     true,  k_pcie_width_field},
+    {"smart_attribute",     "disk",     true,  k_smart_attribute_field},
+    {"smart_file",          "disk",     true,  k_smart_file_field},
+    {"ata_features",        "disk",     false, k_ata_features_field},
+    {"flash_address",       "state",    false, u32_field{live<&L::flash_address>, true, k_u32}},
+    // Firmware update
+    {"fw_running",          "state",    true,  choice_field{live<&L::fw_running>, k_fw_running_names}},
+};
+// clang-format on
+
+// Flash areas that state files kept as binary sections before the memories had files of
+// their own; loading such a file moves their bytes into the flash.
+struct legacy_blob {
+    const char* key;
+    uint64_t flash_offset;
+    uint32_t size;
+};
+constexpr legacy_blob k_legacy_blobs[] = {
+    {"flash_pg", k_flash_pg_sector, k_flash_sector_size},
+    {"cust_page", k_flash_cust_page, k_cust_page_size},
+};
+
+const legacy_blob* find_legacy_blob(const std::string& key) {
+    for (const legacy_blob& blob : k_legacy_blobs) {
+        if (key == blob.key) return &blob;
+    }
+    return nullptr;
+}
+
+bool fail(std::string* error, const std::string& message) {
+    *error = message;
+    return false;
+}
+
+bool printable(const std::string& text) {
+    for (const char c : text) {
+        if (c < ' ' || c > '~') return false;
+    }
+    return true;
+}
+
+struct set_visitor {
+    bridge_record& record;
+    const std::string& key;
+    const std::string& value;
+    std::string* error;
+
+    bool operator()(const u32_field& f) const {
+        uint32_t number = 0;
+        if (!parse_u32(value, &number)) return fail(error, key + " needs a number, not '" + value + "'");
+        if (number > f.max) return fail(error, key + " is at most " + std::to_string(f.max));
+        if (number < f.min) return fail(error, key + " is at least " + std::to_string(f.min));
+        f.at(record) = number;
+        return true;
+    }
+    bool operator()(const i64_field& f) const {
+        int64_t number = 0;
+        if (!parse_i64(value, &number)) return fail(error, key + " needs a number, not '" + value + "'");
+        if (number < f.min || number > f.max) {
+            return fail(error, key + " is from " + std::to_string(f.min) + " to " + std::to_string(f.max));
+        }
+        f.at(record) = number;
+        return true;
+    }
+    bool operator()(const text_field& f) const {
+        if (!printable(value)) return fail(error, key + " takes printable ASCII text");
+        if (value.size() < f.min_len || value.size() > f.max_len) {
+            return fail(error, f.min_len == f.max_len
+                                   ? key + " is exactly " + std::to_string(f.max_len) + " characters"
+                                   : key + " is at most " + std::to_string(f.max_len) + " characters");
+        }
+        if (f.check != nullptr && !f.check(value)) return fail(error, key + " cannot be '" + value + "'");
+        f.at(record) = value;
+        return true;
+    }
+    bool operator()(const choice_field& f) const {
+        if (choice_value(f.names, value, &f.at(record))) return true;
+        return fail(error, key + " is one of " + choice_list(f.names));
+    }
+    bool operator()(const register_map_field&) const { return fail(error, key + " cannot be set"); }
+    bool operator()(const fault_list_field&) const { return fail(error, key + " cannot be set"); }
+    bool operator()(const custom_field& f) const {
+        if (f.set == nullptr) return fail(error, key + " cannot be set");
+        return f.set(record, value, error);
+    }
+};
+
+// Hex fields of 16 bits show four digits, wider ones eight.
+std::string number_text(const u32_field& f, uint32_t value) {
+    if (!f.hex) return std::to_string(value);
+    if (f.max > 0xFFFF) return format_hex32(value);
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%04X", value);
+    return text;
+}
+
+// Writes the header lines of one field.
+struct encode_visitor {
+    bridge_record& record;
+    const char* key;
+    std::string& out;
+
+    void line(const std::string& value) const { out += std::string(key) + " " + value + "\n"; }
+    void operator()(const u32_field& f) const { line(number_text(f, f.at(record))); }
+    void operator()(const i64_field& f) const { line(std::to_string(f.at(record))); }
+    void operator()(const text_field& f) const { line(escape_text(f.at(record))); }
+    void operator()(const choice_field& f) const { line(choice_name(f.names, f.at(record))); }
+    void operator()(const register_map_field& f) const {
+        for (const auto& [offset, value] : f.at(record)) line(format_hex32(offset) + " " + format_hex32(value));
+    }
+    void operator()(const fault_list_field& f) const {
+        for (const fault_rule& rule : f.at(record)) line(fault_encode(rule));
+    }
+    void operator()(const custom_field& f) const {
+        for (const std::string& value : f.encode(record)) line(value);
+    }
+};
+
+// Reads one header line's value into the field.
+struct decode_visitor {
+    bridge_record& record;
+    const std::string& key;
+    const std::string& value;
+    std::string* error;
+
+    bool operator()(const text_field&) const {
+        std::string text;
+        if (!unescape_text(value, &text)) return fail(error, "bad escape in " + key);
+        return std::visit(set_visitor{record, key, text, error}, find_field(key)->type);
+    }
+    bool operator()(const register_map_field& f) const {
+        const std::vector<std::string> words = split_words(value);
+        uint32_t offset = 0;
+        uint32_t number = 0;
+        if (words.size() != 2 || !parse_u32(words[0], &offset) || !parse_u32(words[1], &number)) {
+            return fail(error, "bad register line");
+        }
+        f.at(record)[offset] = number;
+        return true;
+    }
+    bool operator()(const fault_list_field& f) const {
+        fault_rule rule;
+        if (!fault_decode(value, &rule, error)) return false;
+        f.at(record).push_back(rule);
+        return true;
+    }
+    bool operator()(const custom_field& f) const { return f.decode(record, value, error); }
+    template <class T>
+    bool operator()(const T&) const {
+        return std::visit(set_visitor{record, key, value, error}, find_field(key)->type);
+    }
+};
+
+// A moment of lab time as seen from `now_ms`.
+std::string lab_time_text(int64_t moment_ms, int64_t now_ms) {
+    if (moment_ms == INT64_MAX) return "never";
+    if (moment_ms <= now_ms) return "past";
+    return "in " + std::to_string(moment_ms - now_ms) + " ms";
+}
+
+struct show_visitor {
+    bridge_record& record;
+    int64_t now_ms;
+
+    std::string operator()(const u32_field& f) const { return number_text(f, f.at(record)); }
+    std::string operator()(const i64_field& f) const {
+        return f.lab_time ? lab_time_text(f.at(record), now_ms) : std::to_string(f.at(record));
+    }
+    std::string operator()(const text_field& f) const { return "\"" + f.at(record) + "\""; }
+    std::string operator()(const choice_field& f) const { return choice_name(f.names, f.at(record)); }
+    std::string operator()(const register_map_field& f) const {
+        std::string out;
+        for (const auto& [offset, value] : f.at(record)) {
+            out += (out.empty() ? "" : ", ") + format_hex32(offset) + "=" + format_hex32(value);
+        }
+        return out.empty() ? "none written" : out;
+    }
+    std::string operator()(const fault_list_field& f) const { return std::to_string(f.at(record).size()) + " rules"; }
+    std::string operator()(const custom_field& f) const { return f.show(record); }
+};
+
+struct announced_blob {
+    const legacy_blob* blob;
+    size_t length;
+};
+
+// Moves the bytes of older binary sections into the flash; an area still erased is
+// left alone, so that loading makes no flash file for it.
+bool move_legacy_blobs(const std::string& content, size_t pos, const std::vector<announced_blob>& blobs,
+                       bridge_record* record, std::string* error) {
+    for (const announced_blob& announced : blobs) {
+        const char* bytes = content.data() + pos;
+        pos += announced.length;
+        if (std::all_of(bytes, bytes + announced.length, [](char c) { return static_cast<uint8_t>(c) == 0xFF; })) {
+            continue;
+        }
+        if (!memory_write(*record, lab_memory::flash, announced.blob->flash_offset, bytes, announced.length)) {
+            return fail(error, std::string("cannot move ") + announced.blob->key + " into the flash");
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+const char* const k_disk_kind_names[] = {"nvme", "sata", "none", nullptr};
+
+const char* choice_name(const char* const* names, uint32_t value) {
+    for (uint32_t i = 0; names[i] != nullptr; ++i) {
+        if (i == value) return names[i];
+    }
+    return "?";
+}
+
+std::string choice_list(const char* const* names) {
+    std::string out;
+    for (int i = 0; names[i] != nullptr; ++i) out += std::string(i != 0 ? "|" : "") + names[i];
+    return out;
+}
+
+bool choice_value(const char* const* names, const std::string& name, uint32_t* value) {
+    for (uint32_t i = 0; names[i] != nullptr; ++i) {
+        if (name == names[i]) {
+            *value = i;
+            return true;
+        }
+    }
+    return false;
+}
+
+const std::vector<persisted_field>& persisted_fields() { return k_persisted_fields; }
+
+const persisted_field* find_field(const std::string& key) {
+    for (const persisted_field& field : k_persisted_fields) {
+        if (key == field.key) return &field;
+    }
+    return nullptr;
+}
+
+bool field_set_text(bridge_record& record, const persisted_field& field, const std::string& value, std::string* error) {
+    return std::visit(set_visitor{record, field.key, value, error}, field.type);
+}
+
+std::string field_show_text(bridge_record& record, const persisted_field& field, int64_t now_ms) {
+    return std::visit(show_visitor{record, now_ms}, field.type);
+}
+
+std::string encode_bridge(bridge_record& record) {
+    std::string out = std::string(k_magic) + "\n";
+    for (const persisted_field& field : k_persisted_fields)
+        std::visit(encode_visitor{record, field.key, out}, field.type);
+    out += "data\n";
+    return out;
+}
+
+bool decode_bridge(const std::string& content, bridge_record* record, std::string* error) {
+    const std::string id = record->id;
+    memory_home memories = std::move(record->memories);
+    *record = bridge_record{};
+    record->id = id;
+    record->memories = std::move(memories);
+
+    size_t pos = 0;
+    bool first_line = true;
+    bool have_data = false;
+    std::vector<announced_blob> blobs;
+    std::vector<bool> seen(k_persisted_fields.size(), false);
+    size_t line_number = 0;
+    while (pos < content.size() && pos < k_max_header) {
+        const size_t end = content.find('\n', pos);
+        if (end == std::string::npos) break;
+        if (end >= k_max_header) return fail(error, "header longer than " + std::to_string(k_max_header) + " bytes");
+        const std::string line = content.substr(pos, end - pos);
+        pos = end + 1;
+        ++line_number;
+        const std::string where = "line " + std::to_string(line_number) + ": ";
+        if (first_line) {
+            if (line != k_magic) return fail(error, "not a lab bridge state file");
+            first_line = false;
+            continue;
+        }
+        if (line == "data") {
+            have_data = true;
+            break;
+        }
+        const size_t space = line.find(' ');
+        const std::string key = line.substr(0, space);
+        const std::string value = space == std::string::npos ? std::string() : line.substr(space + 1);
+        if (key == "blob") {
+            const std::vector<std::string> words = split_words(value);
+            const legacy_blob* blob = words.size() == 2 ? find_legacy_blob(words[0]) : nullptr;
+            uint32_t length = 0;
+            if (blob == nullptr || !parse_u32(words[1], &length)) return fail(error, where + "bad blob line");
+            if (length != blob->size) return fail(error, where + "blob " + words[0] + " has a wrong length");
+            for (const announced_blob& earlier : blobs) {
+                if (earlier.blob == blob) return fail(error, where + "blob " + words[0] + " announced twice");
+            }
+            blobs.push_back({blob, length});
+            continue;
+        }
+        const persisted_field* field = find_field(key);
+        if (field == nullptr) return fail(error, where + "unknown key '" + key + "'");
+        seen[static_cast<size_t>(field - k_persisted_fields.data())] = true;
+        std::string why;
+        if (!std::visit(decode_visitor{*record, key, value, &why}, field->type)) return fail(error, where + why);
+    }
+    if (first_line) return fail(error, "empty state file");
+    if (!have_data) return fail(error, "state file ends before its data");
+
+    size_t total = 0;
+    for (const announced_blob& blob : blobs) total += blob.length;
+    if (content.size() - pos != total) return fail(error, "binary sections do not match their lengths");
+    // A bridge's identity is never a default: a file without one of its keys is damaged.
+    for (size_t i = 0; i < k_persisted_fields.size(); ++i) {
+        if (!seen[i] && std::strcmp(k_persisted_fields[i].section, "identity") == 0) {
+            return fail(error, std::string("missing key '") + k_persisted_fields[i].key + "'");
+        }
+    }
+    if (!is_lab_name(record->state.name)) return fail(error, "state file has no valid name");
+    if (!move_legacy_blobs(content, pos, blobs, record, error)) return false;
+    record->dirty = !blobs.empty();
+    return true;
+}
