@@ -233,10 +233,7 @@ struct set_visitor {
 // Hex fields of 16 bits show four digits, wider ones eight.
 std::string number_text(const u32_field& f, uint32_t value) {
     if (!f.hex) return std::to_string(value);
-    if (f.max > 0xFFFF) return format_hex32(value);
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%04X", value);
-    return text;
+    return hex_number(value, f.max > 0xFFFF ? 8 : 4);
 }
 
 // Writes the header lines of one field.
@@ -251,7 +248,7 @@ struct encode_visitor {
     void operator()(const text_field& f) const { line(escape_text(f.at(record))); }
     void operator()(const choice_field& f) const { line(choice_name(f.names, f.at(record))); }
     void operator()(const register_map_field& f) const {
-        for (const auto& [offset, value] : f.at(record)) line(format_hex32(offset) + " " + format_hex32(value));
+        for (const auto& [offset, value] : f.at(record)) line(hex_number(offset, 8) + " " + hex_number(value, 8));
     }
     void operator()(const fault_list_field& f) const {
         for (const fault_rule& rule : f.at(record)) line(fault_encode(rule));
@@ -316,7 +313,7 @@ struct show_visitor {
     std::string operator()(const register_map_field& f) const {
         std::string out;
         for (const auto& [offset, value] : f.at(record)) {
-            out += (out.empty() ? "" : ", ") + format_hex32(offset) + "=" + format_hex32(value);
+            out += (out.empty() ? "" : ", ") + hex_number(offset, 8) + "=" + hex_number(value, 8);
         }
         return out.empty() ? "none written" : out;
     }

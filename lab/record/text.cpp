@@ -1,34 +1,47 @@
 #include "lab/record/text.h"
 
-#include <cstdio>
+#include <charconv>
 #include <limits>
 
 namespace {
 
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
+// A number in `base` filling the whole of `text` from `start`, at most `limit`.
 bool parse_magnitude(const std::string& text, size_t start, uint64_t limit, uint64_t* value) {
-    uint64_t base = 10;
+    int base = 10;
     if (text.size() > start + 2 && text[start] == '0' && (text[start + 1] == 'x' || text[start + 1] == 'X')) {
         base = 16;
         start += 2;
     }
     if (start >= text.size()) return false;
+    const char* first = text.data() + start;
+    const char* last = text.data() + text.size();
     uint64_t result = 0;
-    for (size_t i = start; i < text.size(); ++i) {
-        const int digit = hex_digit(text[i]);
-        if (digit < 0 || static_cast<uint64_t>(digit) >= base) return false;
-        if (result > (limit - static_cast<uint64_t>(digit)) / base) return false;
-        result = result * base + static_cast<uint64_t>(digit);
-    }
+    const auto [end, failure] = std::from_chars(first, last, result, base);
+    if (failure != std::errc() || end != last || result > limit) return false;
     *value = result;
     return true;
 }
+
+constexpr char k_hex_digits[] = "0123456789ABCDEF";
+
+// `text` with every byte `keep` refuses written as `prefix` and two hex digits.
+template <class Keep>
+std::string escape_bytes(const std::string& text, Keep keep, const char* prefix) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (keep(byte)) {
+            out += c;
+        } else {
+            out += prefix;
+            out += hex_digits(byte, 2);
+        }
+    }
+    return out;
+}
+
+bool shown_as_is(unsigned char byte) { return byte >= ' ' && byte != 0x7F; }
 
 }  // namespace
 
@@ -49,45 +62,61 @@ bool parse_i64(const std::string& text, int64_t* value) {
     return true;
 }
 
-bool parse_hex_byte(const std::string& text, uint8_t* value) {
-    if (text.size() != 2) return false;
-    const int high = hex_digit(text[0]);
-    const int low = hex_digit(text[1]);
-    if (high < 0 || low < 0) return false;
-    *value = static_cast<uint8_t>(high * 16 + low);
+bool parse_u64(const std::string& text, uint64_t* value) {
+    int64_t number = 0;
+    if (!parse_i64(text, &number) || number < 0) return false;
+    *value = static_cast<uint64_t>(number);
     return true;
 }
 
-namespace {
+bool parse_hex_byte(const std::string& text, uint8_t* value) {
+    if (text.size() != 2) return false;
+    const auto [end, failure] = std::from_chars(text.data(), text.data() + 2, *value, 16);
+    return failure == std::errc() && end == text.data() + 2;
+}
 
-// `text` with every byte `keep` refuses written as `format` of the byte.
-template <class Keep>
-std::string escape_bytes(const std::string& text, Keep keep, const char* format) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (keep(byte)) {
-            out += c;
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, format, byte);
-            out += escaped;
+bool parse_hex_pairs(const std::string& text, std::vector<uint8_t>* bytes) {
+    std::vector<uint8_t> out;
+    for (const std::string& word : split_words(text)) {
+        if (word.size() % 2 != 0) return false;
+        for (size_t i = 0; i < word.size(); i += 2) {
+            uint8_t byte = 0;
+            if (!parse_hex_byte(word.substr(i, 2), &byte)) return false;
+            out.push_back(byte);
         }
+    }
+    *bytes = std::move(out);
+    return true;
+}
+
+std::string hex_digits(uint64_t value, int digits) {
+    std::string out;
+    for (int shift = 60; shift >= 0; shift -= 4) {
+        const auto digit = static_cast<unsigned>((value >> shift) & 0xF);
+        if (!out.empty() || digit != 0 || shift < 4 * digits) out += k_hex_digits[digit];
     }
     return out;
 }
 
-}  // namespace
+std::string hex_number(uint64_t value, int digits) {
+    std::string out = "0x";
+    out += hex_digits(value, digits);
+    return out;
+}
 
-std::string printable_line(const std::string& text) {
-    return escape_bytes(
-        text, [](unsigned char byte) { return byte >= ' ' && byte != 0x7F; }, "\\x%02X");
+std::string hex_bytes(const uint8_t* bytes, size_t count, const char* separator) {
+    std::string out;
+    for (size_t i = 0; i < count; ++i) {
+        if (i != 0) out += separator;
+        out += k_hex_digits[bytes[i] >> 4];
+        out += k_hex_digits[bytes[i] & 0x0F];
+    }
+    return out;
 }
 
 std::string escape_text(const std::string& text) {
     return escape_bytes(
-        text, [](unsigned char byte) { return byte > ' ' && byte <= '~' && byte != '%'; }, "%%%02X");
+        text, [](unsigned char byte) { return byte > ' ' && byte <= '~' && byte != '%'; }, "%");
 }
 
 bool unescape_text(const std::string& text, std::string* out) {
@@ -106,15 +135,21 @@ bool unescape_text(const std::string& text, std::string* out) {
     return true;
 }
 
-std::string hex_bytes(const uint8_t* bytes, size_t count) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(count * 3);
-    for (size_t i = 0; i < count; ++i) {
-        if (i != 0) out += ' ';
-        out += digits[bytes[i] >> 4];
-        out += digits[bytes[i] & 0x0F];
+std::string printable_line(const std::string& text) { return escape_bytes(text, shown_as_is, "\\x"); }
+
+std::string quoted_text(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') out += '\\';
+        if (shown_as_is(byte) && byte <= '~') {
+            out += c;
+        } else {
+            out += "\\x";
+            out += hex_digits(byte, 2);
+        }
     }
+    out += '"';
     return out;
 }
 
@@ -130,15 +165,13 @@ std::vector<std::string> split_words(const std::string& text) {
     return words;
 }
 
-std::string format_hex32(uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", value);
-    return text;
-}
-
-bool parse_u64(const std::string& text, uint64_t* value) {
-    int64_t number = 0;
-    if (!parse_i64(text, &number) || number < 0) return false;
-    *value = static_cast<uint64_t>(number);
-    return true;
+std::vector<std::string> split_at(const std::string& text, char separator) {
+    std::vector<std::string> items;
+    size_t start = 0;
+    while (true) {
+        const size_t end = text.find(separator, start);
+        items.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        if (end == std::string::npos) return items;
+        start = end + 1;
+    }
 }

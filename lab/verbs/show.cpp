@@ -21,21 +21,19 @@
 
 namespace {
 
-constexpr const char* k_leds_usage = "show NAME leds [--color auto|always|never] [--svg FILE]";
-
 // `show NAME leds` and its options, in any order, each at most once.
 int show_leds_verb(const std::string& name, const bridge_record& record, const verb_args& args) {
     colour_choice colour = colour_choice::auto_detect;
     bool colour_given = false;
     const std::string* svg = nullptr;
     for (size_t i = 2; i < args.size(); i += 2) {
-        if (i + 1 >= args.size()) return verb_usage(k_leds_usage);
+        if (i + 1 >= args.size()) return verb_form_usage_of("show", "show NAME leds");
         if (args[i] == "--svg" && svg == nullptr) {
             svg = &args[i + 1];
         } else if (args[i] == "--color" && !colour_given && parse_colour_choice(args[i + 1], &colour)) {
             colour_given = true;
         } else {
-            return verb_usage(k_leds_usage);
+            return verb_form_usage_of("show", "show NAME leds");
         }
     }
     return show_leds(name, record, svg, colour);
@@ -77,8 +75,8 @@ void print_registers(const bridge_record& record) {
         if (!known) offsets.push_back(offset);
     }
     for (const uint32_t offset : offsets) {
-        std::printf("  %s %s%s\n", format_hex32(base + offset).c_str(),
-                    format_hex32(bridge_register_value(record, offset)).c_str(),
+        std::printf("  %s %s%s\n", hex_number(base + offset, 8).c_str(),
+                    hex_number(bridge_register_value(record, offset), 8).c_str(),
                     record.state.registers.count(offset) != 0 ? " (written)" : "");
     }
 }

@@ -152,11 +152,7 @@ std::vector<std::string> encode_features(const bridge_record& record) {
 
 bool decode_features(bridge_record& record, const std::string& value, std::string* error) {
     std::vector<uint8_t> kept;
-    for (const std::string& word : split_words(value)) {
-        uint8_t byte = 0;
-        if (!parse_hex_byte(word, &byte)) return fail(error, "ata_features takes hex pairs");
-        kept.push_back(byte);
-    }
+    if (!parse_hex_pairs(value, &kept)) return fail(error, "ata_features takes hex pairs");
     if (kept.size() % 2 != 0 || kept.size() > 2 * k_set_features_kept) {
         return fail(error, "ata_features holds up to " + std::to_string(k_set_features_kept) + " byte pairs");
     }

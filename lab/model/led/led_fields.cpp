@@ -41,7 +41,7 @@ bool set_word(bridge_record& record, const std::string& value, std::string* erro
 std::string show_count(const bridge_record& record) {
     return std::to_string(static_cast<int32_t>(header_word(record, k_lab_led_off_count)));
 }
-std::string show_magic(const bridge_record& record) { return format_hex32(header_word(record, k_lab_led_off_magic)); }
+std::string show_magic(const bridge_record& record) { return hex_number(header_word(record, k_lab_led_off_magic), 8); }
 std::string show_version(const bridge_record& record) {
     return std::to_string(header_word(record, k_lab_led_off_version));
 }
@@ -77,13 +77,9 @@ std::vector<std::string> encode_direct(const bridge_record& record) {
 
 bool decode_direct(bridge_record& record, const std::string& value, std::string* error) {
     std::vector<uint8_t> frame;
-    for (const std::string& word : split_words(value)) {
-        uint8_t byte = 0;
-        if (!parse_hex_byte(word, &byte)) {
-            *error = "bad byte in led_direct";
-            return false;
-        }
-        frame.push_back(byte);
+    if (!parse_hex_pairs(value, &frame)) {
+        *error = "bad byte in led_direct";
+        return false;
     }
     if (frame.size() % 3 != 0 || frame.size() > 3u * k_lab_led_max_count) {
         *error = "led_direct holds 3 bytes for each of at most 20 LEDs";

@@ -230,11 +230,7 @@ std::vector<uint8_t> smart_of(const bridge_record& record) {
 std::string show_temperature(const bridge_record& record) {
     return std::to_string(get_le16(&smart_of(record)[k_smart_temperature])) + " K";
 }
-std::string show_warning(const bridge_record& record) {
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02X", smart_of(record)[k_smart_warning]);
-    return text;
-}
+std::string show_warning(const bridge_record& record) { return hex_number(smart_of(record)[k_smart_warning], 2); }
 bool set_temperature(bridge_record& record, const std::string& value, std::string* error) {
     return set_smart_byte(record, value, error, k_smart_temperature, 0xFFFF, "nvme_temperature");
 }

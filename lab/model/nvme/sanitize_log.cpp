@@ -11,11 +11,7 @@ namespace {
 // More answers than any polling test needs, few enough to keep the state file small.
 constexpr size_t k_max_answers = 256;
 
-std::string answer_word(uint32_t word) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", word);
-    return text;
-}
+std::string answer_word(uint32_t word) { return hex_number(word, 8); }
 
 bool parse_answers(const std::string& value, std::vector<uint32_t>* answers, std::string* error) {
     answers->clear();

@@ -1,6 +1,5 @@
 #include "lab/model/pins/pin_fields.h"
 
-#include <cstdio>
 #include <utility>
 
 #include "lab/record/text.h"
@@ -21,17 +20,6 @@ std::string join(const lines& items, const char* separator, const char* when_emp
     return out;
 }
 
-std::vector<std::string> split_at(const std::string& text, char separator) {
-    std::vector<std::string> items;
-    size_t start = 0;
-    while (true) {
-        const size_t end = text.find(separator, start);
-        items.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
-        if (end == std::string::npos) return items;
-        start = end + 1;
-    }
-}
-
 bool parse_at_most(const std::string& text, uint32_t max, uint32_t* value) {
     return parse_u32(text, value) && *value <= max;
 }
@@ -44,59 +32,6 @@ bool parse_slave_address(const std::string& text, uint16_t* address) {
     if (digits.empty() || digits.size() > 4 || !parse_u32("0x" + digits, &value)) return false;
     *address = static_cast<uint16_t>(value);
     return true;
-}
-
-// Hex pairs, spaces between them allowed.
-bool parse_hex_run(const std::string& text, std::vector<uint8_t>* bytes) {
-    std::string digits;
-    for (const char c : text) {
-        if (c != ' ') digits += c;
-    }
-    if (digits.empty() || digits.size() % 2 != 0) return false;
-    bytes->clear();
-    for (size_t i = 0; i < digits.size(); i += 2) {
-        uint8_t byte = 0;
-        if (!parse_hex_byte(digits.substr(i, 2), &byte)) return false;
-        bytes->push_back(byte);
-    }
-    return true;
-}
-
-std::string hex_run(const std::vector<uint8_t>& bytes) {
-    std::string out = hex_bytes(bytes.data(), bytes.size());
-    std::erase(out, ' ');
-    return out;
-}
-
-std::string hex16_text(uint16_t value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04X", value);
-    return text;
-}
-
-std::string hex8_text(uint8_t value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02X", value);
-    return text;
-}
-
-// Text between double quotes: printable ASCII as it is, anything else as \xNN.
-std::string quoted(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte >= ' ' && byte <= '~') {
-            out += c;
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-            out += escaped;
-        }
-    }
-    return out + "\"";
 }
 
 // GPIO pins.
@@ -187,8 +122,8 @@ lines encode_i2c_buses(const bridge_record& record) {
     for (uint32_t id = 0; id < k_i2c_bus_count; ++id) {
         const i2c_bus_setup& bus = record.state.pins.i2c_buses[id];
         if (!bus.ready) continue;
-        out.push_back(std::to_string(id) + " " + std::to_string(bus.scl) + " " + std::to_string(bus.sda) + " 0x" +
-                      hex16_text(bus.slave));
+        out.push_back(std::to_string(id) + " " + std::to_string(bus.scl) + " " + std::to_string(bus.sda) + " " +
+                      hex_number(bus.slave, 4));
     }
     return out;
 }
@@ -215,7 +150,7 @@ std::string show_i2c_buses(const bridge_record& record) {
         const i2c_bus_setup& bus = record.state.pins.i2c_buses[id];
         if (!bus.ready) continue;
         items.push_back(std::to_string(id) + " scl " + std::to_string(bus.scl) + " sda " + std::to_string(bus.sda) +
-                        " slave 0x" + hex16_text(bus.slave));
+                        " slave " + hex_number(bus.slave, 4));
     }
     return join(items, "; ", "none set up");
 }
@@ -235,7 +170,9 @@ const char* kind_name(i2c_slave_kind kind) {
     return "?";
 }
 
-std::string slave_label(const i2c_slave& slave) { return std::to_string(slave.bus) + ":" + hex16_text(slave.address); }
+std::string slave_label(const i2c_slave& slave) {
+    return std::to_string(slave.bus) + ":" + hex_digits(slave.address, 4);
+}
 
 bool parse_slave_label(const std::string& text, uint8_t* bus, uint16_t* address) {
     const std::vector<std::string> parts = split_at(text, ':');
@@ -316,7 +253,8 @@ lines encode_i2c_eeprom(const bridge_record& record) {
     lines out;
     for (const i2c_slave& slave : record.state.pins.i2c_slaves) {
         if (slave.kind != i2c_slave_kind::eeprom || untouched(slave)) continue;
-        out.push_back(slave_label(slave) + " " + hex8_text(slave.pointer) + " " + hex_run(slave.memory));
+        out.push_back(slave_label(slave) + " " + hex_number(slave.pointer, 2) + " " +
+                      hex_bytes(slave.memory.data(), slave.memory.size(), ""));
     }
     return out;
 }
@@ -328,7 +266,7 @@ bool decode_i2c_eeprom(bridge_record& record, const std::string& value, std::str
     uint32_t pointer = 0;
     std::vector<uint8_t> memory;
     if (words.size() != 3 || !parse_slave_label(words[0], &bus, &address) || !parse_at_most(words[1], 0xFF, &pointer) ||
-        !parse_hex_run(words[2], &memory) || memory.size() != k_i2c_eeprom_size) {
+        !parse_hex_pairs(words[2], &memory) || memory.size() != k_i2c_eeprom_size) {
         return fail(error, "bad i2c_eeprom line");
     }
     i2c_slave* slave = find_i2c_slave(record.state.pins, bus, address);
@@ -344,7 +282,7 @@ std::string show_i2c_eeprom(const bridge_record& record) {
     lines items;
     for (const i2c_slave& slave : record.state.pins.i2c_slaves) {
         if (slave.kind != i2c_slave_kind::eeprom || untouched(slave)) continue;
-        items.push_back(slave_label(slave) + " pointer " + hex8_text(slave.pointer) + ", " +
+        items.push_back(slave_label(slave) + " pointer " + hex_number(slave.pointer, 2) + ", " +
                         std::to_string(programmed_bytes(slave)) + " of " + std::to_string(k_i2c_eeprom_size) +
                         " bytes not erased");
     }
@@ -415,7 +353,7 @@ std::string show_uart_tx(const bridge_record& record) {
     lines items;
     for (const uart_transmission& sent : record.state.pins.uart_sent) {
         const std::string pin = sent.pin < 0 ? "own pin" : "pin " + std::to_string(sent.pin);
-        items.push_back(pin + " at " + std::to_string(sent.baud) + " baud " + quoted(sent.text));
+        items.push_back(pin + " at " + std::to_string(sent.baud) + " baud " + quoted_text(sent.text));
     }
     return join(items, "; ", "nothing sent");
 }
@@ -433,7 +371,8 @@ lines encode_uart_rx(const bridge_record& record) {
 
 bool decode_uart_rx(bridge_record& record, const std::string& value, std::string* error) {
     std::vector<uint8_t> bytes;
-    if (!parse_hex_run(value, &bytes) || bytes.size() > k_uart_rx_capacity) return fail(error, "bad uart_rx line");
+    if (!parse_hex_pairs(value, &bytes) || bytes.empty() || bytes.size() > k_uart_rx_capacity)
+        return fail(error, "bad uart_rx line");
     record.state.pins.uart_received = std::move(bytes);
     return true;
 }
@@ -441,7 +380,7 @@ bool decode_uart_rx(bridge_record& record, const std::string& value, std::string
 bool feed_uart_rx(bridge_record& record, const std::string& value, std::string* error) {
     std::vector<uint8_t> bytes;
     if (value.starts_with(k_hex_prefix)) {
-        if (!parse_hex_run(value.substr(std::string(k_hex_prefix).size()), &bytes)) {
+        if (!parse_hex_pairs(value.substr(std::string(k_hex_prefix).size()), &bytes) || bytes.empty()) {
             return fail(error, "uart_rx takes hex pairs after hex:");
         }
     } else {
