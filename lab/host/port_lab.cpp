@@ -80,10 +80,11 @@ void step_lab_time(uint32_t milliseconds) {
     if (lab_save_settings(lab.dir, now, nullptr)) lab.settings = now;
 }
 
-// Loads the record a handle leads to, when the device still answers that handle.
-bool load_answering(port_handle* handle, bridge_record* record) {
+// Loads the record a handle leads to, when the device still answers that handle at lab
+// time `now_ms`.
+bool load_answering(port_handle* handle, int64_t now_ms, bridge_record* record) {
     if (!lab_load_bridge(attachment().dir, handle->entry.id, record, nullptr)) return false;
-    return record->state.boot_count == handle->boot && bridge_online(*record, lab_now_ms());
+    return record->state.boot_count == handle->boot && bridge_online(*record, now_ms);
 }
 
 bool open_name(const std::string& name, port_handle* handle) {
@@ -139,16 +140,17 @@ std::string cmd_line(const port_handle* handle, const port_request* request, int
                           static_cast<const uint8_t*>(request->buffer));
 }
 
-// Serves one request on the locked, loaded record; returns the OS error.
-int serve_locked(port_handle* handle, bridge_record& record, port_request* request, block_answer& answer,
-                 std::string* restart_note) {
+// Serves one request on the locked, loaded record at lab time `now_ms`; returns the OS
+// error.
+int serve_locked(port_handle* handle, bridge_record& record, int64_t now_ms, port_request* request,
+                 block_answer& answer, std::string* restart_note) {
     block_request block;
     block.cdb = request->cdb;
     block.data_in = request->direction == data_direction::from_device;
     block.length = request->length;
     block.data_out = !block.data_in && request->length != 0 ? static_cast<const uint8_t*>(request->buffer) : nullptr;
     block.cdrom_view = handle->entry.cdrom;
-    block.now_ms = lab_now_ms();
+    block.now_ms = now_ms;
     block.host = lab_process_id();
 
     const std::string old_name = record.state.name;
@@ -196,9 +198,12 @@ int port_pass_through(port_handle* handle, port_request* request) {
     int os_error = k_error_device_gone;
     {
         lab_lock_guard guard(handle->lock);
+        // Lab time is read once: the device is found answering and serves the block at
+        // the same moment, even while another process moves step time on.
+        const int64_t now_ms = lab_now_ms();
         bridge_record record;
-        if (guard.held() && load_answering(handle, &record)) {
-            os_error = serve_locked(handle, record, request, answer, &restart_note);
+        if (guard.held() && load_answering(handle, now_ms, &record)) {
+            os_error = serve_locked(handle, record, now_ms, request, answer, &restart_note);
         }
     }
     // Nothing moves unless the device accepted the block; a data-in answer moves what it
@@ -232,7 +237,7 @@ bool port_query_bus_is_usb(port_handle* handle, bool* is_usb) {
     bool answered = false;
     {
         lab_lock_guard guard(handle->lock);
-        answered = guard.held() && load_answering(handle, &record);
+        answered = guard.held() && load_answering(handle, lab_now_ms(), &record);
     }
     if (!answered) {
         trace("# QUERY " + handle->name + " failed: the device does not answer");
