@@ -69,3 +69,8 @@ bool lab_name_of_path(const std::string& path, std::string* name) {
 bool lab_normalize_name(const std::string& text, std::string* name) {
     return lab_name_of_path(text, name) || drive_name(text, name) || volume_name(text, name);
 }
+
+bool lab_name_is_canonical(const std::string& text) {
+    std::string name;
+    return lab_normalize_name(text, &name) && name == text;
+}

@@ -23,3 +23,7 @@ bool lab_name_of_path(const std::string& path, std::string* name);
 // (any case), a drive letter "c" or "C", or a device path. False when it names no
 // device of a lab.
 bool lab_normalize_name(const std::string& text, std::string* name);
+
+// True when `text` is a lab name as the lab writes it ("PhysicalDrive1", "c"), not merely
+// one lab_normalize_name accepts.
+bool lab_name_is_canonical(const std::string& text);

@@ -12,7 +12,7 @@ constexpr size_t k_traced_data = 64;
 // Counts the match of every rule whose pattern fits; the first rule that fires wins.
 bool pick_fault(bridge_record& record, const uint8_t* cdb, fault_rule* fired) {
     bool have = false;
-    for (fault_rule& rule : record.state.faults) {
+    for (fault_rule& rule : record.faults) {
         if (!fault_matches(rule, cdb)) continue;
         record.dirty = true;
         if (fault_count_and_fire(rule) && !have) {

@@ -5,12 +5,12 @@
 #include <cstring>
 #include <type_traits>
 
-#include "lab/model/flash/firmware.h"
-#include "lab/model/nvme/nvme_store.h"
-#include "lab/model/nvme/sanitize_log.h"
-#include "lab/model/led/led_fields.h"
-#include "lab/model/disk/disk_fields.h"
 #include "lab/host/names.h"
+#include "lab/model/bridge/bridge_fields.h"
+#include "lab/model/disk/disk_fields.h"
+#include "lab/model/flash/flash_fields.h"
+#include "lab/model/led/led_fields.h"
+#include "lab/model/nvme/nvme_fields.h"
 #include "lab/model/pins/pin_fields.h"
 #include "lab/record/text.h"
 
@@ -19,139 +19,33 @@ namespace {
 constexpr const char* k_magic = "mvbridge-lab bridge 1";
 constexpr size_t k_max_header = 1u << 20;
 
-constexpr const char* k_kind_names[] = {"bridge", "foreign", nullptr};
-constexpr const char* k_bus_names[] = {"usb", "other", nullptr};
-constexpr const char* k_raid_pending_names[] = {"JBOD", "RAID0", "RAID1", "none", nullptr};
-
-template <auto Member>
-auto& param(bridge_record& r) {
-    return r.params.*Member;
+// The record's own key: the fault rules.
+std::span<const persisted_field> record_fields() {
+    static const persisted_field rows[] = {
+        {"fault", "faults", false, fault_list_field{[](bridge_record & record) -> auto& {return record.faults;
 }
-template <auto Member>
-auto& live(bridge_record& r) {
-    return r.state.*Member;
+}  // namespace
+}
+,
+}
+;
+return rows;
 }
 
-bool is_lab_name_or_empty(const std::string& value) {
-    std::string name;
-    return value.empty() || (lab_normalize_name(value, &name) && name == value);
+// The families' rows in the order the state file and `show` list them.
+const std::vector<persisted_field>& all_fields() {
+    static const std::vector<persisted_field> fields = [] {
+        const std::span<const persisted_field> families[] = {
+            bridge_identity_fields(), disk_fields(), bridge_fields(), pin_fields(),
+            record_fields(),          nvme_fields(), led_fields(),    disk_memory_fields(),
+            flash_fields(),
+        };
+        std::vector<persisted_field> all;
+        for (const std::span<const persisted_field> rows : families) all.insert(all.end(), rows.begin(), rows.end());
+        return all;
+    }();
+    return fields;
 }
-bool is_lab_name(const std::string& value) { return !value.empty() && is_lab_name_or_empty(value); }
-
-constexpr uint32_t k_u8 = 0xFF;
-constexpr uint32_t k_u16 = 0xFFFF;
-constexpr uint32_t k_u32 = 0xFFFFFFFF;
-constexpr int64_t k_i64 = INT64_MAX;
-
-using P = bridge_params;
-using L = bridge_live;
-
-// clang-format off
-const std::vector<persisted_field> k_persisted_fields = {
-    {"kind",                "identity", true,  choice_field{param<&P::kind>, k_kind_names}},
-    {"vendor",              "identity", true,  text_field{param<&P::vendor>, 0, 8, nullptr}},
-    {"product",             "identity", true,  text_field{param<&P::product>, 0, 16, nullptr}},
-    {"revision",            "identity", true,  text_field{param<&P::revision>, 4, 4, nullptr}},
-    {"chip_id",             "identity", true,  u32_field{param<&P::chip_id>, true, k_u32}},
-    {"chip_version",        "identity", true,  u32_field{param<&P::chip_version>, true, k_u32}},
-    {"uuid",                "identity", true,  u32_field{param<&P::uuid>, true, k_u32}},
-    {"bus",                 "identity", true,  choice_field{param<&P::bus>, k_bus_names}},
-    {"disk",                "disk",     true,  choice_field{param<&P::disk>, k_disk_kind_names}},
-    {"disk_state",          "disk",     true,  u32_field{live<&L::disk_state>, false, k_u32}},
-    {"pcie_link",           "disk",     true,  u32_field{param<&P::pcie_link>, false, k_u32}},
-    {"model",               "disk",     true,  text_field{param<&P::model>, 0, 40, nullptr}},
-    {"serial",              "disk",     true,  text_field{param<&P::serial>, 0, 20, nullptr}},
-    {"firmware",            "disk",     true,  text_field{param<&P::firmware>, 0, 8, nullptr}},
-    {"capacity_sectors",    "disk",     true,  i64_field{param<&P::capacity_sectors>, 0, 0xFFFFFFFFFFFFll}},
-    {"security_status",     "disk",     true,  u32_field{param<&P::security_status>, true, k_u16}},
-    {"master_password_id",  "disk",     true,  u32_field{param<&P::master_password_id>, true, k_u16}},
-    {"erase_time",          "disk",     true,  u32_field{param<&P::erase_time>, true, k_u16}},
-    {"enhanced_erase_time", "disk",     true,  u32_field{param<&P::enhanced_erase_time>, true, k_u16}},
-    {"max_xfer",            "settings", true,  u32_field{param<&P::max_xfer>, false, k_u32}},
-    {"xfer_flag",           "settings", true,  u32_field{live<&L::xfer_flag>, false, k_u8}},
-    {"restart_delay_ms",    "settings", true,  i64_field{param<&P::restart_delay_ms>, 0, k_i64}},
-    {"restart_name",        "settings", true,  text_field{param<&P::restart_name>, 0, 15, is_lab_name_or_empty}},
-    {"restart_never",       "settings", true,  u32_field{param<&P::restart_never>, false, 1}},
-    {"uuid_cmd",            "settings", true,  u32_field{param<&P::uuid_cmd>, false, 1}},
-    {"fw_major",            "settings", true,  u32_field{param<&P::fw_major>, false, k_u32}},
-    {"fw_minor",            "settings", true,  u32_field{param<&P::fw_minor>, false, k_u32}},
-    {"fw_patch",            "settings", true,  u32_field{param<&P::fw_patch>, false, k_u32}},
-    {"fw_reserved",         "settings", true,  u32_field{param<&P::fw_reserved>, true, k_u32}},
-    {"fw_build_date",       "settings", true,  u32_field{param<&P::fw_build_date>, false, k_u32}},
-    {"usb_speed",           "settings", true,  u32_field{param<&P::usb_speed>, false, k_u32}},
-    {"ips_threshold",       "settings", true,  u32_field{param<&P::ips_threshold>, false, k_u32}},
-    {"disk_speed_max",      "settings", true,  u32_field{param<&P::disk_speed_max>, false, 3, 1}},
-    {"disks",               "settings", true,  u32_field{param<&P::disks>, false, 2, 1}},
-    {"flash_size",          "settings", true,  u32_field{param<&P::flash_size>, true, k_flash_size_max, k_flash_size_min}},
-    {"name",                "state",    false, text_field{live<&L::name>, 1, 15, is_lab_name}},
-    {"boot_count",          "state",    false, u32_field{live<&L::boot_count>, false, k_u32}},
-    {"offline_until_ms",    "state",    true,  i64_field{live<&L::offline_until_ms>, 0, k_i64, true}},
-    {"disk_speed",          "state",    true,  u32_field{live<&L::disk_speed>, false, 3}},
-    {"rw_mode",             "state",    true,  u32_field{live<&L::rw_mode>, false, k_u8}},
-    {"raid_mode",           "state",    true,  u32_field{live<&L::raid_mode>, false, k_u8}},
-    {"raid_pending",        "state",    false, choice_field{live<&L::raid_pending>, k_raid_pending_names}},
-    {"register",            "registers", false, register_map_field{live<&L::registers>}},
-    {"gpio_pins",           "pins",     false, k_gpio_pins_field},
-    {"gpio_in",             "pins",     true,  k_gpio_in_field},
-    {"i2c_buses",           "pins",     false, k_i2c_buses_field},
-    {"i2c_slaves",          "pins",     true,  k_i2c_slaves_field},
-    {"i2c_eeprom",          "pins",     false, k_i2c_eeprom_field},
-    {"uart_receiver",       "pins",     false, k_uart_receiver_field},
-    {"uart_tx",             "pins",     false, k_uart_tx_field},
-    {"uart_rx",             "pins",     true,  k_uart_rx_field},
-    {"fault",               "faults",   false, fault_list_field{live<&L::faults>}},
-    // NVMe controller
-    {"nvme_held",           "nvme",     false, u32_field{live<&L::nvme_held>, true, k_u8}},
-    {"nvme_entry_waiting",  "nvme",     false, u32_field{live<&L::nvme_entry_waiting>, false, 1}},
-    {"nvme_entry_queue",    "nvme",     false, u32_field{live<&L::nvme_entry_queue>, false, 1}},
-    {"nvme_entry_host",     "nvme",     false, i64_field{live<&L::nvme_entry_host>, 0, k_i64}},
-    {"nvme_entry_since_ms", "nvme",     false, i64_field{live<&L::nvme_entry_since_ms>, 0, k_i64, true}},
-    {"nvme_temperature",    "nvme",     true,  k_nvme_temperature_field},
-    {"nvme_critical_warning", "nvme",   true,  k_nvme_warning_field},
-    {"nvme_temp_threshold", "nvme",     true,  u32_field{live<&L::nvme_temp_threshold>, false, k_u16}},
-    {"nvme_power_state",    "nvme",     true,  u32_field{live<&L::nvme_power_state>, false, 31}},
-    {"nvme_apst",           "nvme",     true,  u32_field{live<&L::nvme_apst>, false, 1}},
-    {"nvme_cmd_timeout",    "nvme",     true,  u32_field{live<&L::nvme_cmd_timeout>, false, k_u32}},
-    {"nvme_aspm",           "nvme",     true,  u32_field{live<&L::nvme_aspm>, false, 1}},
-    {"nvme_media_fill",     "nvme",     false, u32_field{live<&L::nvme_media_fill>, true, k_u32}},
-    {"nvme_sanitize_action", "nvme",    false, u32_field{live<&L::nvme_sanitize_action>, false, 7}},
-    {"nvme_sanitize_cdw10", "nvme",     false, u32_field{live<&L::nvme_sanitize_cdw10>, true, k_u32}},
-    {"nvme_sanitize_pattern", "nvme",   false, u32_field{live<&L::nvme_sanitize_pattern>, true, k_u32}},
-    {"nvme_sanitize_start_ms", "nvme",  false, i64_field{live<&L::nvme_sanitize_start_ms>, 0, k_i64}},
-    {"nvme_sanitize_ms",    "nvme",     true,  u32_field{live<&L::nvme_sanitize_ms>, false, k_u32, 1}},
-    {"nvme_sstat",          "nvme",     false, u32_field{live<&L::nvme_sstat>, true, k_u16}},
-    {"nvme_sprog",          "nvme",     false, u32_field{live<&L::nvme_sprog>, false, k_u16}},
-    {"nvme_scdw10",         "nvme",     false, u32_field{live<&L::nvme_scdw10>, true, k_u32}},
-    {"nvme_sanitize_log",   "nvme",     true,  k_nvme_sanitize_log_field},
-    {"nvme_fw_length",      "nvme",     false, u32_field{live<&L::nvme_fw_length>, false, k_nvme_fw_buffer_size}},
-    {"nvme_fw_gap",         "nvme",     false, u32_field{live<&L::nvme_fw_gap>, false, 1}},
-    {"nvme_fw_active",      "nvme",     true,  u32_field{live<&L::nvme_fw_active>, false, 7, 1}},
-    {"nvme_fw_pending",     "nvme",     false, u32_field{live<&L::nvme_fw_pending>, false, 7}},
-    {"nvme_sanitize_fail",  "nvme",     true,  u32_field{live<&L::nvme_sanitize_fail>, false, 1}},
-    {"nvme_sanitize_failed", "nvme",    false, u32_field{live<&L::nvme_sanitize_failed>, false, 1}},
-    {"nvme_media_key",      "nvme",     false, u32_field{live<&L::nvme_media_key>, true, k_u32}},
-    // LED control
-    {"led_argb",            "settings", true,  u32_field{param<&P::led_argb>, false, 1}},
-    {"led_sync",            "settings", true,  u32_field{param<&P::led_sync>, false, 7}},
-    {"led_app_ctl",         "state",    true,  u32_field{live<&L::led_app_ctl>, false, 1}},
-    {"led_direct_sync",     "state",    false, u32_field{live<&L::led_direct_sync>, false, k_u8}},
-    {"led_direct",          "state",    false, k_led_direct_field},
-    {"led_count",           "memory",   true,  k_led_count_field},
-    {"led_count_field",     "memory",   true,  k_led_count_raw_field},
-    {"led_magic",           "memory",   true,  k_led_magic_field},
-    {"led_version",         "memory",   true,  k_led_version_field},
-    {"pcie_max_gen",        "disk",     true,  k_pcie_max_gen_field},
-    {"pcie_max_width",      "disk",     true,  k_pcie_max_width_field},
-    {"pcie_gen",            "disk",     true,  k_pcie_gen_field},
-    {"pcie_width",          "disk",     true,  k_pcie_width_field},
-    {"smart_attribute",     "disk",     true,  k_smart_attribute_field},
-    {"smart_file",          "disk",     true,  k_smart_file_field},
-    {"ata_features",        "disk",     false, k_ata_features_field},
-    {"flash_address",       "state",    false, u32_field{live<&L::flash_address>, true, k_u32}},
-    // Firmware update
-    {"fw_running",          "state",    true,  choice_field{live<&L::fw_running>, k_fw_running_names}},
-};
-// clang-format on
 
 // Flash areas that state files kept as binary sections before the memories had files of
 // their own; loading such a file moves their bytes into the flash.
@@ -370,10 +264,10 @@ bool choice_value(const char* const* names, const std::string& name, uint32_t* v
     return false;
 }
 
-const std::vector<persisted_field>& persisted_fields() { return k_persisted_fields; }
+const std::vector<persisted_field>& persisted_fields() { return all_fields(); }
 
 const persisted_field* find_field(const std::string& key) {
-    for (const persisted_field& field : k_persisted_fields) {
+    for (const persisted_field& field : all_fields()) {
         if (key == field.key) return &field;
     }
     return nullptr;
@@ -389,8 +283,7 @@ std::string field_show_text(bridge_record& record, const persisted_field& field,
 
 std::string encode_bridge(bridge_record& record) {
     std::string out = std::string(k_magic) + "\n";
-    for (const persisted_field& field : k_persisted_fields)
-        std::visit(encode_visitor{record, field.key, out}, field.type);
+    for (const persisted_field& field : all_fields()) std::visit(encode_visitor{record, field.key, out}, field.type);
     out += "data\n";
     return out;
 }
@@ -406,7 +299,8 @@ bool decode_bridge(const std::string& content, bridge_record* record, std::strin
     bool first_line = true;
     bool have_data = false;
     std::vector<announced_blob> blobs;
-    std::vector<bool> seen(k_persisted_fields.size(), false);
+    const std::vector<persisted_field>& fields = all_fields();
+    std::vector<bool> seen(fields.size(), false);
     size_t line_number = 0;
     while (pos < content.size() && pos < k_max_header) {
         const size_t end = content.find('\n', pos);
@@ -442,7 +336,7 @@ bool decode_bridge(const std::string& content, bridge_record* record, std::strin
         }
         const persisted_field* field = find_field(key);
         if (field == nullptr) return fail(error, where + "unknown key '" + key + "'");
-        seen[static_cast<size_t>(field - k_persisted_fields.data())] = true;
+        seen[static_cast<size_t>(field - fields.data())] = true;
         std::string why;
         if (!std::visit(decode_visitor{*record, key, value, &why}, field->type)) return fail(error, where + why);
     }
@@ -453,12 +347,12 @@ bool decode_bridge(const std::string& content, bridge_record* record, std::strin
     for (const announced_blob& blob : blobs) total += blob.length;
     if (content.size() - pos != total) return fail(error, "binary sections do not match their lengths");
     // A bridge's identity is never a default: a file without one of its keys is damaged.
-    for (size_t i = 0; i < k_persisted_fields.size(); ++i) {
-        if (!seen[i] && std::strcmp(k_persisted_fields[i].section, "identity") == 0) {
-            return fail(error, std::string("missing key '") + k_persisted_fields[i].key + "'");
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (!seen[i] && std::strcmp(fields[i].section, "identity") == 0) {
+            return fail(error, std::string("missing key '") + fields[i].key + "'");
         }
     }
-    if (!is_lab_name(record->state.name)) return fail(error, "state file has no valid name");
+    if (!lab_name_is_canonical(record->state.name)) return fail(error, "state file has no valid name");
     if (!move_legacy_blobs(content, pos, blobs, record, error)) return false;
     record->dirty = !blobs.empty();
     return true;

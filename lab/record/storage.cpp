@@ -25,7 +25,7 @@ uint64_t fixed_size(const bridge_record&) {
     return Size;
 }
 uint64_t media_size(const bridge_record& record) {
-    return static_cast<uint64_t>(record.params.capacity_sectors) * k_media_sector_size;
+    return static_cast<uint64_t>(record.disk.capacity_sectors) * k_media_sector_size;
 }
 
 // THE table of memories, one row per value of lab_memory in its order.

@@ -82,9 +82,9 @@ void print_registers(const bridge_record& record) {
 }
 
 void print_faults(const bridge_record& record) {
-    if (record.state.faults.empty()) std::printf("  none\n");
-    for (size_t i = 0; i < record.state.faults.size(); ++i) {
-        const fault_rule& rule = record.state.faults[i];
+    if (record.faults.empty()) std::printf("  none\n");
+    for (size_t i = 0; i < record.faults.size(); ++i) {
+        const fault_rule& rule = record.faults[i];
         std::printf("  %zu: %s %s (matched %u)\n", i + 1, fault_pattern_text(rule).c_str(),
                     fault_options_text(rule).c_str(), rule.matches);
     }
@@ -234,7 +234,7 @@ int show_lab(const std::string& dir) {
         }
         if (record.state.name != name) continue;
         std::printf("%s %s, disk %s in state %u, %s, %s\n", name.c_str(), kind_text(record).c_str(),
-                    choice_name(k_disk_kind_names, record.params.disk), record.state.disk_state,
+                    choice_name(k_disk_kind_names, record.disk.kind), record.disk.state,
                     record.params.bus == k_bus_usb ? "usb" : "other", availability(record, now).c_str());
     }
     return damaged ? k_exit_failure : 0;

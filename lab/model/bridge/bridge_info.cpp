@@ -152,7 +152,7 @@ void handle_disk_speed_read(bridge_record& record, const block_request& request,
     }
     const uint32_t fastest = record.params.disk_speed_max;
     uint32_t now = record.state.disk_speed == 0 ? fastest : record.state.disk_speed;
-    if (record.params.disk == k_disk_none) now = 0;
+    if (record.disk.kind == k_disk_none) now = 0;
     answer.data = {static_cast<uint8_t>(now), static_cast<uint8_t>(fastest)};
 }
 

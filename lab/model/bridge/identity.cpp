@@ -42,38 +42,38 @@ void apply_generation_defaults(bridge_params& params, int generation) {
 
 void apply_disk_defaults(bridge_record& record, uint32_t disk) {
     bridge_params& p = record.params;
-    p.disk = disk;
-    p.security_status = 0;
-    p.master_password_id = 0;
-    p.erase_time = 0;
-    p.enhanced_erase_time = 0;
+    record.disk.kind = disk;
+    record.disk.security_status = 0;
+    record.disk.master_password_id = 0;
+    record.disk.erase_time = 0;
+    record.disk.enhanced_erase_time = 0;
     if (disk == k_disk_nvme) {
         p.product = "USB3 NVMe Bridge";
-        p.model = "LNV-3000 NVMe SSD 1TB";
-        p.serial = "LAB2304NV0001";
-        p.firmware = "3B2QLAB1";
-        p.capacity_sectors = 1953525168;
-        p.pcie_link = 1;
-        record.state.disk_state = 1;
+        record.disk.model = "LNV-3000 NVMe SSD 1TB";
+        record.disk.serial = "LAB2304NV0001";
+        record.disk.firmware = "3B2QLAB1";
+        record.disk.capacity_sectors = 1953525168;
+        record.disk.pcie_link = 1;
+        record.disk.state = 1;
     } else if (disk == k_disk_sata) {
         p.product = "USB3 SATA Bridge";
-        p.model = "LSA-500 SATA SSD 512GB";
-        p.serial = "LAB2211SA0007";
-        p.firmware = "SA1.0.3L";
-        p.capacity_sectors = 1000215216;
-        p.pcie_link = 0;
-        p.security_status = 0x0021;  // supported, enhanced erase supported
-        p.master_password_id = 0xFFFE;
-        p.erase_time = 0x0008;
-        p.enhanced_erase_time = 0x0010;
-        record.state.disk_state = 1;
+        record.disk.model = "LSA-500 SATA SSD 512GB";
+        record.disk.serial = "LAB2211SA0007";
+        record.disk.firmware = "SA1.0.3L";
+        record.disk.capacity_sectors = 1000215216;
+        record.disk.pcie_link = 0;
+        record.disk.security_status = 0x0021;  // supported, enhanced erase supported
+        record.disk.master_password_id = 0xFFFE;
+        record.disk.erase_time = 0x0008;
+        record.disk.enhanced_erase_time = 0x0010;
+        record.disk.state = 1;
     } else {
-        p.model.clear();
-        p.serial.clear();
-        p.firmware.clear();
-        p.capacity_sectors = 0;
-        p.pcie_link = 0;
-        record.state.disk_state = 0;
+        record.disk.model.clear();
+        record.disk.serial.clear();
+        record.disk.firmware.clear();
+        record.disk.capacity_sectors = 0;
+        record.disk.pcie_link = 0;
+        record.disk.state = 0;
     }
     space_reset_all(record);
 }

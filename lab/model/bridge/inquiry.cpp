@@ -41,7 +41,7 @@ bool vpd_data(const bridge_record& record, uint8_t type, uint8_t page, std::vect
         return true;
     }
     if (page == k_vpd_serial) {
-        *data = vpd_page(type, page, std::vector<uint8_t>(record.params.serial.begin(), record.params.serial.end()));
+        *data = vpd_page(type, page, std::vector<uint8_t>(record.disk.serial.begin(), record.disk.serial.end()));
         return true;
     }
     return false;

@@ -51,11 +51,11 @@ void put_slot(std::vector<uint8_t>& smart, size_t i, const smart_attribute& a) {
 void seal(std::vector<uint8_t>& smart) { smart[k_smart_checksum] = smart_checksum(smart); }
 
 bool has_sata_disk(const bridge_record& record, block_answer& answer) {
-    if (record.params.disk == k_disk_none) {
+    if (record.disk.kind == k_disk_none) {
         answer_no_disk(answer);
         return false;
     }
-    if (record.params.disk != k_disk_sata) {
+    if (record.disk.kind != k_disk_sata) {
         answer_invalid_field(answer);
         return false;
     }
@@ -167,7 +167,7 @@ void handle_ata_set_features(bridge_record& record, const block_request& request
         answer_check(answer, 0x0B, 0x00, 0x00);  // the disk aborts the command
         return;
     }
-    std::vector<uint8_t>& kept = record.state.ata_features;
+    std::vector<uint8_t>& kept = record.disk.ata_features;
     if (kept.size() >= 2 * k_set_features_kept) kept.erase(kept.begin(), kept.begin() + 2);
     kept.push_back(cdb[3]);
     kept.push_back(cdb[4]);

@@ -44,7 +44,7 @@ constexpr uint16_t k_non_rotating = 0x0001;
 constexpr uint16_t k_integrity_signature = 0x00A5;
 constexpr uint64_t k_lba28_max = 0x0FFFFFFF;
 
-bool has_disk(const bridge_record& record) { return record.params.disk != k_disk_none; }
+bool has_disk(const bridge_record& record) { return record.disk.kind != k_disk_none; }
 
 void put_word(uint8_t* data, int word, uint16_t value) { put_le16(data + 2 * word, value); }
 
@@ -62,7 +62,7 @@ void put_padded(uint8_t* field, size_t size, const std::string& text) {
 }
 
 std::vector<uint8_t> identify_data(const bridge_record& record) {
-    const bridge_params& p = record.params;
+    const disk_state& p = record.disk;
     std::vector<uint8_t> data(k_identify_len, 0);
     uint8_t* d = data.data();
     put_word(d, k_word_config, k_config_fixed);
@@ -77,7 +77,7 @@ std::vector<uint8_t> identify_data(const bridge_record& record) {
     put_word(d, k_word_command_set_2, k_lba48_supported);
     put_le64(d + 2 * k_word_lba48, sectors);
     put_word(d, k_word_rotation_rate, k_non_rotating);
-    if (p.disk == k_disk_sata) {
+    if (p.kind == k_disk_sata) {
         put_word(d, k_word_erase_time, static_cast<uint16_t>(p.erase_time));
         put_word(d, k_word_enhanced_erase_time, static_cast<uint16_t>(p.enhanced_erase_time));
         put_word(d, k_word_master_password, static_cast<uint16_t>(p.master_password_id));
@@ -100,9 +100,9 @@ void handle_disk_status(bridge_record& record, const block_request& request, blo
         return;
     }
     answer.data.assign(k_status_len, 0);
-    put_le32(&answer.data[0], record.params.disk == k_disk_sata ? 1u : 0u);
-    put_le32(&answer.data[4], record.state.disk_state);
-    put_le32(&answer.data[8], record.params.pcie_link);
+    put_le32(&answer.data[0], record.disk.kind == k_disk_sata ? 1u : 0u);
+    put_le32(&answer.data[4], record.disk.state);
+    put_le32(&answer.data[8], record.disk.pcie_link);
 }
 
 // The lab's information block: disk type, state and PCIe link (32-bit little-endian),
@@ -117,11 +117,11 @@ void handle_disk_info_block(bridge_record& record, const block_request& request,
         return;
     }
     answer.data.assign(k_info_block_len, 0);
-    put_le32(&answer.data[0], record.params.disk == k_disk_sata ? 1u : 0u);
-    put_le32(&answer.data[4], record.state.disk_state);
-    put_le32(&answer.data[8], record.params.pcie_link);
-    put_padded(&answer.data[12], 20, record.params.serial);
-    put_padded(&answer.data[32], 40, record.params.model);
+    put_le32(&answer.data[0], record.disk.kind == k_disk_sata ? 1u : 0u);
+    put_le32(&answer.data[4], record.disk.state);
+    put_le32(&answer.data[8], record.disk.pcie_link);
+    put_padded(&answer.data[12], 20, record.disk.serial);
+    put_padded(&answer.data[32], 40, record.disk.model);
 }
 
 void handle_ata_identify(bridge_record& record, const block_request& request, block_answer& answer) {

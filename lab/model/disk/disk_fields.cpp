@@ -145,7 +145,7 @@ bool load_smart_file(bridge_record& record, const std::string& path, std::string
 // --- SET FEATURES received -----------------------------------------------------------
 
 std::vector<std::string> encode_features(const bridge_record& record) {
-    const std::vector<uint8_t>& kept = record.state.ata_features;
+    const std::vector<uint8_t>& kept = record.disk.ata_features;
     if (kept.empty()) return {};
     return {hex_bytes(kept.data(), kept.size())};
 }
@@ -156,12 +156,12 @@ bool decode_features(bridge_record& record, const std::string& value, std::strin
     if (kept.size() % 2 != 0 || kept.size() > 2 * k_set_features_kept) {
         return fail(error, "ata_features holds up to " + std::to_string(k_set_features_kept) + " byte pairs");
     }
-    record.state.ata_features = kept;
+    record.disk.ata_features = kept;
     return true;
 }
 
 std::string show_features(const bridge_record& record) {
-    const std::vector<uint8_t>& kept = record.state.ata_features;
+    const std::vector<uint8_t>& kept = record.disk.ata_features;
     std::string out;
     for (size_t i = 0; i + 1 < kept.size(); i += 2) {
         const char* name = set_features_name(kept[i]);
@@ -183,3 +183,46 @@ constinit const custom_field k_smart_attribute_field = {no_lines, no_header_line
                                                         set_smart_attribute};
 constinit const custom_field k_smart_file_field = {no_lines, no_header_line, show_smart_file, load_smart_file};
 constinit const custom_field k_ata_features_field = {encode_features, decode_features, show_features, nullptr};
+
+namespace {
+
+template <auto Member>
+constexpr auto* disk = &field_of<&bridge_record::disk, Member>;
+
+using D = disk_state;
+
+}  // namespace
+
+std::span<const persisted_field> disk_fields() {
+    // clang-format off
+    static const persisted_field rows[] = {
+        {"disk",                "disk",     true,  choice_field{disk<&D::kind>, k_disk_kind_names}},
+        {"disk_state",          "disk",     true,  u32_field{disk<&D::state>, false, k_u32}},
+        {"pcie_link",           "disk",     true,  u32_field{disk<&D::pcie_link>, false, k_u32}},
+        {"model",               "disk",     true,  text_field{disk<&D::model>, 0, 40, nullptr}},
+        {"serial",              "disk",     true,  text_field{disk<&D::serial>, 0, 20, nullptr}},
+        {"firmware",            "disk",     true,  text_field{disk<&D::firmware>, 0, 8, nullptr}},
+        {"capacity_sectors",    "disk",     true,  i64_field{disk<&D::capacity_sectors>, 0, 0xFFFFFFFFFFFFll}},
+        {"security_status",     "disk",     true,  u32_field{disk<&D::security_status>, true, k_u16}},
+        {"master_password_id",  "disk",     true,  u32_field{disk<&D::master_password_id>, true, k_u16}},
+        {"erase_time",          "disk",     true,  u32_field{disk<&D::erase_time>, true, k_u16}},
+        {"enhanced_erase_time", "disk",     true,  u32_field{disk<&D::enhanced_erase_time>, true, k_u16}},
+    };
+    // clang-format on
+    return rows;
+}
+
+std::span<const persisted_field> disk_memory_fields() {
+    // clang-format off
+    static const persisted_field rows[] = {
+        {"pcie_max_gen",        "disk",     true,  k_pcie_max_gen_field},
+        {"pcie_max_width",      "disk",     true,  k_pcie_max_width_field},
+        {"pcie_gen",            "disk",     true,  k_pcie_gen_field},
+        {"pcie_width",          "disk",     true,  k_pcie_width_field},
+        {"smart_attribute",     "disk",     true,  k_smart_attribute_field},
+        {"smart_file",          "disk",     true,  k_smart_file_field},
+        {"ata_features",        "disk",     false, k_ata_features_field},
+    };
+    // clang-format on
+    return rows;
+}

@@ -1,6 +1,7 @@
-// The `set` and `show` forms of the disk's raw memories (lab/model/disk/disk_spaces.h): the
-// rows of the `disk` section of k_persisted_fields that read and write those bytes. Only
-// ata_features has header lines of its own; the others live in the memories.
+// The disk's keys: the `disk` section's rows of its identity, settings and state
+// (disk_state.h), then the `set` and `show` forms of its raw memories (disk_spaces.h),
+// which read and write those bytes. Of these only ata_features has header lines of its
+// own; the others live in the memories.
 //
 //   pcie_max_gen, pcie_max_width   Link Capabilities of the PCIe function (generation 1
 //                                  to 6; width 1, 2, 4, 8, 12, 16 or 32); a link trained
@@ -15,12 +16,11 @@
 //   ata_features                   SET FEATURES received, the latest last (hex pairs)
 #pragma once
 
+#include <span>
+
 #include "lab/record/state.h"
 
-extern const custom_field k_pcie_max_gen_field;
-extern const custom_field k_pcie_max_width_field;
-extern const custom_field k_pcie_gen_field;
-extern const custom_field k_pcie_width_field;
-extern const custom_field k_smart_attribute_field;
-extern const custom_field k_smart_file_field;
-extern const custom_field k_ata_features_field;
+// The `disk` section's rows of the disk's identity, settings and state.
+std::span<const persisted_field> disk_fields();
+// The rows of the disk's raw memories above, at the `disk` section's end.
+std::span<const persisted_field> disk_memory_fields();

@@ -33,7 +33,7 @@ constexpr uint8_t k_caching_wce = 0x04;  // write cache enabled: SYNCHRONIZE CAC
 constexpr uint8_t k_request_sense_desc = 0x01;
 
 bool has_medium(const bridge_record& record) {
-    return record.params.disk != k_disk_none && record.params.capacity_sectors > 0;
+    return record.disk.kind != k_disk_none && record.disk.capacity_sectors > 0;
 }
 
 // True when the disk is there; else the answer says no medium.
@@ -43,7 +43,7 @@ bool medium_ready(const bridge_record& record, block_answer& answer) {
     return false;
 }
 
-uint64_t block_count(const bridge_record& record) { return static_cast<uint64_t>(record.params.capacity_sectors); }
+uint64_t block_count(const bridge_record& record) { return static_cast<uint64_t>(record.disk.capacity_sectors); }
 
 struct media_range {
     uint64_t lba = 0;

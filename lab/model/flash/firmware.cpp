@@ -98,18 +98,18 @@ uint32_t classify_boot_header(const uint8_t* header, uint32_t chip) {
 void firmware_boot(bridge_record& record) {
     uint8_t header[k_fw_header_size] = {};
     if (memory_read(record, lab_memory::flash, k_flash_pg_sector, header, sizeof header) &&
-        !(record.state.fw_running == k_fw_factory && all_erased(header, sizeof header))) {
+        !(record.flash.running == k_fw_factory && all_erased(header, sizeof header))) {
         uint32_t running = classify_boot_header(header, record.params.chip_id);
         // A damaged image does not start: the boot loader falls back to the rescue
         // firmware for a main image, and a damaged rescue image leaves nothing known.
         if (running != k_fw_unknown && !image_intact(record, header)) {
             running = running == k_fw_main ? k_fw_rescue : k_fw_unknown;
-            record.state.fw_running = running;
+            record.flash.running = running;
             load_led_image(record);
             record.dirty = true;
             return;
         }
-        record.state.fw_running = running;
+        record.flash.running = running;
         if (running != k_fw_unknown) {
             bridge_params& p = record.params;
             uint32_t* words[] = {&p.fw_major, &p.fw_minor, &p.fw_patch, &p.fw_reserved, &p.fw_build_date};
@@ -136,5 +136,5 @@ void handle_fw_state(bridge_record& record, const block_request& request, block_
         answer_invalid_field(answer);
         return;
     }
-    answer.data.assign(1, k_answer_of_running[std::min<uint32_t>(record.state.fw_running, k_fw_unknown)]);
+    answer.data.assign(1, k_answer_of_running[std::min<uint32_t>(record.flash.running, k_fw_unknown)]);
 }

@@ -73,7 +73,7 @@ void handle_flash_address(bridge_record& record, const block_request& request, b
         answer_out_of_range(answer);
         return;
     }
-    record.state.flash_address = address;
+    record.flash.address = address;
     record.dirty = true;
 }
 
@@ -84,11 +84,11 @@ void handle_flash_data(bridge_record& record, const block_request& request, bloc
         answer_invalid_field(answer);
         return;
     }
-    if (record.state.flash_address == 0) {
+    if (record.flash.address == 0) {
         answer_check(answer, 0x05, 0x2C, 0x00);
         return;
     }
-    const uint64_t offset = record.state.flash_address - k_flash_write_base;
+    const uint64_t offset = record.flash.address - k_flash_write_base;
     if (!memory_range_ok(record, lab_memory::flash, offset, length)) {
         answer_out_of_range(answer);
         return;
@@ -96,7 +96,7 @@ void handle_flash_data(bridge_record& record, const block_request& request, bloc
     answer_memory_write(record, lab_memory::flash, offset, request.data_out, length, answer);
     if (answer.status != 0) return;
     const uint64_t next = offset + length;
-    record.state.flash_address =
+    record.flash.address =
         next < memory_size(record, lab_memory::flash) ? k_flash_write_base + static_cast<uint32_t>(next) : 0;
     record.dirty = true;
 }

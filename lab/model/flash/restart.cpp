@@ -12,9 +12,9 @@ void bridge_restart(bridge_record& record, int64_t now_ms) {
     live.xfer_flag = 1;
     live.registers.clear();
     live.disk_speed = 0;
-    live.flash_address = 0;
+    record.flash.address = 0;
     live.rw_mode = 0;
-    pins_power_on(live.pins);
+    pins_power_on(record.pins);
     nvme_power_on(record);
     pcie_function_reset(record);
     if (live.raid_pending != k_raid_none) {

@@ -25,7 +25,7 @@ constexpr uint8_t k_ecosystems = 1 | 2 | 4;
 void answer_byte(block_answer& answer, uint32_t value) { answer.data.assign(1, static_cast<uint8_t>(value)); }
 
 bool argb_refused(const bridge_record& record, block_answer& answer) {
-    if (record.params.led_argb != 0) return false;
+    if (record.led.argb != 0) return false;
     answer_invalid_field(answer);
     return true;
 }
@@ -40,14 +40,14 @@ bool single_byte(const block_request& request) {
 void handle_led_app_ctl_read(bridge_record& record, const block_request& request, block_answer& answer) {
     if (argb_refused(record, answer)) return;
     if (!single_byte(request)) return answer_invalid_field(answer);
-    answer_byte(answer, record.state.led_app_ctl);
+    answer_byte(answer, record.led.app_ctl);
 }
 
 void handle_led_app_ctl_write(bridge_record& record, const block_request& request, block_answer& answer) {
     if (argb_refused(record, answer)) return;
     const uint8_t enable = request.cdb[k_byte_param];
     if (!single_byte(request) || enable > 1) return answer_invalid_field(answer);
-    record.state.led_app_ctl = enable;
+    record.led.app_ctl = enable;
     record.dirty = true;
 }
 
@@ -77,8 +77,8 @@ void handle_led_direct(bridge_record& record, const block_request& request, bloc
     if (argb_refused(record, answer)) return;
     const uint32_t count = get_le32(request.cdb + k_byte_count);
     if (count > k_lab_led_max_count || !vendor_length_is(request, 3 * count)) return answer_invalid_field(answer);
-    record.state.led_direct.assign(request.data_out, request.data_out + request.length);
-    record.state.led_direct_sync = request.cdb[k_byte_param];
+    record.led.direct.assign(request.data_out, request.data_out + request.length);
+    record.led.direct_sync = request.cdb[k_byte_param];
     record.dirty = true;
 }
 
@@ -88,10 +88,10 @@ void handle_led_sync_support(bridge_record& record, const block_request& request
     if (!single_byte(request) || (ecosystem != 1 && ecosystem != 2 && ecosystem != 4)) {
         return answer_invalid_field(answer);
     }
-    answer_byte(answer, (record.params.led_sync & k_ecosystems & ecosystem) != 0 ? 1 : 0);
+    answer_byte(answer, (record.led.sync & k_ecosystems & ecosystem) != 0 ? 1 : 0);
 }
 
 void handle_led_argb_support(bridge_record& record, const block_request& request, block_answer& answer) {
     if (!single_byte(request)) return answer_invalid_field(answer);
-    answer_byte(answer, record.params.led_argb != 0 ? 1 : 0);
+    answer_byte(answer, record.led.argb != 0 ? 1 : 0);
 }

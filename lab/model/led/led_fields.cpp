@@ -70,7 +70,7 @@ bool set_count_field(bridge_record& record, const std::string& value, std::strin
 }
 
 std::vector<std::string> encode_direct(const bridge_record& record) {
-    const std::vector<uint8_t>& frame = record.state.led_direct;
+    const std::vector<uint8_t>& frame = record.led.direct;
     if (frame.empty()) return {};
     return {hex_bytes(frame.data(), frame.size())};
 }
@@ -85,12 +85,12 @@ bool decode_direct(bridge_record& record, const std::string& value, std::string*
         *error = "led_direct holds 3 bytes for each of at most 20 LEDs";
         return false;
     }
-    record.state.led_direct = frame;
+    record.led.direct = frame;
     return true;
 }
 
 std::string show_direct(const bridge_record& record) {
-    const std::vector<uint8_t>& frame = record.state.led_direct;
+    const std::vector<uint8_t>& frame = record.led.direct;
     if (frame.empty()) return "none";
     return std::to_string(frame.size() / 3) + " LEDs: " + hex_bytes(frame.data(), frame.size());
 }
@@ -105,3 +105,27 @@ constinit const custom_field k_led_magic_field = {nothing_to_encode, kept_in_the
                                                   set_word<k_lab_led_off_magic>};
 constinit const custom_field k_led_version_field = {nothing_to_encode, kept_in_the_image, show_version,
                                                     set_word<k_lab_led_off_version>};
+
+namespace {
+
+template <auto Member>
+constexpr auto* led = &field_of<&bridge_record::led, Member>;
+
+}  // namespace
+
+std::span<const persisted_field> led_fields() {
+    // clang-format off
+    static const persisted_field rows[] = {
+        {"led_argb",            "settings", true,  u32_field{led<&led_state::argb>, false, 1}},
+        {"led_sync",            "settings", true,  u32_field{led<&led_state::sync>, false, 7}},
+        {"led_app_ctl",         "state",    true,  u32_field{led<&led_state::app_ctl>, false, 1}},
+        {"led_direct_sync",     "state",    false, u32_field{led<&led_state::direct_sync>, false, k_u8}},
+        {"led_direct",          "state",    false, k_led_direct_field},
+        {"led_count",           "memory",   true,  k_led_count_field},
+        {"led_count_field",     "memory",   true,  k_led_count_raw_field},
+        {"led_magic",           "memory",   true,  k_led_magic_field},
+        {"led_version",         "memory",   true,  k_led_version_field},
+    };
+    // clang-format on
+    return rows;
+}

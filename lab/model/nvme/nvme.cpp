@@ -149,60 +149,59 @@ uint32_t overwrite_final_pattern(uint32_t cdw10, uint32_t pattern) {
 // media is left as it was, the log reports the failure and the controller enters
 // sanitize failure mode.
 void finish_sanitize(bridge_record& record, bool fail) {
-    bridge_live& s = record.state;
+    nvme_state& s = record.nvme;
     record.dirty = true;
-    s.nvme_sprog = 0xFFFF;
+    s.sprog = 0xFFFF;
     if (fail) {
-        s.nvme_sstat = k_sstat_failed;
-        s.nvme_sanitize_failed = 1;
+        s.sstat = k_sstat_failed;
+        s.sanitize_failed = 1;
     } else {
-        if (s.nvme_sanitize_action == k_sanact_crypto_erase) {
+        if (s.sanitize_action == k_sanact_crypto_erase) {
             nvme_media_crypto_erase(record);
         } else {
-            const bool overwrite = s.nvme_sanitize_action == k_sanact_overwrite;
-            nvme_media_erase(record,
-                             overwrite ? overwrite_final_pattern(s.nvme_sanitize_cdw10, s.nvme_sanitize_pattern) : 0);
+            const bool overwrite = s.sanitize_action == k_sanact_overwrite;
+            nvme_media_erase(record, overwrite ? overwrite_final_pattern(s.sanitize_cdw10, s.sanitize_pattern) : 0);
         }
-        s.nvme_sstat = k_sstat_completed | k_sstat_global_erased;
-        s.nvme_sanitize_failed = 0;
+        s.sstat = k_sstat_completed | k_sstat_global_erased;
+        s.sanitize_failed = 0;
     }
-    s.nvme_sanitize_action = 0;
+    s.sanitize_action = 0;
 }
 
 // A sanitize in progress moves on with lab time and fails at its end with
 // `nvme_sanitize_fail` set. With scripted log answers it ends when the log says so
 // instead (sanitize_status_page).
 void sanitize_progress(bridge_record& record, int64_t now_ms) {
-    bridge_live& s = record.state;
-    if (s.nvme_sanitize_action == 0 || sanitize_log_scripted(record)) return;
-    const int64_t elapsed = now_ms > s.nvme_sanitize_start_ms ? now_ms - s.nvme_sanitize_start_ms : 0;
-    const int64_t duration = s.nvme_sanitize_ms;
+    nvme_state& s = record.nvme;
+    if (s.sanitize_action == 0 || sanitize_log_scripted(record)) return;
+    const int64_t elapsed = now_ms > s.sanitize_start_ms ? now_ms - s.sanitize_start_ms : 0;
+    const int64_t duration = s.sanitize_ms;
     if (elapsed < duration) {
         record.dirty = true;
-        s.nvme_sstat = k_sstat_in_progress | (s.nvme_sstat & k_sstat_global_erased);
-        s.nvme_sprog = static_cast<uint32_t>(elapsed * 65536 / duration);
+        s.sstat = k_sstat_in_progress | (s.sstat & k_sstat_global_erased);
+        s.sprog = static_cast<uint32_t>(elapsed * 65536 / duration);
         return;
     }
-    finish_sanitize(record, s.nvme_sanitize_fail != 0);
+    finish_sanitize(record, s.sanitize_fail != 0);
 }
 
 // The next scripted answer is what the log reports. A status other than in progress ends
 // a running sanitize as it says: failed (3) enters failure mode, any other completes it.
 void answer_scripted_log(bridge_record& record) {
-    bridge_live& s = record.state;
+    nvme_state& s = record.nvme;
     const sanitize_log_answer answer = sanitize_log_next_answer(record);
     const uint32_t status = answer.sstat & 0x7u;
-    if (s.nvme_sanitize_action != 0 && status != k_sstat_in_progress) finish_sanitize(record, status == k_sstat_failed);
-    s.nvme_sprog = answer.sprog;
-    s.nvme_sstat = answer.sstat;
+    if (s.sanitize_action != 0 && status != k_sstat_in_progress) finish_sanitize(record, status == k_sstat_failed);
+    s.sprog = answer.sprog;
+    s.sstat = answer.sstat;
     record.dirty = true;
 }
 
 // Media access while a sanitize runs or after one failed is refused.
 uint16_t media_refusal(bridge_record& record, int64_t now_ms) {
     sanitize_progress(record, now_ms);
-    if (record.state.nvme_sanitize_action != 0) return k_sc_sanitize_in_progress;
-    if (record.state.nvme_sanitize_failed != 0) return k_sc_sanitize_failed;
+    if (record.nvme.sanitize_action != 0) return k_sc_sanitize_in_progress;
+    if (record.nvme.sanitize_failed != 0) return k_sc_sanitize_failed;
     return k_sc_success;
 }
 
@@ -211,9 +210,9 @@ std::vector<uint8_t> sanitize_status_page(bridge_record& record, int64_t now_ms)
     if (sanitize_log_scripted(record)) answer_scripted_log(record);
     std::vector<uint8_t> page(k_nvme_log_len, 0);
     write_cursor out(page.data(), page.size());
-    out.le16_at(0, static_cast<uint16_t>(record.state.nvme_sprog));
-    out.le16_at(2, static_cast<uint16_t>(record.state.nvme_sstat));
-    out.le32_at(4, record.state.nvme_scdw10);
+    out.le16_at(0, static_cast<uint16_t>(record.nvme.sprog));
+    out.le16_at(2, static_cast<uint16_t>(record.nvme.sstat));
+    out.le32_at(4, record.nvme.scdw10);
     return page;
 }
 
@@ -224,29 +223,29 @@ uint32_t id_ctrl_u32(bridge_record& record, size_t offset) {
 }
 
 outcome sanitize(bridge_record& record, const nvme_command& c, int64_t now_ms) {
-    bridge_live& s = record.state;
+    nvme_state& s = record.nvme;
     sanitize_progress(record, now_ms);
-    if (s.nvme_sanitize_action != 0) return failed(k_sc_sanitize_in_progress);
+    if (s.sanitize_action != 0) return failed(k_sc_sanitize_in_progress);
     const uint32_t action = c.cdw10 & 0x7;
     // Exit Failure Mode leaves failure mode after a sanitize that failed, unless it ran in
     // restricted completion mode (AUSE clear): then only a new sanitize that succeeds
     // does. The log keeps reporting the failed sanitize, the last one that ran.
     if (action == k_sanact_exit_failure) {
-        if (s.nvme_sanitize_failed == 0 || (s.nvme_scdw10 & k_cdw10_ause) == 0) return failed(k_sc_sequence_error);
-        s.nvme_sanitize_failed = 0;
+        if (s.sanitize_failed == 0 || (s.scdw10 & k_cdw10_ause) == 0) return failed(k_sc_sequence_error);
+        s.sanitize_failed = 0;
         record.dirty = true;
         return outcome{};
     }
     if (action > k_sanact_crypto_erase || (id_ctrl_u32(record, k_idc_sanicap) & k_sanicap_bit_of_action[action]) == 0) {
         return failed(k_sc_invalid_field);
     }
-    s.nvme_sanitize_action = action;
-    s.nvme_sanitize_cdw10 = c.cdw10;
-    s.nvme_sanitize_pattern = c.cdw11;
-    s.nvme_sanitize_start_ms = now_ms;
-    s.nvme_scdw10 = c.cdw10;
-    s.nvme_sstat = k_sstat_in_progress;
-    s.nvme_sprog = 0;
+    s.sanitize_action = action;
+    s.sanitize_cdw10 = c.cdw10;
+    s.sanitize_pattern = c.cdw11;
+    s.sanitize_start_ms = now_ms;
+    s.scdw10 = c.cdw10;
+    s.sstat = k_sstat_in_progress;
+    s.sprog = 0;
     record.dirty = true;
     return outcome{};
 }
@@ -267,18 +266,18 @@ outcome format(bridge_record& record, const nvme_command& c, int64_t now_ms) {
 // refused; one past the end leaves a gap, and an image with a gap cannot be committed.
 // A chunk at offset 0 starts a new image.
 outcome fw_download(bridge_record& record, const nvme_command& c, const uint8_t* data) {
-    bridge_live& s = record.state;
+    nvme_state& s = record.nvme;
     const uint64_t offset = uint64_t{c.cdw11} * 4;
     const uint64_t length = (uint64_t{c.cdw10} + 1) * 4;
     if (length != c.data_length) return failed(k_sc_invalid_field);
     if (offset == 0) {
-        s.nvme_fw_length = 0;
-        s.nvme_fw_gap = 0;
+        s.fw_length = 0;
+        s.fw_gap = 0;
     }
-    if (offset < s.nvme_fw_length) return failed(k_sc_overlapping_range);
+    if (offset < s.fw_length) return failed(k_sc_overlapping_range);
     if (!nvme_memory_write(record, nvme_memory::fw_buffer, offset, data, length)) return failed(k_sc_invalid_field);
-    if (offset > s.nvme_fw_length) s.nvme_fw_gap = 1;
-    s.nvme_fw_length = static_cast<uint32_t>(offset + length);
+    if (offset > s.fw_length) s.fw_gap = 1;
+    s.fw_length = static_cast<uint32_t>(offset + length);
     record.dirty = true;
     return outcome{};
 }
@@ -318,7 +317,7 @@ bool store_slot_image(bridge_record& record, uint32_t slot, uint32_t length) {
 // a slot FRMW marks read-only (slot 1) is refused as an invalid slot. An empty slot 1
 // holds the firmware the disk came with and may be activated.
 outcome fw_commit(bridge_record& record, const nvme_command& c) {
-    bridge_live& s = record.state;
+    nvme_state& s = record.nvme;
     uint8_t frmw = 0;
     nvme_memory_read(record, nvme_memory::id_ctrl, k_idc_frmw, &frmw, 1);
     const bool slot1_read_only = (frmw & 1) != 0;
@@ -326,18 +325,18 @@ outcome fw_commit(bridge_record& record, const nvme_command& c) {
     const uint32_t action = (c.cdw10 >> 3) & 0x7;
     if (action > 3) return failed(k_sc_invalid_field);
     uint32_t slot = c.cdw10 & 0x7;
-    if (slot == 0) slot = chosen_slot(s.nvme_fw_active, slots, slot1_read_only);
+    if (slot == 0) slot = chosen_slot(s.fw_active, slots, slot1_read_only);
     if (slot == 0 || slot > slots) return failed(k_sc_invalid_fw_slot);
     if (action != 2) {
         if (slot1_read_only && slot == 1) return failed(k_sc_invalid_fw_slot);
-        if (s.nvme_fw_length < k_fw_revision_len || s.nvme_fw_gap != 0) return failed(k_sc_invalid_fw_image);
-        if (!store_slot_image(record, slot, s.nvme_fw_length)) return failed(k_sc_invalid_fw_image);
-        s.nvme_fw_length = 0;
+        if (s.fw_length < k_fw_revision_len || s.fw_gap != 0) return failed(k_sc_invalid_fw_image);
+        if (!store_slot_image(record, slot, s.fw_length)) return failed(k_sc_invalid_fw_image);
+        s.fw_length = 0;
     } else if (slot != 1 && nvme_fw_slot_length(record, slot) == 0) {
         return failed(k_sc_invalid_fw_image);
     }
-    if (action == 1 || action == 2) s.nvme_fw_pending = slot;
-    if (action == 3) s.nvme_fw_active = slot;
+    if (action == 1 || action == 2) s.fw_pending = slot;
+    if (action == 3) s.fw_active = slot;
     record.dirty = true;
     return outcome{};
 }
@@ -345,7 +344,7 @@ outcome fw_commit(bridge_record& record, const nvme_command& c) {
 // Identify Controller reports the revision of the running slot's image (its first 8
 // bytes) once one was committed there.
 void running_revision(const bridge_record& record, std::vector<uint8_t>& page) {
-    const uint32_t slot = record.state.nvme_fw_active;
+    const uint32_t slot = record.nvme.fw_active;
     uint8_t revision[k_fw_revision_len] = {};
     if (nvme_fw_slot_length(record, slot) < k_fw_revision_len ||
         !nvme_memory_read(record, nvme_memory::fw_slots, uint64_t{slot - 1} * k_nvme_fw_buffer_size, revision,
@@ -386,11 +385,11 @@ outcome get_features(bridge_record& record, const nvme_command& c) {
     outcome o;
     switch (c.cdw10 & 0xFF) {
         case k_feature_temp_threshold:
-            o.dw0 = composite_over_temperature(c.cdw11) ? record.state.nvme_temp_threshold : 0;
+            o.dw0 = composite_over_temperature(c.cdw11) ? record.nvme.temp_threshold : 0;
             return o;
-        case k_feature_power: o.dw0 = record.state.nvme_power_state; return o;
+        case k_feature_power: o.dw0 = record.nvme.power_state; return o;
         case k_feature_apst: {
-            o.dw0 = record.state.nvme_apst;
+            o.dw0 = record.nvme.apst;
             return page_answer(nvme_page(record, nvme_memory::apst_table), c.data_length);
         }
         default: return failed(k_sc_invalid_field);
@@ -398,24 +397,24 @@ outcome get_features(bridge_record& record, const nvme_command& c) {
 }
 
 outcome set_features(bridge_record& record, const nvme_command& c, const uint8_t* data) {
-    bridge_live& s = record.state;
+    nvme_state& s = record.nvme;
     switch (c.cdw10 & 0xFF) {
         case k_feature_power: {
             const uint32_t state = c.cdw11 & 0x1F;
             uint8_t npss = 0;
             nvme_memory_read(record, nvme_memory::id_ctrl, k_idc_npss, &npss, 1);
             if (state > npss) return failed(k_sc_invalid_field);
-            s.nvme_power_state = state;
+            s.power_state = state;
             break;
         }
         case k_feature_apst:
-            s.nvme_apst = c.cdw11 & 1;
+            s.apst = c.cdw11 & 1;
             if (c.data_length >= k_apst_table_len)
                 nvme_memory_write(record, nvme_memory::apst_table, 0, data, k_apst_table_len);
             break;
         case k_feature_temp_threshold:
             if (!composite_over_temperature(c.cdw11)) return failed(k_sc_invalid_field);
-            s.nvme_temp_threshold = c.cdw11 & 0xFFFF;
+            s.temp_threshold = c.cdw11 & 0xFFFF;
             break;
         default: return failed(k_sc_invalid_field);
     }
@@ -482,8 +481,8 @@ std::vector<uint8_t> completion_of(const nvme_command& c, const outcome& o) {
 }
 
 bool serves_nvme(const bridge_record& record, block_answer& answer) {
-    if (record.params.disk == k_disk_nvme) return true;
-    if (record.params.disk == k_disk_none) {
+    if (record.disk.kind == k_disk_nvme) return true;
+    if (record.disk.kind == k_disk_none) {
         answer_no_disk(answer);
     } else {
         answer_invalid_opcode(answer);
@@ -498,11 +497,11 @@ uint32_t low_length(const block_request& request) { return get_le16(request.cdb 
 // gone, or when more time passed than any host waits for one block: the bridge drops it,
 // as it abandons a command whose host went away.
 bool entry_abandoned(const bridge_record& record, const block_request& request) {
-    const bridge_live& s = record.state;
-    if (s.nvme_entry_host != 0 && s.nvme_entry_host != request.host && !lab_process_alive(s.nvme_entry_host)) {
+    const nvme_state& s = record.nvme;
+    if (s.entry_host != 0 && s.entry_host != request.host && !lab_process_alive(s.entry_host)) {
         return true;
     }
-    return request.now_ms - s.nvme_entry_since_ms > k_entry_abandon_ms;
+    return request.now_ms - s.entry_since_ms > k_entry_abandon_ms;
 }
 
 std::string host_text(int64_t host) { return host != 0 ? "process " + std::to_string(host) : "an unknown host"; }
@@ -518,19 +517,19 @@ void handle_nvme_submit(bridge_record& record, const block_request& request, blo
         answer_invalid_field(answer);
         return;
     }
-    if (record.state.nvme_entry_waiting != 0) {
+    if (record.nvme.entry_waiting != 0) {
         if (!entry_abandoned(record, request)) {
             refuse_sequence(answer);
             return;
         }
-        answer.note = "# NVMe entry of " + host_text(record.state.nvme_entry_host) +
+        answer.note = "# NVMe entry of " + host_text(record.nvme.entry_host) +
                       " abandoned: its data phase never came; replaced by a new submit";
     }
     nvme_memory_write(record, nvme_memory::entry, 0, request.data_out, k_entry_len);
-    record.state.nvme_entry_waiting = 1;
-    record.state.nvme_entry_queue = queue;
-    record.state.nvme_entry_host = request.host;
-    record.state.nvme_entry_since_ms = request.now_ms;
+    record.nvme.entry_waiting = 1;
+    record.nvme.entry_queue = queue;
+    record.nvme.entry_host = request.host;
+    record.nvme.entry_since_ms = request.now_ms;
     record.dirty = true;
 }
 
@@ -543,16 +542,16 @@ void handle_nvme_data(bridge_record& record, const block_request& request, block
         answer_invalid_field(answer);
         return;
     }
-    if (record.state.nvme_entry_waiting == 0) {
+    if (record.nvme.entry_waiting == 0) {
         refuse_sequence(answer);
         return;
     }
-    const nvme_command c = decode_entry(nvme_page(record, nvme_memory::entry), record.state.nvme_entry_queue);
+    const nvme_command c = decode_entry(nvme_page(record, nvme_memory::entry), record.nvme.entry_queue);
     if (c.data_length != length || expected_direction(c) != direction) {
         answer_invalid_field(answer);
         return;
     }
-    nvme_entry_clear(record.state);
+    nvme_entry_clear(record.nvme);
     record.dirty = true;
     const outcome o = run_command(record, c, request.data_out, request.now_ms);
     const std::vector<uint8_t> completion = completion_of(c, o);
@@ -577,7 +576,7 @@ void handle_nvme_completion(bridge_record& record, const block_request& request,
     answer.data = nvme_page(record, nvme_memory::completion);
     const uint8_t cleared[k_completion_len] = {};
     nvme_memory_write(record, nvme_memory::completion, 0, cleared, sizeof cleared);
-    nvme_entry_clear(record.state);
+    nvme_entry_clear(record.nvme);
     record.dirty = true;
 }
 
@@ -588,14 +587,14 @@ void handle_nvme_setting(bridge_record& record, const block_request& request, bl
         return;
     }
     if (request.cdb[4] == k_setting_aspm_off) {
-        record.state.nvme_aspm = 0;
+        record.nvme.aspm = 0;
     } else if (request.cdb[4] == k_setting_cmd_timeout) {
         const uint32_t value = vendor_address_field(request);
         if (value < k_min_cmd_timeout || value > k_max_cmd_timeout) {
             answer_invalid_field(answer);
             return;
         }
-        record.state.nvme_cmd_timeout = value;
+        record.nvme.cmd_timeout = value;
     } else {
         answer_invalid_field(answer);
         return;

@@ -34,7 +34,7 @@ void put_text(write_cursor& out, size_t offset, size_t width, const std::string&
 }
 
 std::vector<uint8_t> default_id_ctrl(const bridge_record& record) {
-    const bridge_params& p = record.params;
+    const disk_state& p = record.disk;
     std::vector<uint8_t> page(k_nvme_page_len, 0);
     write_cursor out(page.data(), page.size());
     out.le16_at(0, k_nvme_disk_vendor_id);  // VID and SSVID: the PCIe function's vendor
@@ -97,7 +97,7 @@ std::vector<uint8_t> default_id_ctrl(const bridge_record& record) {
 std::vector<uint8_t> default_id_ns(const bridge_record& record) {
     std::vector<uint8_t> page(k_nvme_page_len, 0);
     write_cursor out(page.data(), page.size());
-    const uint64_t blocks = static_cast<uint64_t>(record.params.capacity_sectors);
+    const uint64_t blocks = static_cast<uint64_t>(record.disk.capacity_sectors);
     out.le64_at(0, blocks);   // NSZE
     out.le64_at(8, blocks);   // NCAP
     out.le64_at(16, blocks);  // NUSE
@@ -155,7 +155,7 @@ std::vector<uint8_t> default_page(const bridge_record& record, nvme_memory which
 }
 
 bool held(const bridge_record& record, const place& p) {
-    return p.held_bit == 0 || (record.state.nvme_held & p.held_bit) != 0;
+    return p.held_bit == 0 || (record.nvme.held & p.held_bit) != 0;
 }
 
 bool inside(uint64_t offset, size_t length, uint64_t size) { return offset <= size && length <= size - offset; }
@@ -175,8 +175,8 @@ uint32_t key_noise(uint32_t key, uint64_t word) {
 // After a sanitize, blocks that hold only zeros read as what it left: the pattern of an
 // overwrite, or after a crypto erase the noise of data whose key was replaced.
 void apply_media_fill(const bridge_record& record, uint64_t offset, uint8_t* out, size_t length) {
-    const uint32_t fill = record.state.nvme_media_fill;
-    const uint32_t key = record.state.nvme_media_key;
+    const uint32_t fill = record.nvme.media_fill;
+    const uint32_t key = record.nvme.media_key;
     if (fill == 0 && key == 0) return;
     size_t done = 0;
     while (done < length) {
@@ -268,7 +268,7 @@ bool nvme_memory_write(bridge_record& record, nvme_memory which, uint64_t offset
     if (!held(record, p)) {
         const std::vector<uint8_t> page = default_page(record, which);
         if (!memory_write(record, p.memory, p.base, page.data(), page.size())) return false;
-        record.state.nvme_held |= p.held_bit;
+        record.nvme.held |= p.held_bit;
     }
     record.dirty = true;
     return memory_write(record, p.memory, p.base + offset, data, length);
@@ -309,33 +309,33 @@ bool nvme_load_file(bridge_record& record, nvme_memory which, const std::string&
 
 void nvme_media_erase(bridge_record& record, uint32_t pattern) {
     memory_erase(record, lab_memory::media);
-    record.state.nvme_media_fill = pattern;
-    record.state.nvme_media_key = 0;
+    record.nvme.media_fill = pattern;
+    record.nvme.media_key = 0;
     record.dirty = true;
 }
 
 void nvme_media_crypto_erase(bridge_record& record) {
-    const uint32_t old_key = record.state.nvme_media_key;
+    const uint32_t old_key = record.nvme.media_key;
     nvme_media_erase(record, 0);
-    const uint32_t key = key_noise(old_key, static_cast<uint64_t>(record.state.nvme_sanitize_start_ms) + 1);
-    record.state.nvme_media_key = key != 0 ? key : 1;
+    const uint32_t key = key_noise(old_key, static_cast<uint64_t>(record.nvme.sanitize_start_ms) + 1);
+    record.nvme.media_key = key != 0 ? key : 1;
 }
 
-void nvme_entry_clear(bridge_live& s) {
-    s.nvme_entry_waiting = 0;
-    s.nvme_entry_host = 0;
-    s.nvme_entry_since_ms = 0;
+void nvme_entry_clear(nvme_state& s) {
+    s.entry_waiting = 0;
+    s.entry_host = 0;
+    s.entry_since_ms = 0;
 }
 
 void nvme_power_on(bridge_record& record) {
-    bridge_live& s = record.state;
-    if (s.nvme_fw_pending != 0) s.nvme_fw_active = s.nvme_fw_pending;
-    s.nvme_fw_pending = 0;
+    nvme_state& s = record.nvme;
+    if (s.fw_pending != 0) s.fw_active = s.fw_pending;
+    s.fw_pending = 0;
     nvme_entry_clear(s);
-    s.nvme_power_state = 0;
-    s.nvme_apst = 1;
-    s.nvme_cmd_timeout = 30;
-    s.nvme_aspm = 1;
+    s.power_state = 0;
+    s.apst = 1;
+    s.cmd_timeout = 30;
+    s.aspm = 1;
     record.dirty = true;
 }
 
@@ -350,9 +350,9 @@ void print_nvme_summary(bridge_record& record) {
     const std::vector<uint8_t> ctrl = nvme_page(record, nvme_memory::id_ctrl);
     const std::vector<uint8_t> ns = nvme_page(record, nvme_memory::id_ns);
     const std::vector<uint8_t> smart = nvme_page(record, nvme_memory::smart);
-    const bridge_live& s = record.state;
+    const nvme_state& s = record.nvme;
     const uint32_t ver = get_le32(&ctrl[k_idc_ver]);
-    std::printf("  identify %s\n", (s.nvme_held & 1) == 0 ? "from the disk settings" : "as loaded");
+    std::printf("  identify %s\n", (s.held & 1) == 0 ? "from the disk settings" : "as loaded");
     std::printf("  vid 0x%04X\n", get_le16(&ctrl[0]));
     std::printf("  sn \"%s\"\n", text_at(ctrl, 4, 20).c_str());
     std::printf("  mn \"%s\"\n", text_at(ctrl, 24, 40).c_str());
@@ -381,7 +381,7 @@ void print_nvme_summary(bridge_record& record) {
             "  firmware slot %u: %s%s%s\n", slot,
             length == 0 ? (slot == 1 ? "the disk's own firmware" : "empty")
                         : (std::to_string(length) + " bytes, revision \"" + escape_text(revision) + "\"").c_str(),
-            (ctrl[k_idc_frmw] & 1) != 0 && slot == 1 ? ", read-only" : "", slot == s.nvme_fw_active ? ", running" : "");
+            (ctrl[k_idc_frmw] & 1) != 0 && slot == 1 ? ", read-only" : "", slot == s.fw_active ? ", running" : "");
     }
-    std::printf("  tunnel: %s\n", s.nvme_entry_waiting == 0 ? "idle" : "an entry waits for its data phase");
+    std::printf("  tunnel: %s\n", s.entry_waiting == 0 ? "idle" : "an entry waits for its data phase");
 }

@@ -76,7 +76,7 @@ constexpr size_t k_smart_warning = 0;
 constexpr size_t k_smart_temperature = 1;
 
 // Drops the waiting entry and who submitted it, so an idle controller shows no stale process.
-void nvme_entry_clear(bridge_live& s);
+void nvme_entry_clear(nvme_state& s);
 
 // A reset of the controller (the bridge restarts): a firmware slot activated for the next
 // reset runs, the tunnel is idle, features and the bridge's NVMe settings return to their

@@ -14,7 +14,7 @@ namespace {
 constexpr uint32_t k_short_transfer = 4096;
 
 bool function_reachable(const bridge_record& record) {
-    return record.params.disk == k_disk_nvme && record.params.pcie_link != 0;
+    return record.disk.kind == k_disk_nvme && record.disk.pcie_link != 0;
 }
 
 // The checks every block of the family passes: the length fields agree, the transfer
@@ -25,7 +25,7 @@ bool accepted(const bridge_record& record, const block_request& request, block_a
         answer_invalid_field(answer);
         return false;
     }
-    if (record.params.disk == k_disk_none) {
+    if (record.disk.kind == k_disk_none) {
         answer_no_disk(answer);
         return false;
     }

@@ -33,9 +33,9 @@ bool parse_answers(const std::string& value, std::vector<uint32_t>* answers, std
 
 // Saved as the position of the next answer, then the answers.
 std::vector<std::string> encode_answers(const bridge_record& record) {
-    const std::vector<uint32_t>& answers = record.state.nvme_sanitize_log;
+    const std::vector<uint32_t>& answers = record.nvme.sanitize_log;
     if (answers.empty()) return {};
-    std::string line = std::to_string(record.state.nvme_sanitize_log_next);
+    std::string line = std::to_string(record.nvme.sanitize_log_next);
     for (const uint32_t answer : answers) line.append(" ").append(answer_word(answer));
     return {line};
 }
@@ -49,41 +49,41 @@ bool decode_answers(bridge_record& record, const std::string& value, std::string
         *error = "bad nvme_sanitize_log line";
         return false;
     }
-    record.state.nvme_sanitize_log = std::move(answers);
-    record.state.nvme_sanitize_log_next = next;
+    record.nvme.sanitize_log = std::move(answers);
+    record.nvme.sanitize_log_next = next;
     return true;
 }
 
 bool set_answers(bridge_record& record, const std::string& value, std::string* error) {
     std::vector<uint32_t> answers;
     if (!parse_answers(value, &answers, error)) return false;
-    record.state.nvme_sanitize_log = std::move(answers);
-    record.state.nvme_sanitize_log_next = 0;
+    record.nvme.sanitize_log = std::move(answers);
+    record.nvme.sanitize_log_next = 0;
     return true;
 }
 
 std::string show_answers(const bridge_record& record) {
-    const std::vector<uint32_t>& answers = record.state.nvme_sanitize_log;
+    const std::vector<uint32_t>& answers = record.nvme.sanitize_log;
     if (answers.empty()) return "none (progress over lab time)";
     std::string text;
     for (const uint32_t answer : answers) text.append(answer_word(answer)).append(" ");
     char position[64];
-    std::snprintf(position, sizeof position, "(next %u of %zu, the last repeats)",
-                  record.state.nvme_sanitize_log_next + 1, answers.size());
+    std::snprintf(position, sizeof position, "(next %u of %zu, the last repeats)", record.nvme.sanitize_log_next + 1,
+                  answers.size());
     return text.append(position);
 }
 
 }  // namespace
 
-bool sanitize_log_scripted(const bridge_record& record) { return !record.state.nvme_sanitize_log.empty(); }
+bool sanitize_log_scripted(const bridge_record& record) { return !record.nvme.sanitize_log.empty(); }
 
 sanitize_log_answer sanitize_log_next_answer(bridge_record& record) {
-    bridge_live& s = record.state;
-    if (s.nvme_sanitize_log.empty()) return {};
-    if (s.nvme_sanitize_log_next >= s.nvme_sanitize_log.size()) s.nvme_sanitize_log_next = 0;
-    const uint32_t word = s.nvme_sanitize_log[s.nvme_sanitize_log_next];
-    if (s.nvme_sanitize_log_next + 1 < s.nvme_sanitize_log.size()) {
-        ++s.nvme_sanitize_log_next;
+    nvme_state& s = record.nvme;
+    if (s.sanitize_log.empty()) return {};
+    if (s.sanitize_log_next >= s.sanitize_log.size()) s.sanitize_log_next = 0;
+    const uint32_t word = s.sanitize_log[s.sanitize_log_next];
+    if (s.sanitize_log_next + 1 < s.sanitize_log.size()) {
+        ++s.sanitize_log_next;
         record.dirty = true;
     }
     return {static_cast<uint16_t>(word & 0xFFFF), static_cast<uint16_t>(word >> 16)};

@@ -22,7 +22,7 @@ gpio_pin* addressed_pin(bridge_record& record, const block_request& request, blo
         answer_invalid_field(answer);
         return nullptr;
     }
-    return &record.state.pins.gpio[pin];
+    return &record.pins.gpio[pin];
 }
 
 // The pin's setting byte, when it is at most `max`.
@@ -62,6 +62,6 @@ void handle_gpio_get(bridge_record& record, const block_request& request, block_
     if (pin == nullptr) return;
     const uint8_t number = request.cdb[k_pin_byte];
     const bool drives = pin->function == k_pin_function_gpio && pin->output != 0;
-    const uint8_t pad = static_cast<uint8_t>((record.state.pins.gpio_input_high >> number) & 1u);
+    const uint8_t pad = static_cast<uint8_t>((record.pins.gpio_input_high >> number) & 1u);
     answer.data.assign(1, drives ? pin->latch : pad);
 }

@@ -53,11 +53,11 @@ bool bus_id_valid(const block_request& request) {
 // The slave a transfer reaches, or null after the refusal that the bus or address gives.
 i2c_slave* reach_slave(bridge_record& record, const block_request& request, block_answer& answer) {
     const uint8_t bus = request.cdb[k_bus_byte];
-    if (!record.state.pins.i2c_buses[bus].ready) {
+    if (!record.pins.i2c_buses[bus].ready) {
         answer_check(answer, 0x05, k_sequence_asc, 0x00);
         return nullptr;
     }
-    i2c_slave* slave = find_i2c_slave(record.state.pins, bus, get_le16(request.cdb + k_address_byte));
+    i2c_slave* slave = find_i2c_slave(record.pins, bus, get_le16(request.cdb + k_address_byte));
     if (slave == nullptr) answer_check(answer, k_nack_key, k_nack_asc, 0x00);
     return slave;
 }
@@ -83,7 +83,7 @@ void handle_i2c_init(bridge_record& record, const block_request& request, block_
         answer_invalid_field(answer);
         return;
     }
-    record.state.pins.i2c_buses[request.cdb[k_bus_byte]] = {true, scl, sda, get_le16(request.cdb + k_address_byte)};
+    record.pins.i2c_buses[request.cdb[k_bus_byte]] = {true, scl, sda, get_le16(request.cdb + k_address_byte)};
     record.dirty = true;
 }
 

@@ -41,7 +41,7 @@ bool at_power_on(const gpio_pin& pin) { return pin.function == 0 && pin.output =
 lines encode_gpio_pins(const bridge_record& record) {
     lines out;
     for (uint32_t n = 0; n < k_gpio_pin_count; ++n) {
-        const gpio_pin& pin = record.state.pins.gpio[n];
+        const gpio_pin& pin = record.pins.gpio[n];
         if (at_power_on(pin)) continue;
         out.push_back(std::to_string(n) + " " + std::to_string(pin.function) + " " + std::to_string(pin.output) + " " +
                       std::to_string(pin.latch));
@@ -60,15 +60,14 @@ bool decode_gpio_pins(bridge_record& record, const std::string& value, std::stri
         !parse_at_most(words[3], 1, &latch)) {
         return fail(error, "bad gpio_pins line");
     }
-    record.state.pins.gpio[n] = {static_cast<uint8_t>(function), static_cast<uint8_t>(output),
-                                 static_cast<uint8_t>(latch)};
+    record.pins.gpio[n] = {static_cast<uint8_t>(function), static_cast<uint8_t>(output), static_cast<uint8_t>(latch)};
     return true;
 }
 
 std::string show_gpio_pins(const bridge_record& record) {
     lines items;
     for (uint32_t n = 0; n < k_gpio_pin_count; ++n) {
-        const gpio_pin& pin = record.state.pins.gpio[n];
+        const gpio_pin& pin = record.pins.gpio[n];
         if (at_power_on(pin)) continue;
         const std::string function =
             pin.function == k_pin_function_gpio ? "gpio" : "function " + std::to_string(pin.function);
@@ -83,7 +82,7 @@ std::string show_gpio_pins(const bridge_record& record) {
 std::string gpio_in_text(const bridge_record& record) {
     lines items;
     for (uint32_t n = 0; n < k_gpio_pin_count; ++n) {
-        if ((record.state.pins.gpio_input_high >> n) & 1u) items.push_back(std::to_string(n) + "=1");
+        if ((record.pins.gpio_input_high >> n) & 1u) items.push_back(std::to_string(n) + "=1");
     }
     return join(items, ",", "");
 }
@@ -94,7 +93,7 @@ lines encode_gpio_in(const bridge_record& record) {
 }
 
 bool set_gpio_in(bridge_record& record, const std::string& value, std::string* error) {
-    uint32_t high = record.state.pins.gpio_input_high;
+    uint32_t high = record.pins.gpio_input_high;
     for (const std::string& item : split_at(value, ',')) {
         const size_t equals = item.find('=');
         uint32_t n = 0;
@@ -106,7 +105,7 @@ bool set_gpio_in(bridge_record& record, const std::string& value, std::string* e
         }
         high = level != 0 ? high | (1u << n) : high & ~(1u << n);
     }
-    record.state.pins.gpio_input_high = high;
+    record.pins.gpio_input_high = high;
     return true;
 }
 
@@ -120,7 +119,7 @@ std::string show_gpio_in(const bridge_record& record) {
 lines encode_i2c_buses(const bridge_record& record) {
     lines out;
     for (uint32_t id = 0; id < k_i2c_bus_count; ++id) {
-        const i2c_bus_setup& bus = record.state.pins.i2c_buses[id];
+        const i2c_bus_setup& bus = record.pins.i2c_buses[id];
         if (!bus.ready) continue;
         out.push_back(std::to_string(id) + " " + std::to_string(bus.scl) + " " + std::to_string(bus.sda) + " " +
                       hex_number(bus.slave, 4));
@@ -139,15 +138,15 @@ bool decode_i2c_buses(bridge_record& record, const std::string& value, std::stri
         !parse_at_most(words[3], 0xFFFF, &slave)) {
         return fail(error, "bad i2c_buses line");
     }
-    record.state.pins.i2c_buses[id] = {true, static_cast<uint8_t>(scl), static_cast<uint8_t>(sda),
-                                       static_cast<uint16_t>(slave)};
+    record.pins.i2c_buses[id] = {true, static_cast<uint8_t>(scl), static_cast<uint8_t>(sda),
+                                 static_cast<uint16_t>(slave)};
     return true;
 }
 
 std::string show_i2c_buses(const bridge_record& record) {
     lines items;
     for (uint32_t id = 0; id < k_i2c_bus_count; ++id) {
-        const i2c_bus_setup& bus = record.state.pins.i2c_buses[id];
+        const i2c_bus_setup& bus = record.pins.i2c_buses[id];
         if (!bus.ready) continue;
         items.push_back(std::to_string(id) + " scl " + std::to_string(bus.scl) + " sda " + std::to_string(bus.sda) +
                         " slave " + hex_number(bus.slave, 4));
@@ -187,7 +186,7 @@ bool parse_slave_label(const std::string& text, uint8_t* bus, uint16_t* address)
 
 std::string slaves_text(const bridge_record& record) {
     lines items;
-    for (const i2c_slave& slave : record.state.pins.i2c_slaves) {
+    for (const i2c_slave& slave : record.pins.i2c_slaves) {
         items.push_back(slave_label(slave) + ":" + kind_name(slave.kind));
     }
     return join(items, ",", "none");
@@ -213,7 +212,7 @@ bool parse_slave(const std::string& item, i2c_slave* slave) {
 // The new list replaces the old; a slave of the same bus, address and kind keeps its
 // memory and pointer.
 bool set_i2c_slaves(bridge_record& record, const std::string& value, std::string* error) {
-    bridge_pins& pins = record.state.pins;
+    bridge_pins& pins = record.pins;
     std::vector<i2c_slave> slaves;
     if (value != "none") {
         for (const std::string& item : split_at(value, ',')) {
@@ -251,7 +250,7 @@ bool untouched(const i2c_slave& slave) { return slave.pointer == 0 && programmed
 
 lines encode_i2c_eeprom(const bridge_record& record) {
     lines out;
-    for (const i2c_slave& slave : record.state.pins.i2c_slaves) {
+    for (const i2c_slave& slave : record.pins.i2c_slaves) {
         if (slave.kind != i2c_slave_kind::eeprom || untouched(slave)) continue;
         out.push_back(slave_label(slave) + " " + hex_number(slave.pointer, 2) + " " +
                       hex_bytes(slave.memory.data(), slave.memory.size(), ""));
@@ -269,7 +268,7 @@ bool decode_i2c_eeprom(bridge_record& record, const std::string& value, std::str
         !parse_hex_pairs(words[2], &memory) || memory.size() != k_i2c_eeprom_size) {
         return fail(error, "bad i2c_eeprom line");
     }
-    i2c_slave* slave = find_i2c_slave(record.state.pins, bus, address);
+    i2c_slave* slave = find_i2c_slave(record.pins, bus, address);
     if (slave == nullptr || slave->kind != i2c_slave_kind::eeprom) {
         return fail(error, "i2c_eeprom for " + words[0] + ", which is no EEPROM of i2c_slaves");
     }
@@ -280,7 +279,7 @@ bool decode_i2c_eeprom(bridge_record& record, const std::string& value, std::str
 
 std::string show_i2c_eeprom(const bridge_record& record) {
     lines items;
-    for (const i2c_slave& slave : record.state.pins.i2c_slaves) {
+    for (const i2c_slave& slave : record.pins.i2c_slaves) {
         if (slave.kind != i2c_slave_kind::eeprom || untouched(slave)) continue;
         items.push_back(slave_label(slave) + " pointer " + hex_number(slave.pointer, 2) + ", " +
                         std::to_string(programmed_bytes(slave)) + " of " + std::to_string(k_i2c_eeprom_size) +
@@ -292,7 +291,7 @@ std::string show_i2c_eeprom(const bridge_record& record) {
 // The serial receiver's setup.
 
 lines encode_uart_receiver(const bridge_record& record) {
-    const bridge_pins& pins = record.state.pins;
+    const bridge_pins& pins = record.pins;
     if (!pins.uart_ready) return {};
     return {std::to_string(pins.uart_rx_pin) + " " + std::to_string(pins.uart_baud)};
 }
@@ -304,7 +303,7 @@ bool decode_uart_receiver(bridge_record& record, const std::string& value, std::
     if (words.size() != 2 || !parse_at_most(words[0], k_gpio_pin_count - 1, &pin) || !parse_u32(words[1], &baud)) {
         return fail(error, "bad uart_receiver line");
     }
-    bridge_pins& pins = record.state.pins;
+    bridge_pins& pins = record.pins;
     pins.uart_ready = true;
     pins.uart_rx_pin = static_cast<uint8_t>(pin);
     pins.uart_baud = baud;
@@ -312,7 +311,7 @@ bool decode_uart_receiver(bridge_record& record, const std::string& value, std::
 }
 
 std::string show_uart_receiver(const bridge_record& record) {
-    const bridge_pins& pins = record.state.pins;
+    const bridge_pins& pins = record.pins;
     if (!pins.uart_ready) return "not set up";
     return "pin " + std::to_string(pins.uart_rx_pin) + " at " + std::to_string(pins.uart_baud) + " baud";
 }
@@ -321,7 +320,7 @@ std::string show_uart_receiver(const bridge_record& record) {
 
 lines encode_uart_tx(const bridge_record& record) {
     lines out;
-    for (const uart_transmission& sent : record.state.pins.uart_sent) {
+    for (const uart_transmission& sent : record.pins.uart_sent) {
         out.push_back((sent.pin < 0 ? std::string("-") : std::to_string(sent.pin)) + " " + std::to_string(sent.baud) +
                       " " + escape_text(sent.text));
     }
@@ -338,7 +337,7 @@ bool decode_uart_tx(bridge_record& record, const std::string& value, std::string
         !parse_u32(words[1], &sent.baud) || !unescape_text(words[2], &sent.text) || sent.text.empty()) {
         return fail(error, "bad uart_tx line");
     }
-    std::vector<uart_transmission>& log = record.state.pins.uart_sent;
+    std::vector<uart_transmission>& log = record.pins.uart_sent;
     size_t total = sent.text.size();
     for (const uart_transmission& old : log) total += old.text.size();
     if (total > k_uart_tx_log_limit) {
@@ -351,7 +350,7 @@ bool decode_uart_tx(bridge_record& record, const std::string& value, std::string
 
 std::string show_uart_tx(const bridge_record& record) {
     lines items;
-    for (const uart_transmission& sent : record.state.pins.uart_sent) {
+    for (const uart_transmission& sent : record.pins.uart_sent) {
         const std::string pin = sent.pin < 0 ? "own pin" : "pin " + std::to_string(sent.pin);
         items.push_back(pin + " at " + std::to_string(sent.baud) + " baud " + quoted_text(sent.text));
     }
@@ -364,7 +363,7 @@ constexpr size_t k_rx_bytes_shown = 16;
 constexpr const char* k_hex_prefix = "hex:";
 
 lines encode_uart_rx(const bridge_record& record) {
-    const std::vector<uint8_t>& waiting = record.state.pins.uart_received;
+    const std::vector<uint8_t>& waiting = record.pins.uart_received;
     if (waiting.empty()) return {};
     return {hex_bytes(waiting.data(), waiting.size())};
 }
@@ -373,7 +372,7 @@ bool decode_uart_rx(bridge_record& record, const std::string& value, std::string
     std::vector<uint8_t> bytes;
     if (!parse_hex_pairs(value, &bytes) || bytes.empty() || bytes.size() > k_uart_rx_capacity)
         return fail(error, "bad uart_rx line");
-    record.state.pins.uart_received = std::move(bytes);
+    record.pins.uart_received = std::move(bytes);
     return true;
 }
 
@@ -387,7 +386,7 @@ bool feed_uart_rx(bridge_record& record, const std::string& value, std::string* 
         bytes.assign(value.begin(), value.end());
     }
     if (bytes.empty()) return fail(error, "uart_rx takes text, or hex: and hex pairs");
-    std::vector<uint8_t>& waiting = record.state.pins.uart_received;
+    std::vector<uint8_t>& waiting = record.pins.uart_received;
     if (waiting.size() + bytes.size() > k_uart_rx_capacity) {
         return fail(error, "uart_rx holds at most " + std::to_string(k_uart_rx_capacity) + " bytes; " +
                                std::to_string(waiting.size()) + " wait");
@@ -397,7 +396,7 @@ bool feed_uart_rx(bridge_record& record, const std::string& value, std::string* 
 }
 
 std::string show_uart_rx(const bridge_record& record) {
-    const std::vector<uint8_t>& waiting = record.state.pins.uart_received;
+    const std::vector<uint8_t>& waiting = record.pins.uart_received;
     if (waiting.empty()) return "empty";
     const size_t shown = waiting.size() < k_rx_bytes_shown ? waiting.size() : k_rx_bytes_shown;
     return std::to_string(waiting.size()) + " bytes waiting: " + hex_bytes(waiting.data(), shown) +
@@ -415,3 +414,19 @@ constinit const custom_field k_uart_receiver_field = {encode_uart_receiver, deco
                                                       nullptr};
 constinit const custom_field k_uart_tx_field = {encode_uart_tx, decode_uart_tx, show_uart_tx, nullptr};
 constinit const custom_field k_uart_rx_field = {encode_uart_rx, decode_uart_rx, show_uart_rx, feed_uart_rx};
+
+std::span<const persisted_field> pin_fields() {
+    // clang-format off
+    static const persisted_field rows[] = {
+        {"gpio_pins",           "pins",     false, k_gpio_pins_field},
+        {"gpio_in",             "pins",     true,  k_gpio_in_field},
+        {"i2c_buses",           "pins",     false, k_i2c_buses_field},
+        {"i2c_slaves",          "pins",     true,  k_i2c_slaves_field},
+        {"i2c_eeprom",          "pins",     false, k_i2c_eeprom_field},
+        {"uart_receiver",       "pins",     false, k_uart_receiver_field},
+        {"uart_tx",             "pins",     false, k_uart_tx_field},
+        {"uart_rx",             "pins",     true,  k_uart_rx_field},
+    };
+    // clang-format on
+    return rows;
+}

@@ -1,5 +1,5 @@
 // The text forms of a bridge's pin state (pin_state.h) in state files, `show` and `set`:
-// the rows of the `pins` section of k_persisted_fields.
+// the rows of the `pins` section of the record's keys.
 //
 //   gpio_pins     pins away from their power-on setting: "PIN FUNCTION DIR LATCH" lines
 //   gpio_in       set: levels driven onto pins from outside, "PIN=LEVEL[,PIN=LEVEL]..."
@@ -16,13 +16,8 @@
 //                 given, or "hex:" and hex pairs; stored as hex pairs
 #pragma once
 
+#include <span>
+
 #include "lab/record/state.h"
 
-extern const custom_field k_gpio_pins_field;
-extern const custom_field k_gpio_in_field;
-extern const custom_field k_i2c_buses_field;
-extern const custom_field k_i2c_slaves_field;
-extern const custom_field k_i2c_eeprom_field;
-extern const custom_field k_uart_receiver_field;
-extern const custom_field k_uart_tx_field;
-extern const custom_field k_uart_rx_field;
+std::span<const persisted_field> pin_fields();

@@ -35,7 +35,7 @@ void handle_uart_init(bridge_record& record, const block_request& request, block
         answer_invalid_field(answer);
         return;
     }
-    bridge_pins& pins = record.state.pins;
+    bridge_pins& pins = record.pins;
     pins.uart_ready = true;
     pins.uart_rx_pin = request.data_out[0];
     pins.uart_baud = baud;
@@ -57,7 +57,7 @@ void handle_uart_transmit(bridge_record& record, const block_request& request, b
     sent.pin = pin_given ? pin : -1;
     sent.baud = baud;
     sent.text.assign(reinterpret_cast<const char*>(request.data_out), request.length);
-    uart_log_transmission(record.state.pins, std::move(sent));
+    uart_log_transmission(record.pins, std::move(sent));
     record.dirty = true;
 }
 
@@ -67,7 +67,7 @@ void handle_uart_count(bridge_record& record, const block_request& request, bloc
         return;
     }
     answer.data.assign(k_count_length, 0);
-    put_le32(answer.data.data(), static_cast<uint32_t>(record.state.pins.uart_received.size()));
+    put_le32(answer.data.data(), static_cast<uint32_t>(record.pins.uart_received.size()));
 }
 
 void handle_uart_receive(bridge_record& record, const block_request& request, block_answer& answer) {
@@ -76,7 +76,7 @@ void handle_uart_receive(bridge_record& record, const block_request& request, bl
         answer_invalid_field(answer);
         return;
     }
-    std::vector<uint8_t>& waiting = record.state.pins.uart_received;
+    std::vector<uint8_t>& waiting = record.pins.uart_received;
     const size_t count = request.length < waiting.size() ? request.length : waiting.size();
     answer.data.assign(waiting.begin(), waiting.begin() + static_cast<std::ptrdiff_t>(count));
     waiting.erase(waiting.begin(), waiting.begin() + static_cast<std::ptrdiff_t>(count));
@@ -88,6 +88,6 @@ void handle_uart_clear(bridge_record& record, const block_request& request, bloc
         answer_invalid_field(answer);
         return;
     }
-    record.state.pins.uart_received.clear();
+    record.pins.uart_received.clear();
     record.dirty = true;
 }
