@@ -239,8 +239,6 @@ bool move_legacy_blobs(const std::string& content, size_t pos, const std::vector
 
 }  // namespace
 
-const char* const k_disk_kind_names[] = {"nvme", "sata", "none", nullptr};
-
 const char* choice_name(const char* const* names, uint32_t value) {
     for (uint32_t i = 0; names[i] != nullptr; ++i) {
         if (i == value) return names[i];

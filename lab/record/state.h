@@ -36,9 +36,6 @@
 #include "lab/record/fault.h"
 #include "lab/record/storage.h"
 
-// The disk kinds' names, by value, null-terminated: the state file, `create --disk` and
-// `show` all use this one list.
-extern const char* const k_disk_kind_names[];
 // The name of a choice value; "?" for a value beyond the list (a record built in code).
 const char* choice_name(const char* const* names, uint32_t value);
 // The value of a choice name; false when the list has no such name.

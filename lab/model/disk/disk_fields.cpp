@@ -193,6 +193,8 @@ using D = disk_state;
 
 }  // namespace
 
+const char* const k_disk_kind_names[] = {"nvme", "sata", "none", nullptr};
+
 std::span<const persisted_field> disk_fields() {
     // clang-format off
     static const persisted_field rows[] = {

@@ -9,6 +9,9 @@
 #include <vector>
 
 enum : uint32_t { k_disk_nvme = 0, k_disk_sata = 1, k_disk_none = 2 };
+// The disk kinds' names, by value, null-terminated: the state file, `create --disk` and
+// `show` all use this one list (disk_fields.cpp).
+extern const char* const k_disk_kind_names[];
 
 struct disk_state {
     uint32_t kind = k_disk_nvme;
