@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "lab/text.h"
+#include "lab/record/text.h"
 #include "lab/verbs/verb_table.h"
 
 bool asks_for_help(const char* word) {

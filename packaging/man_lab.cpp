@@ -2,8 +2,8 @@
 // section `show` prints them in, and the sections of `show`.
 #include <map>
 
-#include "lab/names.h"
-#include "lab/state.h"
+#include "lab/host/names.h"
+#include "lab/record/state.h"
 #include "lab/verbs/verb_table.h"
 #include "packaging/docs.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "lab/state.h"
+#include "lab/record/state.h"
 
 struct block_request {
     const uint8_t* cdb = nullptr;       // the 16-byte command block

@@ -1,26 +1,31 @@
 // THE table of command blocks the emulated devices handle.
 //
 // How to add a device behaviour:
-//  1. Write the handler in the family's file under lab/model/ (or a new file for a new
-//     family) and declare it in handlers.h:
+//  1. Write the handler in the family's folder under lab/model/ (bridge/, pins/ for GPIO,
+//     I2C and UART, disk/ for SATA, SCSI disk and media, nvme/ with the PCIe function,
+//     led/, flash/ with the firmware and restart; a new folder for a new family) and
+//     declare it in handlers.h:
 //        void handle_x(bridge_record& record, const block_request& request, block_answer& answer);
 //     `request` holds the 16-byte CDB, the direction, the length, the data-out bytes, the
 //     lab time and whether the device was reached through its CD-ROM volume name. Fill
 //     `answer.data` with the data-in bytes, or call answer_check / answer_invalid_field
 //     (block.h) for a CHECK CONDITION, or set answer.os_error. Validate the block as the
 //     device would (vendor_length_is for vendor blocks) and answer 05/24/00 otherwise.
-//  2. Keep what the device remembers in bridge_record (state.h): a member in
-//     bridge_params (identity, settings) or bridge_live (what it lives through), plus one
-//     row in k_persisted_fields (state.cpp); a settable row is also a `set` key and shows
-//     in `show`. Set record.dirty = true whenever the handler changes the record.
-//     Large memories (flash, LED memory, disk media) are not record fields: read and
-//     write them with memory_read / memory_write (lab/storage.h, where a new memory is one
-//     row), or answer_memory_read / answer_memory_write (memory.h) for the usual senses.
+//  2. Keep what the device remembers in its family's state struct, in the same folder
+//     (nvme/nvme_state.h, led/led_state.h, ...; the bridge's own in bridge/bridge_state.h),
+//     which the record (lab/record/state.h) composes: a member there, plus one row in the
+//     family's table of keys beside it (nvme/nvme_fields.cpp, led/led_fields.cpp, ...; a
+//     new family's table is one more entry in the record's list, lab/record/state.cpp). A
+//     settable row is also a `set` key and shows in `show`. Set record.dirty = true
+//     whenever the handler changes the record. Large memories (flash, LED memory, disk
+//     media) are not record fields: read and write them with memory_read / memory_write
+//     (lab/record/storage.h, where a new memory is one row), or answer_memory_read /
+//     answer_memory_write (memory.h) for the usual senses.
 //  3. Add one row below: opcode, byte 4 (or k_any_sub), direction, name, handler, and
 //     optionally one more byte that must match (byte index, value).
 // Blocks no row handles are answered with CHECK CONDITION, ILLEGAL REQUEST, INVALID
 // COMMAND OPERATION CODE (05/20/00), as a real device answers them. `show NAME blocks`
-// lists this table. A restart command calls bridge_restart (restart.h).
+// lists this table. A restart command calls bridge_restart (flash/restart.h).
 #include "lab/model/block_table.h"
 
 #include "lab/model/handlers.h"

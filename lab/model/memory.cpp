@@ -8,7 +8,7 @@
 
 #include "zelko/common/bytes.h"
 #include "lab/model/handlers.h"
-#include "lab/model/identity.h"
+#include "lab/model/bridge/identity.h"
 
 using namespace zelko;
 

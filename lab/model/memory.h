@@ -3,10 +3,10 @@
 
 #include <cstdint>
 
-#include "lab/state.h"
+#include "lab/record/state.h"
 
 #include "lab/model/block.h"
-#include "lab/storage.h"
+#include "lab/record/storage.h"
 
 // Serve a read or write of `length` bytes at `offset` of one of the bridge's memories:
 // a range outside the memory is refused with 05/24/00, a read the lab cannot make with

@@ -1,10 +1,10 @@
 #include "lab/usb/served_bridge.h"
 
-#include "lab/lab_dir.h"
-#include "lab/lab_os.h"
-#include "lab/model/restart.h"
-#include "lab/restart_names.h"
-#include "lab/serve.h"
+#include "lab/host/lab_dir.h"
+#include "lab/host/lab_os.h"
+#include "lab/model/flash/restart.h"
+#include "lab/record/restart_names.h"
+#include "lab/host/serve.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "zelko/common/bytes.h"
-#include "lab/model/flash.h"
-#include "lab/model/identity.h"
+#include "lab/model/flash/flash.h"
+#include "lab/model/bridge/identity.h"
 
 using namespace zelko;
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "lab/state.h"
+#include "lab/record/state.h"
 
 struct usb_identity {
     uint16_t vendor_id = 0;

@@ -7,9 +7,9 @@
 
 #include "cli/command_table.h"
 #include "zelko/common/print_level.h"
-#include "lab/lab_dir.h"
-#include "lab/storage.h"
-#include "lab/names.h"
+#include "lab/host/lab_dir.h"
+#include "lab/record/storage.h"
+#include "lab/host/names.h"
 #include "lab/verbs/verb_table.h"
 
 using namespace zelko;

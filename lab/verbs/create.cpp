@@ -12,11 +12,11 @@
 //   --KEY VALUE             any `set` key, applied after the above, in the order given
 #include <cstdio>
 
-#include "lab/lab_os.h"
-#include "lab/led_memory.h"
-#include "lab/model/identity.h"
-#include "lab/model/nvme_store.h"
-#include "lab/names.h"
+#include "lab/host/lab_os.h"
+#include "lab/model/led/led_memory.h"
+#include "lab/model/bridge/identity.h"
+#include "lab/model/nvme/nvme_store.h"
+#include "lab/host/names.h"
 #include "lab/verbs/verbs.h"
 
 namespace {

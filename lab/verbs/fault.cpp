@@ -1,8 +1,8 @@
 // `fault NAME add PATTERN OPTIONS...`, `fault NAME list`, `fault NAME remove N`,
-// `fault NAME clear`: the device's fault rules (lab/fault.h tells the syntax).
+// `fault NAME clear`: the device's fault rules (lab/record/fault.h tells the syntax).
 #include <cstdio>
 
-#include "lab/text.h"
+#include "lab/record/text.h"
 #include "lab/verbs/verbs.h"
 
 int verb_fault(const std::string& dir, const verb_args& args) {
@@ -17,7 +17,7 @@ int verb_fault(const std::string& dir, const verb_args& args) {
         if (args.size() != 2) return verb_usage_of("fault");
         std::vector<fault_rule> rules;
         const auto read = [&](bridge_record& record, std::string*) {
-            rules = record.state.faults;
+            rules = record.faults;
             return true;
         };
         if (!edit_device(dir, ref, read, &error)) return verb_fail(error);
@@ -36,7 +36,7 @@ int verb_fault(const std::string& dir, const verb_args& args) {
         if (!fault_parse_options(verb_args(args.begin() + 3, args.end()), false, &rule, &error))
             return verb_fail(error);
         edit = [rule](bridge_record& record, std::string*) {
-            record.state.faults.push_back(rule);
+            record.faults.push_back(rule);
             record.dirty = true;
             return true;
         };
@@ -44,18 +44,18 @@ int verb_fault(const std::string& dir, const verb_args& args) {
         uint32_t index = 0;
         if (args.size() != 3 || !parse_u32(args[2], &index) || index == 0) return verb_usage_of("fault");
         edit = [index](bridge_record& record, std::string* why) {
-            if (index > record.state.faults.size()) {
+            if (index > record.faults.size()) {
                 *why = "no fault rule " + std::to_string(index);
                 return false;
             }
-            record.state.faults.erase(record.state.faults.begin() + (index - 1));
+            record.faults.erase(record.faults.begin() + (index - 1));
             record.dirty = true;
             return true;
         };
     } else {
         if (args.size() != 2) return verb_usage_of("fault");
         edit = [](bridge_record& record, std::string*) {
-            record.state.faults.clear();
+            record.faults.clear();
             record.dirty = true;
             return true;
         };

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "lab/model/disk_spaces.h"
-#include "lab/text.h"
+#include "lab/model/disk/disk_spaces.h"
+#include "lab/record/text.h"
 #include "lab/verbs/verbs.h"
 
 namespace {

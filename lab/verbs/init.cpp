@@ -1,7 +1,7 @@
 // `init [--time-factor N] [--step-time] [--trace on|off]`: makes an empty lab; with
 // --step-time its lab time moves only by the tool's sleeps.
-#include "lab/lab_os.h"
-#include "lab/text.h"
+#include "lab/host/lab_os.h"
+#include "lab/record/text.h"
 #include "lab/verbs/verbs.h"
 
 int verb_init(const std::string& dir, const verb_args& args) {

@@ -1,7 +1,7 @@
 // `load NAME MEMORY OFFSET FILE`: writes a file's bytes into one of a bridge's memories at
-// OFFSET, as if the device had written them (lab/memory_load.h).
-#include "lab/memory_load.h"
-#include "lab/text.h"
+// OFFSET, as if the device had written them (lab/record/memory_load.h).
+#include "lab/record/memory_load.h"
+#include "lab/record/text.h"
 #include "lab/verbs/verbs.h"
 
 int verb_load(const std::string& dir, const verb_args& args) {

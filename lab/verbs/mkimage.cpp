@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "zelko/common/bytes.h"
-#include "lab/lab_files.h"
-#include "lab/led_memory.h"
-#include "lab/model/firmware.h"
-#include "lab/text.h"
+#include "lab/host/lab_files.h"
+#include "lab/model/led/led_memory.h"
+#include "lab/model/flash/firmware.h"
+#include "lab/record/text.h"
 #include "lab/verbs/verbs.h"
 
 using namespace zelko;

@@ -1,5 +1,5 @@
-// `restart NAME`: restarts a bridge now, as its restart command does (lab/model/restart.h).
-#include "lab/model/restart.h"
+// `restart NAME`: restarts a bridge now, as its restart command does (lab/model/flash/restart.h).
+#include "lab/model/flash/restart.h"
 #include "lab/verbs/verbs.h"
 
 int verb_restart(const std::string& dir, const verb_args& args) {

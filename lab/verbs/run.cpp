@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "cli/dispatcher.h"
-#include "lab/lab_port.h"
+#include "lab/host/lab_port.h"
 #include "lab/verbs/verbs.h"
 
 using namespace zelko;

@@ -1,6 +1,6 @@
 // `serve NAME --usbredir SOCKET`: one lab bridge as a USB mass-storage device on a
-// virtual machine's USB bus (lab/usbredir/usbredir_link.h).
-#include "lab/usbredir/usbredir_link.h"
+// virtual machine's USB bus (lab/usb/usbredir/usbredir_link.h).
+#include "lab/usb/usbredir/usbredir_link.h"
 #include "lab/verbs/verbs.h"
 
 int verb_serve(const std::string& dir, const verb_args& args) {

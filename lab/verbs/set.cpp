@@ -1,14 +1,14 @@
 // `set NAME KEY VALUE`: changes one bridge-level behaviour; every key of `show NAME`'s
 // identity, disk and settings sections, plus `gen 0|1` (revision and chip identity
 // typical of the generation), `offline_until_ms`, the other settable keys of the state
-// section, and the pins' `gpio_in`, `i2c_slaves` and `uart_rx` (lab/pin_fields.h).
+// section, and the pins' `gpio_in`, `i2c_slaves` and `uart_rx` (lab/model/pins/pin_fields.h).
 // `set lab KEY VALUE`: the lab's own settings, `time_factor N`, `time_mode real|step`
 // (step: lab time moves only by the tool's sleeps) and `trace on|off`; for
 // tests, `crash_point name_written|record_saved|none` ends a process at that step of a
 // bridge's move to another name, as a kill would.
-#include "lab/lab_os.h"
-#include "lab/model/identity.h"
-#include "lab/text.h"
+#include "lab/host/lab_os.h"
+#include "lab/model/bridge/identity.h"
+#include "lab/record/text.h"
 #include "lab/verbs/verbs.h"
 
 namespace {

@@ -8,20 +8,18 @@
 #include <cstdio>
 #include <cstring>
 
-#include "lab/lab_os.h"
+#include "lab/host/lab_os.h"
 #include "lab/model/block_table.h"
-#include "lab/model/flash.h"
-#include "lab/model/identity.h"
+#include "lab/model/flash/flash.h"
+#include "lab/model/bridge/identity.h"
 #include "lab/model/memory.h"
-#include "lab/model/nvme_store.h"
-#include "lab/model/restart.h"
-#include "lab/names.h"
-#include "lab/text.h"
+#include "lab/model/nvme/nvme_store.h"
+#include "lab/model/flash/restart.h"
+#include "lab/host/names.h"
+#include "lab/record/text.h"
 #include "lab/verbs/verbs.h"
 
 namespace {
-
-constexpr const char* k_leds_usage = "show NAME leds [--color auto|always|never] [--svg FILE]";
 
 // `show NAME leds` and its options, in any order, each at most once.
 int show_leds_verb(const std::string& name, const bridge_record& record, const verb_args& args) {
@@ -29,13 +27,13 @@ int show_leds_verb(const std::string& name, const bridge_record& record, const v
     bool colour_given = false;
     const std::string* svg = nullptr;
     for (size_t i = 2; i < args.size(); i += 2) {
-        if (i + 1 >= args.size()) return verb_usage(k_leds_usage);
+        if (i + 1 >= args.size()) return verb_form_usage_of("show", "show NAME leds");
         if (args[i] == "--svg" && svg == nullptr) {
             svg = &args[i + 1];
         } else if (args[i] == "--color" && !colour_given && parse_colour_choice(args[i + 1], &colour)) {
             colour_given = true;
         } else {
-            return verb_usage(k_leds_usage);
+            return verb_form_usage_of("show", "show NAME leds");
         }
     }
     return show_leds(name, record, svg, colour);
@@ -77,16 +75,16 @@ void print_registers(const bridge_record& record) {
         if (!known) offsets.push_back(offset);
     }
     for (const uint32_t offset : offsets) {
-        std::printf("  %s %s%s\n", format_hex32(base + offset).c_str(),
-                    format_hex32(bridge_register_value(record, offset)).c_str(),
+        std::printf("  %s %s%s\n", hex_number(base + offset, 8).c_str(),
+                    hex_number(bridge_register_value(record, offset), 8).c_str(),
                     record.state.registers.count(offset) != 0 ? " (written)" : "");
     }
 }
 
 void print_faults(const bridge_record& record) {
-    if (record.state.faults.empty()) std::printf("  none\n");
-    for (size_t i = 0; i < record.state.faults.size(); ++i) {
-        const fault_rule& rule = record.state.faults[i];
+    if (record.faults.empty()) std::printf("  none\n");
+    for (size_t i = 0; i < record.faults.size(); ++i) {
+        const fault_rule& rule = record.faults[i];
         std::printf("  %zu: %s %s (matched %u)\n", i + 1, fault_pattern_text(rule).c_str(),
                     fault_options_text(rule).c_str(), rule.matches);
     }
@@ -236,7 +234,7 @@ int show_lab(const std::string& dir) {
         }
         if (record.state.name != name) continue;
         std::printf("%s %s, disk %s in state %u, %s, %s\n", name.c_str(), kind_text(record).c_str(),
-                    choice_name(k_disk_kind_names, record.params.disk), record.state.disk_state,
+                    choice_name(k_disk_kind_names, record.disk.kind), record.disk.state,
                     record.params.bus == k_bus_usb ? "usb" : "other", availability(record, now).c_str());
     }
     return damaged ? k_exit_failure : 0;

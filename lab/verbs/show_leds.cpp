@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "zelko/common/cursor.h"
-#include "lab/lab_files.h"
-#include "lab/led_memory.h"
+#include "lab/host/lab_files.h"
+#include "lab/model/led/led_memory.h"
 #include "lab/verbs/verbs.h"
 #include "zelko/led/led_effects.h"
 #include "zelko/led/led_names.h"
@@ -124,9 +124,9 @@ void print_states(const std::string& name, const led_picture& p, bool colour_ter
 // The states, then what the bridge shows outside its LED memory.
 void print_terminal(const std::string& name, const led_picture& p, const bridge_record& record, bool colour_terminal) {
     print_states(name, p, colour_terminal);
-    std::printf("application control: %s\n", record.state.led_app_ctl != 0 ? "on" : "off");
+    std::printf("application control: %s\n", record.led.app_ctl != 0 ? "on" : "off");
     std::vector<uint32_t> frame;
-    const std::vector<uint8_t>& direct = record.state.led_direct;
+    const std::vector<uint8_t>& direct = record.led.direct;
     for (size_t i = 0; i + 2 < direct.size(); i += 3) {
         frame.push_back(static_cast<uint32_t>(direct[i] << 16 | direct[i + 1] << 8 | direct[i + 2]));
     }

@@ -1,7 +1,7 @@
 // `trace on|off|show|clear`: the lab's trace of opens, bus queries, requests and closes.
 #include <cstdio>
 
-#include "lab/lab_os.h"
+#include "lab/host/lab_os.h"
 #include "lab/verbs/verbs.h"
 
 int verb_trace(const std::string& dir, const verb_args& args) {

@@ -1,9 +1,9 @@
 #include <cstdio>
 
-#include "lab/lab_os.h"
-#include "lab/names.h"
-#include "lab/restart_names.h"
-#include "lab/text.h"
+#include "lab/host/lab_os.h"
+#include "lab/host/names.h"
+#include "lab/record/restart_names.h"
+#include "lab/record/text.h"
 #include "lab/verbs/verbs.h"
 
 // Arguments quoted in a message may hold anything: the line stays one line.

@@ -135,3 +135,12 @@ int verb_usage_of(const char* name) {
     }
     return k_exit_usage;
 }
+
+int verb_form_usage_of(const char* name, const std::string& form) {
+    const verb_row* verb = find_verb(name);
+    if (verb == nullptr) return k_exit_usage;
+    for (const std::string& candidate : verb_forms(*verb)) {
+        if (candidate.starts_with(form)) return verb_usage(candidate);
+    }
+    return verb_usage_of(name);
+}

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "lab/lab_dir.h"
-#include "lab/terminal_colour.h"
+#include "lab/host/lab_dir.h"
+#include "lab/host/terminal_colour.h"
 
 using verb_args = std::vector<std::string>;
 
@@ -47,6 +47,9 @@ int verb_fail(const std::string& message);
 int verb_usage(const std::string& usage);
 // The same with the usage of the verb `name` from the verb table, each of its forms a line.
 int verb_usage_of(const char* name);
+// The one form of verb `name` that begins with `form` ("show NAME leds"), as the usage
+// error of that form; every form when none begins so.
+int verb_form_usage_of(const char* name, const std::string& form);
 
 // A device named on the lab's command line.
 struct device_ref {

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "lab/fault.h"
-#include "lab/text.h"
+#include "lab/record/fault.h"
+#include "lab/record/text.h"
 
 namespace {
 

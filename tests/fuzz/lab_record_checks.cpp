@@ -5,8 +5,8 @@
 
 #include "fuzz_check.h"
 #include "lab/model/block.h"
-#include "lab/serve.h"
-#include "lab/text.h"
+#include "lab/host/serve.h"
+#include "lab/record/text.h"
 
 namespace {
 
@@ -71,8 +71,8 @@ void require_sound(const bridge_record& record) {
     // Every area the device models serve lies inside the flash.
     for (const lab_memory_area& area : memory_areas())
         require(memory_range_ok(record, area.which, area.offset, area.length));
-    require(record.state.ata_features.size() <= 64 && record.state.ata_features.size() % 2 == 0);
-    const bridge_pins& pins = record.state.pins;
+    require(record.disk.ata_features.size() <= 64 && record.disk.ata_features.size() % 2 == 0);
+    const bridge_pins& pins = record.pins;
     require(pins.i2c_slaves.size() <= k_i2c_max_slaves);
     for (const i2c_slave& slave : pins.i2c_slaves) {
         require(slave.bus < k_i2c_bus_count);
@@ -82,12 +82,11 @@ void require_sound(const bridge_record& record) {
     size_t sent = 0;
     for (const uart_transmission& t : pins.uart_sent) sent += t.text.size();
     require(sent <= k_uart_tx_log_limit);
-    for (const fault_rule& rule : record.state.faults) require(rule.pattern_len >= 1 && rule.pattern_len <= 16);
+    for (const fault_rule& rule : record.faults) require(rule.pattern_len >= 1 && rule.pattern_len <= 16);
     // Scripted sanitize log answers: a bounded list and a position inside it.
-    const std::vector<uint32_t>& answers = record.state.nvme_sanitize_log;
+    const std::vector<uint32_t>& answers = record.nvme.sanitize_log;
     require(answers.size() <= 256);
-    require(answers.empty() ? record.state.nvme_sanitize_log_next == 0
-                            : record.state.nvme_sanitize_log_next < answers.size());
+    require(answers.empty() ? record.nvme.sanitize_log_next == 0 : record.nvme.sanitize_log_next < answers.size());
 }
 
 void require_round_trip(bridge_record& record) {

@@ -2,7 +2,7 @@
 // keep, the save-and-load round trip, and serving the blocks the tool sends.
 #pragma once
 
-#include "lab/state.h"
+#include "lab/record/state.h"
 
 // The properties every record the device models may be handed keeps.
 void require_sound(const bridge_record& record);

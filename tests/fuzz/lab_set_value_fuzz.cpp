@@ -8,7 +8,7 @@
 #include <string>
 
 #include "fuzz_check.h"
-#include "lab/state.h"
+#include "lab/record/state.h"
 #include "lab_record_checks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "lab/lab_dir.h"
-#include "lab/names.h"
+#include "lab/host/lab_dir.h"
+#include "lab/host/names.h"
 
 namespace {
 

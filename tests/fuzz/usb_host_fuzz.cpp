@@ -7,8 +7,8 @@
 
 #include "zelko/common/cursor.h"
 #include "fuzz_check.h"
-#include "lab/model/identity.h"
-#include "lab/serve.h"
+#include "lab/model/bridge/identity.h"
+#include "lab/host/serve.h"
 #include "lab/usb/bulk_only.h"
 #include "lab/usb/usb_device.h"
 
@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bridge.id = "PhysicalDrive1";
     bridge.state.name = "PhysicalDrive1";
     apply_disk_defaults(bridge, k_disk_nvme);
-    bridge.params.capacity_sectors = 64;
+    bridge.disk.capacity_sectors = 64;
     const usb_identity identity = bridge_usb_identity(bridge);
     bulk_only_state state;
     const bot_executor execute = [&bridge](const block_request& request, block_answer& answer) {

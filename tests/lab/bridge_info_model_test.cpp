@@ -109,7 +109,7 @@ TEST(bridge_info_model, answers_carry_the_values_in_their_places) {
     bridge.params.disk_speed_max = 2;
     ASSERT_EQ(serve_out(bridge, "E3 00 00 00 4D 00 01", {}).sense(), "");
     EXPECT_EQ(serve_in(bridge, "E2 00 00 00 CD 00 00 00 00 00 00 00 02", 2).answer.data, (std::vector<uint8_t>{1, 2}));
-    bridge.params.disk = k_disk_none;
+    bridge.disk.kind = k_disk_none;
     EXPECT_EQ(serve_in(bridge, "E2 00 00 00 CD 00 00 00 00 00 00 00 02", 2).answer.data, (std::vector<uint8_t>{0, 2}));
 }
 

@@ -2,7 +2,7 @@
 #include <numeric>
 
 #include "zelko/common/bytes.h"
-#include "lab/model/restart.h"
+#include "lab/model/flash/restart.h"
 #include "model_fixture.h"
 
 using namespace zelko;
@@ -115,7 +115,7 @@ TEST(device_model, memory_registers_and_transfer_settings) {
 
 TEST(device_model, identify_and_information_block) {
     bridge_record sata = make_bridge(k_disk_sata);
-    sata.params.serial = "S1234567890123456789";
+    sata.disk.serial = "S1234567890123456789";
     const served id = serve_in(sata, "A1 08 0E 00 01 00 00 00 00 EC", 512);
     ASSERT_EQ(id.answer.data.size(), 512u);
     const std::vector<uint8_t>& d = id.answer.data;

@@ -1,6 +1,6 @@
 // Fault rules: patterns, counting, and what a firing rule does to a request.
 #include "zelko/common/bytes.h"
-#include "lab/fault.h"
+#include "lab/record/fault.h"
 #include "model_fixture.h"
 
 using namespace zelko;
@@ -65,12 +65,12 @@ TEST(fault_rule, encoding_round_trips_with_its_counter) {
 
 TEST(fault_rule, status_and_os_error_stop_the_block) {
     bridge_record bridge = make_bridge();
-    bridge.state.faults.push_back(rule_of("E3 .. .. .. 4B", {"--status", "2", "--sense", "0B/00/00"}));
+    bridge.faults.push_back(rule_of("E3 .. .. .. 4B", {"--status", "2", "--sense", "0B/00/00"}));
     EXPECT_EQ(serve_out(bridge, "E3 00 00 00 4B 00 00 00 00 00 00 00 01", {0}).sense(), "0B/00/00");
     EXPECT_EQ(bridge.state.xfer_flag, 1u);
     EXPECT_TRUE(bridge.dirty);  // the match was counted
 
-    bridge.state.faults = {rule_of("E3 .. .. .. 4B", {"--os-error", "1167"})};
+    bridge.faults = {rule_of("E3 .. .. .. 4B", {"--os-error", "1167"})};
     const served failed = serve_out(bridge, "E3 00 00 00 4B 00 00 00 00 00 00 00 01", {0});
     EXPECT_EQ(failed.answer.os_error, 1167);
     EXPECT_EQ(bridge.state.xfer_flag, 1u);
@@ -78,24 +78,24 @@ TEST(fault_rule, status_and_os_error_stop_the_block) {
 
 TEST(fault_rule, short_and_corrupt_change_the_data_in) {
     bridge_record bridge = make_bridge();
-    bridge.state.faults = {rule_of("12", {"--short", "10"})};
+    bridge.faults = {rule_of("12", {"--short", "10"})};
     EXPECT_EQ(serve_in(bridge, "12 00 00 02 00", 512).answer.data.size(), 10u);
-    bridge.state.faults = {rule_of("E2 .. .. .. CB", {"--corrupt"})};
+    bridge.faults = {rule_of("E2 .. .. .. CB", {"--corrupt"})};
     EXPECT_EQ(serve_in(bridge, "E2 00 00 00 CB 00 00 00 00 00 00 00 01", 1).answer.data, std::vector<uint8_t>{0xFE});
 }
 
 TEST(fault_rule, corrupt_write_and_tear_damage_what_the_device_stores) {
     bridge_record bridge = make_bridge();
-    bridge.state.faults = {rule_of("E3 .. .. .. 23", {"--corrupt-write"})};
+    bridge.faults = {rule_of("E3 .. .. .. 23", {"--corrupt-write"})};
     EXPECT_EQ(serve_out(bridge, "E3 00 00 00 23 00 00 00 94 00 70 B3 04", {0x00, 0x11, 0x22, 0x33}).sense(), "");
     EXPECT_EQ(bridge.state.registers[0x94], 0xCCDDEEFFu);
 
-    bridge.state.faults = {rule_of("E3 .. .. .. 23", {"--tear", "2"})};
+    bridge.faults = {rule_of("E3 .. .. .. 23", {"--tear", "2"})};
     EXPECT_EQ(serve_out(bridge, "E3 00 00 00 23 00 00 00 94 00 70 B3 04", {0x44, 0x55, 0x66, 0x77}).sense(), "");
     EXPECT_EQ(bridge.state.registers[0x94], 0xFFFF5544u);
 
     // A dropped write is acknowledged and leaves what the device holds; the next one lands.
-    bridge.state.faults = {rule_of("E3 .. .. .. 23", {"--drop-write", "--first", "1"})};
+    bridge.faults = {rule_of("E3 .. .. .. 23", {"--drop-write", "--first", "1"})};
     EXPECT_EQ(serve_out(bridge, "E3 00 00 00 23 00 00 00 94 00 70 B3 04", {0x01, 0x02, 0x03, 0x04}).sense(), "");
     EXPECT_EQ(bridge.state.registers[0x94], 0xFFFF5544u);
     EXPECT_EQ(serve_out(bridge, "E3 00 00 00 23 00 00 00 94 00 70 B3 04", {0x01, 0x02, 0x03, 0x04}).sense(), "");
@@ -104,14 +104,14 @@ TEST(fault_rule, corrupt_write_and_tear_damage_what_the_device_stores) {
 
 TEST(fault_rule, the_first_rule_that_fires_wins_and_every_match_counts) {
     bridge_record bridge = make_bridge();
-    bridge.state.faults = {rule_of("12", {"--status", "2", "--sense", "05/24/00", "--after", "1"}),
-                           rule_of("12", {"--os-error", "5"})};
+    bridge.faults = {rule_of("12", {"--status", "2", "--sense", "05/24/00", "--after", "1"}),
+                     rule_of("12", {"--os-error", "5"})};
     EXPECT_EQ(serve_in(bridge, "12 00 00 02 00", 512).answer.os_error, 5);
     const served second = serve_in(bridge, "12 00 00 02 00", 512);
     EXPECT_EQ(second.sense(), "05/24/00");
     EXPECT_EQ(second.answer.os_error, 0);
-    EXPECT_EQ(bridge.state.faults[0].matches, 2u);
-    EXPECT_EQ(bridge.state.faults[1].matches, 2u);
+    EXPECT_EQ(bridge.faults[0].matches, 2u);
+    EXPECT_EQ(bridge.faults[1].matches, 2u);
 }
 
 }  // namespace

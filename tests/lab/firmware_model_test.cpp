@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "zelko/common/bytes.h"
-#include "lab/model/firmware.h"
-#include "lab/model/restart.h"
+#include "lab/model/flash/firmware.h"
+#include "lab/model/flash/restart.h"
 
 using namespace zelko;
 
@@ -41,7 +41,7 @@ TEST(firmware_model, a_restart_boots_the_boot_header_and_loads_a_valid_led_image
     bridge_record record;
     record.params.fw_major = 7;
     bridge_restart(record, 0);
-    EXPECT_EQ(record.state.fw_running, k_fw_factory);  // never written: the factory firmware
+    EXPECT_EQ(record.flash.running, k_fw_factory);  // never written: the factory firmware
     EXPECT_EQ(record.params.fw_major, 7u);
 
     std::vector<uint8_t> h = header(k_fw_magic_main, 0xFE);
@@ -57,7 +57,7 @@ TEST(firmware_model, a_restart_boots_the_boot_header_and_loads_a_valid_led_image
     const uint64_t area = led_image_area(record);
     ASSERT_TRUE(memory_write(record, lab_memory::flash, area, led.data(), led.size()));
     bridge_restart(record, 0);
-    EXPECT_EQ(record.state.fw_running, k_fw_rescue);
+    EXPECT_EQ(record.flash.running, k_fw_rescue);
     EXPECT_EQ(record.params.fw_minor, 9u);
     EXPECT_EQ(record.params.fw_build_date, 20250101u);
     uint8_t first = 0;
@@ -70,7 +70,7 @@ TEST(firmware_model, a_restart_boots_the_boot_header_and_loads_a_valid_led_image
     h = header(0x12345678, 0);
     ASSERT_TRUE(memory_write(record, lab_memory::flash, k_flash_pg_sector, h.data(), h.size()));
     bridge_restart(record, 0);
-    EXPECT_EQ(record.state.fw_running, k_fw_unknown);
+    EXPECT_EQ(record.flash.running, k_fw_unknown);
     EXPECT_EQ(record.params.fw_minor, 9u);  // unknown firmware: the words stay as they were
     ASSERT_TRUE(memory_read(record, lab_memory::led, 0, &first, 1));
     EXPECT_EQ(first, 0x5A);
@@ -79,7 +79,7 @@ TEST(firmware_model, a_restart_boots_the_boot_header_and_loads_a_valid_led_image
     h.assign(k_fw_header_size, 0xFF);
     ASSERT_TRUE(memory_write(record, lab_memory::flash, k_flash_pg_sector, h.data(), h.size()));
     bridge_restart(record, 0);
-    EXPECT_EQ(record.state.fw_running, k_fw_unknown);
+    EXPECT_EQ(record.flash.running, k_fw_unknown);
 }
 
 }  // namespace

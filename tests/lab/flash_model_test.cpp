@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "zelko/common/bytes.h"
-#include "lab/model/flash.h"
-#include "lab/model/restart.h"
+#include "lab/model/flash/flash.h"
+#include "lab/model/flash/restart.h"
 #include "model_fixture.h"
 
 using namespace zelko;

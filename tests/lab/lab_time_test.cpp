@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "lab/lab_dir.h"
-#include "lab/lab_os.h"
+#include "lab/host/lab_dir.h"
+#include "lab/host/lab_os.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The bridge's LED blocks on an in-memory record: the raw LED memory, support queries,
 // application control, direct frames, and what it refuses.
-#include "lab/led_memory.h"
-#include "lab/terminal_colour.h"
+#include "lab/model/led/led_memory.h"
+#include "lab/host/terminal_colour.h"
 #include "model_fixture.h"
 
 namespace {
@@ -32,14 +32,14 @@ TEST(led_model, memory_reads_and_writes_in_place) {
 TEST(led_model, answers_and_refusals) {
     bridge_record bridge = make_bridge();
     EXPECT_EQ(serve_in(bridge, "E2 00 00 00 CC 05 00 00 00 00 00 00 01", 1).answer.data, std::vector<uint8_t>{1});
-    bridge.params.led_sync = 2;
+    bridge.led.sync = 2;
     EXPECT_EQ(serve_in(bridge, "E2 00 00 00 CC 04 01 00 00 00 00 00 01", 1).answer.data, std::vector<uint8_t>{0});
     EXPECT_EQ(serve_in(bridge, "E2 00 00 00 CC 04 02 00 00 00 00 00 01", 1).answer.data, std::vector<uint8_t>{1});
     EXPECT_EQ(serve_out(bridge, "E3 00 00 00 4C 01 01 00 00 00 00 00 01", {0}).sense(), "");
     EXPECT_EQ(serve_in(bridge, "E2 00 00 00 CC 01 00 00 00 00 00 00 01", 1).answer.data, std::vector<uint8_t>{1});
     EXPECT_EQ(serve_out(bridge, "E3 00 00 00 4C 03 01 00 02 00 00 00 06", {1, 2, 3, 4, 5, 6}).sense(), "");
-    EXPECT_EQ(bridge.state.led_direct, (std::vector<uint8_t>{1, 2, 3, 4, 5, 6}));
-    EXPECT_EQ(bridge.state.led_direct_sync, 1u);
+    EXPECT_EQ(bridge.led.direct, (std::vector<uint8_t>{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(bridge.led.direct_sync, 1u);
 
     expect_senses(bridge, {
                               // Past the end of the LED memory, length field not the data phase.
@@ -58,7 +58,7 @@ TEST(led_model, answers_and_refusals) {
                           });
 
     // Without an ARGB string only the support query answers, with 0.
-    bridge.params.led_argb = 0;
+    bridge.led.argb = 0;
     EXPECT_EQ(serve_in(bridge, "E2 00 00 00 CC 05 00 00 00 00 00 00 01", 1).answer.data, std::vector<uint8_t>{0});
     expect_senses(bridge, {
                               {"E2 00 00 00 CC 02 00 00 00 00 00 00 00 04", true, 1024, "05/24/00"},

@@ -2,10 +2,10 @@
 
 #include <cstdio>
 
-#include "lab/fault.h"
-#include "lab/led_memory.h"
-#include "lab/state.h"
-#include "lab/text.h"
+#include "lab/record/fault.h"
+#include "lab/model/led/led_memory.h"
+#include "lab/record/state.h"
+#include "lab/record/text.h"
 
 std::string served::sense() const {
     if (answer.status == 0) return "";
@@ -26,9 +26,9 @@ bridge_record make_bridge(uint32_t disk, int generation) {
 
 bridge_record busy_record() {
     bridge_record record = make_bridge(k_disk_sata);
-    record.params.model = "Model with  spaces, 100% and %20";
+    record.disk.model = "Model with  spaces, 100% and %20";
     record.params.restart_name = "PhysicalDrive7";
-    record.params.capacity_sectors = 0xFFFFFFFFFFFFll;
+    record.disk.capacity_sectors = 0xFFFFFFFFFFFFll;
     record.state.registers[0x94] = 0x12345678;
     record.state.registers[0x10] = 0;
     std::vector<uint8_t> sector(k_flash_sector_size);
@@ -40,10 +40,10 @@ bridge_record busy_record() {
     fault_parse_pattern("E2 .. .. .. BB", &rule, &error);
     fault_parse_options({"--os-error", "31", "--first", "4"}, false, &rule, &error);
     rule.matches = 2;
-    record.state.faults.push_back(rule);
+    record.faults.push_back(rule);
 
     EXPECT_TRUE(field_set_text(record, *find_field("i2c_slaves"), "0:50:eeprom,1:A0:eeprom", &error)) << error;
-    bridge_pins& pins = record.state.pins;
+    bridge_pins& pins = record.pins;
     pins.gpio[0] = {2, 1, 1};
     pins.gpio[31] = {5, 0, 1};
     pins.gpio_input_high = 0x80000001;

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "lab/model/block.h"
-#include "lab/model/identity.h"
-#include "lab/serve.h"
+#include "lab/model/bridge/identity.h"
+#include "lab/host/serve.h"
 
 struct served {
     block_answer answer;

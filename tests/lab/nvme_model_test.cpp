@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "zelko/common/bytes.h"
-#include "lab/model/nvme_store.h"
-#include "lab/serve.h"
-#include "lab/storage.h"
+#include "lab/model/nvme/nvme_store.h"
+#include "lab/host/serve.h"
+#include "lab/record/storage.h"
 #include "model_fixture.h"
 
 using namespace zelko;
@@ -66,7 +66,7 @@ TEST(nvme_model, tunnel_sequence_errors) {
     EXPECT_EQ(serve_in(r, k_completion, 16).sense(), "");
     EXPECT_EQ(serve_out(r, k_submit_admin, entry(0x06, 0, 4096, 1)).sense(), "");
     EXPECT_EQ(serve_in(r, k_completion, 16).sense(), "");
-    EXPECT_EQ(r.state.nvme_entry_waiting, 0u);
+    EXPECT_EQ(r.nvme.entry_waiting, 0u);
     // Blocks of a bad length and a queue that does not exist.
     expect_senses(r, {{"E5 20 00 F7 00", false, 32, "05/24/00"},
                       {"E5 40 00 F7 02", false, 64, "05/24/00"},
@@ -112,7 +112,7 @@ TEST(nvme_model, features_media_and_counters) {
     // Power state beyond NPSS (2) is refused; within it is kept.
     EXPECT_EQ(run(r, entry(0x09, 0, 0, 2, 3), false, false, 0).sense(), "04/44/00");
     EXPECT_EQ(run(r, entry(0x09, 0, 0, 2, 2), false, false, 0).sense(), "");
-    EXPECT_EQ(r.state.nvme_power_state, 2u);
+    EXPECT_EQ(r.nvme.power_state, 2u);
     // Temperature threshold: set, then read in completion dword 0.
     EXPECT_EQ(run(r, entry(0x09, 0, 0, 4, 350), false, false, 0).sense(), "");
     EXPECT_EQ(run(r, entry(0x0A, 0, 0, 4), false, false, 0, &completion).sense(), "");
@@ -121,7 +121,7 @@ TEST(nvme_model, features_media_and_counters) {
     std::vector<uint8_t> table(4096, 0);
     table[0] = 0x18;
     EXPECT_EQ(run(r, entry(0x09, 0, 4096, 0x0C, 0), false, false, 2, nullptr, table).sense(), "");
-    EXPECT_EQ(r.state.nvme_apst, 0u);
+    EXPECT_EQ(r.nvme.apst, 0u);
     EXPECT_EQ(nvme_page(r, nvme_memory::apst_table), std::vector<uint8_t>(table.begin(), table.begin() + 256));
     // Two blocks written at LBA 5, read back across unwritten ones.
     std::vector<uint8_t> data(1024);
@@ -172,7 +172,7 @@ served at_time(bridge_record& r, const std::vector<uint8_t>& e, int64_t now_ms, 
 
 TEST(nvme_model, sanitize_over_lab_time) {
     bridge_record r = make_bridge();
-    r.state.nvme_sanitize_ms = 3000;
+    r.nvme.sanitize_ms = 3000;
     const std::vector<uint8_t> data(512, 0x5A);
     EXPECT_EQ(run(r, entry(0x01, 1, 512, 7), true, false, 2, nullptr, data).sense(), "");
     EXPECT_EQ(at_time(r, entry(0x84, 0, 0, 0x202), 1000).sense(), "");
@@ -213,8 +213,8 @@ std::vector<uint8_t> media_at(bridge_record& r, uint64_t offset, size_t length) 
 TEST(nvme_model, a_failed_sanitize_and_its_failure_mode) {
     for (const bool ause : {true, false}) {
         bridge_record r = make_bridge();
-        r.state.nvme_sanitize_ms = 1000;
-        r.state.nvme_sanitize_fail = 1;
+        r.nvme.sanitize_ms = 1000;
+        r.nvme.sanitize_fail = 1;
         const std::vector<uint8_t> data(512, 0x5A);
         const std::vector<uint8_t> read1 = entry(0x02, 1, 512, 7);
         EXPECT_EQ(run(r, entry(0x01, 1, 512, 7), true, false, 2, nullptr, data).sense(), "");
@@ -237,7 +237,7 @@ TEST(nvme_model, a_failed_sanitize_and_its_failure_mode) {
         EXPECT_EQ(get_le16(&log.answer.data[2]), 0x3u);
         EXPECT_EQ(get_le32(&log.answer.data[4]), cdw10);
         // A new sanitize that succeeds ends failure mode in either case.
-        r.state.nvme_sanitize_fail = 0;
+        r.nvme.sanitize_fail = 0;
         EXPECT_EQ(at_time(r, entry(0x84, 0, 0, 0x2), 2000).sense(), "");
         log = at_time(r, log81, 3000);
         EXPECT_EQ(get_le16(&log.answer.data[2]), 0x101u);
@@ -261,7 +261,7 @@ TEST(nvme_model, scripted_sanitize_log_answers) {
     using pair = std::pair<uint16_t, uint16_t>;
     {
         bridge_record r = make_bridge();
-        r.state.nvme_sanitize_ms = 1000;
+        r.nvme.sanitize_ms = 1000;
         std::string error;
         ASSERT_TRUE(
             field_set_text(r, *find_field("nvme_sanitize_log"), "0x00021000 0x00FAFFFF 0x00028000 0x0101FFFF", &error))
@@ -284,8 +284,8 @@ TEST(nvme_model, scripted_sanitize_log_answers) {
         bridge_record loaded = make_bridge();
         std::string why;
         ASSERT_TRUE(decode_bridge(encode_bridge(r), &loaded, &why)) << why;
-        EXPECT_EQ(loaded.state.nvme_sanitize_log, r.state.nvme_sanitize_log);
-        EXPECT_EQ(loaded.state.nvme_sanitize_log_next, 3u);
+        EXPECT_EQ(loaded.nvme.sanitize_log, r.nvme.sanitize_log);
+        EXPECT_EQ(loaded.nvme.sanitize_log_next, 3u);
         // Cleared, the log follows lab time again.
         ASSERT_TRUE(field_set_text(r, *find_field("nvme_sanitize_log"), "none", &error));
         EXPECT_EQ(at_time(r, entry(0x84, 0, 0, 0x2), 10000).sense(), "");
@@ -299,7 +299,7 @@ TEST(nvme_model, scripted_sanitize_log_answers) {
         EXPECT_EQ(run(r, entry(0x01, 1, 512, 7), true, false, 2, nullptr, data).sense(), "");
         EXPECT_EQ(at_time(r, entry(0x84, 0, 0, 0xA), 0).sense(), "");
         EXPECT_EQ(answer_at(r, 0), (pair{0x0000, 0x0003}));
-        EXPECT_EQ(r.state.nvme_sanitize_failed, 1u);
+        EXPECT_EQ(r.nvme.sanitize_failed, 1u);
         EXPECT_EQ(media_at(r, 7 * 512, 512), data);
     }
     // Malformed scripts are refused whole and change nothing.
@@ -309,7 +309,7 @@ TEST(nvme_model, scripted_sanitize_log_answers) {
         EXPECT_FALSE(field_set_text(r, *find_field("nvme_sanitize_log"), bad, &error)) << bad;
         EXPECT_NE(error.find("nvme_sanitize_log"), std::string::npos) << error;
     }
-    EXPECT_TRUE(r.state.nvme_sanitize_log.empty());
+    EXPECT_TRUE(r.nvme.sanitize_log.empty());
 }
 
 // What each finished sanitize leaves on the media: zeros after a block erase, noise that
@@ -317,7 +317,7 @@ TEST(nvme_model, scripted_sanitize_log_answers) {
 // (inverted when OIPBP is set and the passes are even; OWPASS 0 is 16 passes).
 TEST(nvme_model, media_after_each_sanitize_action) {
     bridge_record r = make_bridge();
-    r.state.nvme_sanitize_ms = 10;
+    r.nvme.sanitize_ms = 10;
     const std::vector<uint8_t> log81 = entry(0x02, 0xFFFFFFFF, 512, 0x007F0081);
     int64_t now = 0;
     const auto sanitize_with = [&](uint32_t cdw10, uint32_t pattern) {
@@ -366,11 +366,11 @@ TEST(nvme_model, firmware_chunks_and_slots) {
     // Overlapping the first chunk is refused; the next one in place is taken.
     EXPECT_EQ(at_time(r, entry(0x11, 0, 4096, 1023, 512), 0, chunk).sense(), "04/44/00");
     EXPECT_EQ(at_time(r, entry(0x11, 0, 4096, 1023, 1024), 0, chunk).sense(), "");
-    EXPECT_EQ(r.state.nvme_fw_length, 8192u);
+    EXPECT_EQ(r.nvme.fw_length, 8192u);
     // Slot 4 does not exist (FRMW reports three); slot 3 with action 3 runs at once.
     EXPECT_EQ(at_time(r, entry(0x10, 0, 0, 4 | (1 << 3)), 0).sense(), "04/44/00");
     EXPECT_EQ(at_time(r, entry(0x10, 0, 0, 3 | (3 << 3)), 0).sense(), "");
-    EXPECT_EQ(r.state.nvme_fw_active, 3u);
+    EXPECT_EQ(r.nvme.fw_active, 3u);
     const served id = at_time(r, entry(0x06, 0, 4096, 1), 0);
     EXPECT_EQ(std::string(id.answer.data.begin() + 64, id.answer.data.begin() + 72), "REV-0042");
     // Activating an empty slot fails; a gap makes the image unusable.
@@ -413,7 +413,7 @@ TEST(nvme_model, slots_keep_whole_images) {
     EXPECT_EQ(std::string(id.answer.data.begin() + 64, id.answer.data.begin() + 72), "SHORT-02");
     // Back to slot 1, never written: the disk's own firmware.
     EXPECT_EQ(at_time(r, entry(0x10, 0, 0, 1 | (2 << 3)), 0).sense(), "");
-    EXPECT_EQ(r.state.nvme_fw_pending, 1u);
+    EXPECT_EQ(r.nvme.fw_pending, 1u);
 }
 
 // FRMW bit 0: slot 1 is read-only. Replacing it is refused with Invalid Firmware Slot
@@ -435,10 +435,10 @@ TEST(nvme_model, read_only_slot_1_and_the_controllers_choice) {
     EXPECT_EQ(nvme_fw_slot_length(r, 1), 0u);
     EXPECT_EQ(at_time(r, entry(0x10, 0, 0, 1 | (2 << 3)), 0).sense(), "");
     // Running slot 3: the next writable slot is 2, not the read-only 1.
-    r.state.nvme_fw_active = 3;
+    r.nvme.fw_active = 3;
     EXPECT_EQ(at_time(r, entry(0x10, 0, 0, 0 | (1 << 3)), 0).sense(), "");
     EXPECT_EQ(nvme_fw_slot_length(r, 2), 4096u);
-    EXPECT_EQ(r.state.nvme_fw_pending, 2u);
+    EXPECT_EQ(r.nvme.fw_pending, 2u);
     const uint8_t no_slots = 0x00;
     ASSERT_TRUE(nvme_memory_write(r, nvme_memory::id_ctrl, 260, &no_slots, 1));
     download();

@@ -2,10 +2,10 @@
 // memory space lies, which blocks are refused, and how their record persists.
 #include <gtest/gtest.h>
 
-#include "lab/model/ata.h"
-#include "lab/model/disk_spaces.h"
-#include "lab/model/pcie_function.h"
-#include "lab/state.h"
+#include "lab/model/disk/ata.h"
+#include "lab/model/disk/disk_spaces.h"
+#include "lab/model/nvme/pcie_function.h"
+#include "lab/record/state.h"
 #include "model_fixture.h"
 
 namespace {
@@ -74,7 +74,7 @@ TEST(pcie_model, blocks_the_function_refuses) {
                         });
     nvme.state.xfer_flag = 0;
     EXPECT_EQ(serve_in(nvme, "E2 00 00 00 B4 00 00 00 00 00 00 FE 01 10 00 00", 4097).sense(), "");
-    nvme.params.pcie_link = 0;
+    nvme.disk.pcie_link = 0;
     EXPECT_EQ(serve_in(nvme, "E2 00 00 00 B3 00 00 00 00 00 00 00 04", 4).sense(), "05/24/00");
     bridge_record none = make_bridge(k_disk_none);
     EXPECT_EQ(serve_in(none, "E2 00 00 00 B3 00 00 00 00 00 00 00 04", 4).sense(), "02/3A/00");
@@ -88,7 +88,7 @@ TEST(pcie_model, blocks_the_function_refuses) {
                             {"A1 08 0E 02 00 00 00 00 00 EF", true, 512, "05/24/00"},
                             {"A1 06 0E 42 00 00 00 00 00 EF", false, 0, "0B/00/00"},
                         });
-    EXPECT_TRUE(sata.state.ata_features.empty());
+    EXPECT_TRUE(sata.disk.ata_features.empty());
 }
 
 // The SMART data keeps its checksum when attributes change; a full table refuses more.
@@ -126,12 +126,12 @@ TEST(pcie_model, set_features_and_memories_persist) {
             serve_out(sata, i % 2 == 0 ? "A1 06 0E 02 07 00 00 00 00 EF" : "A1 06 0E 82 09 00 00 00 00 EF", {}).sense(),
             "");
     }
-    ASSERT_EQ(sata.state.ata_features.size(), 2 * k_set_features_kept);
-    EXPECT_EQ(sata.state.ata_features.back(), 0x09);
+    ASSERT_EQ(sata.disk.ata_features.size(), 2 * k_set_features_kept);
+    EXPECT_EQ(sata.disk.ata_features.back(), 0x09);
     bridge_record loaded;
     std::string error;
     ASSERT_TRUE(decode_bridge(encode_bridge(sata), &loaded, &error)) << error;
-    EXPECT_EQ(loaded.state.ata_features, sata.state.ata_features);
+    EXPECT_EQ(loaded.disk.ata_features, sata.disk.ata_features);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The bridge's GPIO, I2C and UART behaviour, block by block, and how its pin state is
 // kept: the rules the end-to-end cases do not reach.
-#include "lab/model/restart.h"
+#include "lab/model/flash/restart.h"
 #include "model_fixture.h"
 
 namespace {
@@ -19,7 +19,7 @@ class pins_block : public ::testing::TestWithParam<block_case> {};
 
 TEST_P(pins_block, is_answered_with_its_sense) {
     bridge_record record = bridge_with_bus0();
-    record.state.pins.uart_received = {1, 2, 3};
+    record.pins.uart_received = {1, 2, 3};
     EXPECT_EQ(serve_block(record, GetParam()).sense(), GetParam().sense) << GetParam().cdb;
 }
 
@@ -75,14 +75,14 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(pins_model, eeprom_pointer_wraps_at_256_bytes) {
     bridge_record record = bridge_with_bus0();
     ASSERT_EQ(serve_out(record, "E3 00 00 00 3D 01 00 00 50 00 00 00 04", {0xFE, 1, 2, 3}).sense(), "");
-    const i2c_slave& eeprom = record.state.pins.i2c_slaves[0];
+    const i2c_slave& eeprom = record.pins.i2c_slaves[0];
     EXPECT_EQ(eeprom.memory[0xFE], 1);
     EXPECT_EQ(eeprom.memory[0xFF], 2);
     EXPECT_EQ(eeprom.memory[0x00], 3);
     EXPECT_EQ(eeprom.pointer, 1);
     // A read after write starts at byte 7 and wraps the same way.
     EXPECT_EQ(serve_in(record, "E2 00 00 00 BC 00 01 FF 50 00 00 00 03", 3).answer.data, (bytes{2, 3, 0xFF}));
-    EXPECT_EQ(record.state.pins.i2c_slaves[0].pointer, 2);
+    EXPECT_EQ(record.pins.i2c_slaves[0].pointer, 2);
     // A zero-length read after write still moves the pointer.
     ASSERT_EQ(serve_in(record, "E2 00 00 00 BC 00 01 FE 50 00 00 00 00", 0).sense(), "");
     EXPECT_EQ(serve_in(record, "E2 00 00 00 BC 01 00 00 50 00 00 00 01", 1).answer.data, bytes{1});
@@ -101,8 +101,8 @@ class gpio_read : public ::testing::TestWithParam<gpio_read_case> {};
 TEST_P(gpio_read, shows_the_latch_only_on_a_gpio_output) {
     const gpio_read_case& c = GetParam();
     bridge_record record = make_bridge();
-    record.state.pins.gpio[9] = {c.function, c.output, c.latch};
-    record.state.pins.gpio_input_high = c.pad_high ? 1u << 9 : 1u << 8;
+    record.pins.gpio[9] = {c.function, c.output, c.latch};
+    record.pins.gpio_input_high = c.pad_high ? 1u << 9 : 1u << 8;
     const served answer = serve_in(record, "E2 00 00 00 C5 09 00 00 00 00 00 00 01", 1);
     EXPECT_EQ(answer.answer.data, bytes{c.reads});
 }
@@ -114,22 +114,22 @@ INSTANTIATE_TEST_SUITE_P(cases, gpio_read,
 
 TEST(pins_model, receive_returns_at_most_what_waits) {
     bridge_record record = make_bridge();
-    record.state.pins.uart_received = {'a', 'b', 'c'};
+    record.pins.uart_received = {'a', 'b', 'c'};
     EXPECT_EQ(serve_in(record, "E2 00 00 00 B8 00 00 00 00 00 00 00 02", 2).answer.data, (bytes{'a', 'b'}));
-    EXPECT_EQ(record.state.pins.uart_received, bytes{'c'});
+    EXPECT_EQ(record.pins.uart_received, bytes{'c'});
     // Asking for more than waits is a short transfer of what waits.
     EXPECT_EQ(serve_in(record, "E2 00 00 00 B8 00 00 00 00 00 00 00 05", 5).answer.data, bytes{'c'});
-    EXPECT_TRUE(record.state.pins.uart_received.empty());
+    EXPECT_TRUE(record.pins.uart_received.empty());
     EXPECT_EQ(serve_in(record, "E2 00 00 00 B8 00 00 00 00 00 00 00 05", 5).answer.data, bytes{});
 }
 
 TEST(pins_model, transmit_without_a_pin_uses_the_bridge_own_pin) {
     bridge_record record = make_bridge();
     ASSERT_EQ(serve_out(record, "E3 00 00 00 38 00 00 00 00 C2 01 00 02", {'o', 'k'}).sense(), "");
-    ASSERT_EQ(record.state.pins.uart_sent.size(), 1u);
-    EXPECT_EQ(record.state.pins.uart_sent[0].pin, -1);
-    EXPECT_EQ(record.state.pins.uart_sent[0].baud, 115200u);
-    EXPECT_EQ(record.state.pins.uart_sent[0].text, "ok");
+    ASSERT_EQ(record.pins.uart_sent.size(), 1u);
+    EXPECT_EQ(record.pins.uart_sent[0].pin, -1);
+    EXPECT_EQ(record.pins.uart_sent[0].baud, 115200u);
+    EXPECT_EQ(record.pins.uart_sent[0].text, "ok");
 }
 
 TEST(pins_model, transmit_log_keeps_the_last_4096_bytes) {
@@ -156,11 +156,11 @@ TEST(pins_model, restart_forgets_what_the_firmware_holds) {
     ASSERT_EQ(serve_out(record, "E3 00 00 00 41 09 02 00 00 00 00 00 01", {0}).sense(), "");
     ASSERT_EQ(serve_out(record, "E3 00 00 00 4E 00 00 00 80 25 00 00 01", {5}).sense(), "");
     ASSERT_EQ(serve_out(record, "E3 00 00 00 38 83 00 00 80 25 00 00 01", {'x'}).sense(), "");
-    record.state.pins.gpio_input_high = 0x10;
-    record.state.pins.uart_received = {1};
+    record.pins.gpio_input_high = 0x10;
+    record.pins.uart_received = {1};
 
     bridge_restart(record, 0);
-    const bridge_pins& pins = record.state.pins;
+    const bridge_pins& pins = record.pins;
     EXPECT_EQ(pins.gpio[9].function, 0);
     EXPECT_FALSE(pins.i2c_buses[0].ready);
     EXPECT_FALSE(pins.uart_ready);

@@ -30,14 +30,14 @@ TEST(scsi_disk_model, vital_product_data_lists_its_pages_and_gives_the_disk_seri
 
 TEST(scsi_disk_model, capacity_counts_the_disks_blocks_and_caps_the_short_form) {
     bridge_record bridge = make_bridge();
-    bridge.params.capacity_sectors = 2048;
+    bridge.disk.capacity_sectors = 2048;
     EXPECT_EQ(serve_in(bridge, "25", 8).answer.data, (std::vector<uint8_t>{0, 0, 0x07, 0xFF, 0, 0, 0x02, 0x00}));
     const served long_form = serve_in(bridge, "9E 10 00 00 00 00 00 00 00 00 00 00 00 20", 32);
     ASSERT_EQ(long_form.answer.data.size(), 32u);
     EXPECT_EQ(get_be64(&long_form.answer.data[0]), 2047u);
     EXPECT_EQ(get_be32(&long_form.answer.data[8]), 512u);
     // Beyond 32 bits of blocks the short form says FFFFFFFFh and the long one the truth.
-    bridge.params.capacity_sectors = 0x123456789ll;
+    bridge.disk.capacity_sectors = 0x123456789ll;
     EXPECT_EQ(get_be32(serve_in(bridge, "25", 8).answer.data.data()), 0xFFFFFFFFu);
     EXPECT_EQ(get_be64(serve_in(bridge, "9E 10 00 00 00 00 00 00 00 00 00 00 00 20", 32).answer.data.data()),
               0x123456788u);
@@ -48,7 +48,7 @@ TEST(scsi_disk_model, capacity_counts_the_disks_blocks_and_caps_the_short_form) 
 
 TEST(scsi_disk_model, media_written_reads_back_in_both_forms_and_is_bounded_by_the_disk) {
     bridge_record bridge = make_bridge();
-    bridge.params.capacity_sectors = 100;
+    bridge.disk.capacity_sectors = 100;
     const std::vector<uint8_t> two = pattern(1024, 3);
     EXPECT_EQ(serve_out(bridge, "2A 00 00 00 00 62 00 00 02", two).sense(), "");  // blocks 98 and 99
     EXPECT_EQ(serve_in(bridge, "88 00 00 00 00 00 00 00 00 62 00 00 00 02", 1024).answer.data, two);

@@ -2,9 +2,9 @@
 #include <algorithm>
 #include <tuple>
 
-#include "lab/names.h"
-#include "lab/state.h"
-#include "lab/text.h"
+#include "lab/host/names.h"
+#include "lab/record/state.h"
+#include "lab/record/text.h"
 #include "model_fixture.h"
 
 namespace {
@@ -17,25 +17,25 @@ TEST(state_codec, encode_decode_encode_is_byte_identical) {
     bridge_record back;
     std::string error;
     ASSERT_TRUE(decode_bridge(first, &back, &error)) << error;
-    EXPECT_EQ(back.params.model, record.params.model);
+    EXPECT_EQ(back.disk.model, record.disk.model);
     // The flash is no part of the file: the record loaded from it has an erased flash.
     EXPECT_EQ(first.find("blob"), std::string::npos);
     EXPECT_EQ(flash_at(back, k_flash_pg_sector, 4), std::vector<uint8_t>(4, 0xFF));
     EXPECT_EQ(back.state.registers, record.state.registers);
-    ASSERT_EQ(back.state.faults.size(), 1u);
-    EXPECT_EQ(back.state.faults[0].matches, 2u);
-    const bridge_pins& pins = back.state.pins;
+    ASSERT_EQ(back.faults.size(), 1u);
+    EXPECT_EQ(back.faults[0].matches, 2u);
+    const bridge_pins& pins = back.pins;
     EXPECT_EQ(pins.gpio[31].function, 5);
     EXPECT_EQ(pins.gpio_input_high, 0x80000001u);
     EXPECT_TRUE(pins.i2c_buses[1].ready);
     EXPECT_FALSE(pins.i2c_buses[0].ready);
     ASSERT_EQ(pins.i2c_slaves.size(), 2u);
-    EXPECT_EQ(pins.i2c_slaves[1].memory, record.state.pins.i2c_slaves[1].memory);
+    EXPECT_EQ(pins.i2c_slaves[1].memory, record.pins.i2c_slaves[1].memory);
     EXPECT_EQ(pins.i2c_slaves[1].pointer, 0x7F);
     ASSERT_EQ(pins.uart_sent.size(), 2u);
     EXPECT_EQ(pins.uart_sent[0].text, "line 1\r\n100% \"quoted\"");
     EXPECT_EQ(pins.uart_sent[1].text, std::string(1, '\0') + "x");
-    EXPECT_EQ(pins.uart_received, record.state.pins.uart_received);
+    EXPECT_EQ(pins.uart_received, record.pins.uart_received);
     EXPECT_EQ(encode_bridge(back), first);
 }
 
@@ -50,13 +50,13 @@ TEST(state_codec, a_file_without_newer_fields_loads_with_their_defaults) {
     EXPECT_EQ(back.state.name, "PhysicalDrive3");
     EXPECT_EQ(back.params.max_xfer, bridge_params{}.max_xfer);
     EXPECT_EQ(back.params.flash_size, 2u << 20);
-    ASSERT_EQ(back.state.pins.i2c_slaves.size(), 1u);
-    EXPECT_EQ(back.state.pins.i2c_slaves[0].address, 0x50);
-    EXPECT_FALSE(back.state.pins.i2c_buses[0].ready);
-    back.state.pins.i2c_slaves.clear();
+    ASSERT_EQ(back.pins.i2c_slaves.size(), 1u);
+    EXPECT_EQ(back.pins.i2c_slaves[0].address, 0x50);
+    EXPECT_FALSE(back.pins.i2c_buses[0].ready);
+    back.pins.i2c_slaves.clear();
     bridge_record again;
     ASSERT_TRUE(decode_bridge(encode_bridge(back), &again, &error)) << error;
-    EXPECT_TRUE(again.state.pins.i2c_slaves.empty());
+    EXPECT_TRUE(again.pins.i2c_slaves.empty());
 }
 
 TEST(state_codec, every_truncation_of_a_file_is_refused_or_whole) {
@@ -100,7 +100,7 @@ TEST(state_codec, a_transmit_log_holds_at_most_its_limit_of_text) {
     ASSERT_TRUE(
         decode_bridge(k_head() + "uart_tx - 9600 " + half + "\nuart_tx 3 9600 " + half + "\ndata\n", &back, &error))
         << error;
-    EXPECT_EQ(back.state.pins.uart_sent.size(), 2u);
+    EXPECT_EQ(back.pins.uart_sent.size(), 2u);
     EXPECT_FALSE(
         decode_bridge(k_head() + "uart_tx - 9600 " + half + "\nuart_tx 3 9600 " + half + "b\ndata\n", &back, &error));
     // The header's lines before the log: magic, name and the identity lines.

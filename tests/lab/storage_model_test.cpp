@@ -4,11 +4,11 @@
 
 #include <filesystem>
 
-#include "lab/lab_dir.h"
-#include "lab/memory_load.h"
-#include "lab/model/disk_spaces.h"
-#include "lab/state.h"
-#include "lab/storage.h"
+#include "lab/host/lab_dir.h"
+#include "lab/record/memory_load.h"
+#include "lab/model/disk/disk_spaces.h"
+#include "lab/record/state.h"
+#include "lab/record/storage.h"
 #include "model_fixture.h"
 
 namespace {
@@ -135,7 +135,7 @@ TEST(storage_model, memory_table_follows_the_enum_and_choice_names_are_checked) 
         EXPECT_TRUE(memory_range_ok(make_bridge(), area.which, area.offset, area.length)) << area.name;
     }
     bridge_record record = make_bridge();
-    record.params.disk = 3;
+    record.disk.kind = 3;
     EXPECT_EQ(field_show_text(record, *find_field("disk"), 0), "?");
     bridge_record back;
     std::string error;

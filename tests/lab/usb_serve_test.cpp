@@ -7,7 +7,7 @@
 #include <iterator>
 
 #include "zelko/common/bytes.h"
-#include "lab/lab_dir.h"
+#include "lab/host/lab_dir.h"
 #include "lab/usb/served_bridge.h"
 #include "lab/usb/bulk_only.h"
 #include "lab/usb/usb_device.h"
@@ -166,7 +166,7 @@ TEST(usb_serve, a_data_in_command_hands_out_data_then_status) {
 
 TEST(usb_serve, a_data_out_command_runs_once_its_data_are_all_there) {
     bot_fixture f;
-    f.bridge.params.capacity_sectors = 16;
+    f.bridge.disk.capacity_sectors = 16;
     ASSERT_TRUE(f.out(wrapper(9, 1024, false, {0x2A, 0, 0, 0, 0, 3, 0, 0, 2, 0})));
     std::vector<uint8_t> first(512, 0xA5), second(512, 0x5A);
     ASSERT_TRUE(f.out(first));
@@ -207,7 +207,7 @@ TEST(usb_serve, a_refused_block_halts_bulk_in_and_leaves_its_sense_for_request_s
 
 TEST(usb_serve, a_refused_block_without_data_fails_its_status_without_a_halt) {
     bot_fixture f;
-    f.bridge.params.disk = k_disk_none;
+    f.bridge.disk.kind = k_disk_none;
     ASSERT_TRUE(f.out(wrapper(4, 0, false, {0x00})));
     EXPECT_EQ(f.status(), (std::array<uint32_t, 3>{4, 0, 1}));
     EXPECT_FALSE(f.state.in_halted);
@@ -249,7 +249,7 @@ TEST(usb_serve, an_os_error_is_a_phase_error) {
     ASSERT_TRUE(fault_parse_pattern("25", &rule, &error)) << error;
     rule.kind = fault_kind::os_error;
     rule.value = 5;
-    f.bridge.state.faults.push_back(rule);
+    f.bridge.faults.push_back(rule);
     ASSERT_TRUE(f.out(wrapper(6, 8, true, {0x25})));
     std::vector<uint8_t> data;
     EXPECT_EQ(f.in(8, &data), bot_in_reply::stall);
