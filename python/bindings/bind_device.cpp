@@ -59,6 +59,11 @@ void device::close() {
 }
 
 void raise_device_error(const std::string& line, cmd_status status, const send_result& record) {
+    // The tool's "COMMAND failed." lines end with the status in brackets.
+    const std::string suffix = " failed.";
+    std::string text = line;
+    if (text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0)
+        text += " (" + std::to_string(status) + ")";
     py::object cls = py::module_::import("zelko._errors").attr("DeviceError");
     py::dict result;
     result["status"] = record.status;
@@ -73,7 +78,7 @@ void raise_device_error(const std::string& line, cmd_status status, const send_r
     result["sense_key"] = code.valid ? py::object(py::int_(code.key)) : py::object(py::none());
     result["asc"] = code.valid ? py::object(py::int_(code.asc)) : py::object(py::none());
     result["ascq"] = code.valid ? py::object(py::int_(code.ascq)) : py::object(py::none());
-    py::object error = cls(line, status, result);
+    py::object error = cls(text, status, result);
     PyErr_SetObject(cls.ptr(), error.ptr());
     throw py::error_already_set();
 }

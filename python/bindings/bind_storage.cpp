@@ -130,19 +130,23 @@ void bind_storage(py::class_<device>& cls) {
                      return status;
                  });
              })
-        .def("pg_get_value",
-             [](device& self, int tag, size_t width) {
-                 return read_bytes(self, "pg get value failed.", width, [&](bridge_dev* dev, uint8_t* buffer) {
-                     return get_pg_value(dev, static_cast<uint8_t>(tag), buffer, width);
-                 });
-             })
-        .def("pg_set_value",
-             [](device& self, int tag, const py::bytes& data) {
-                 const std::string value = static_cast<std::string>(data);
-                 run_checked(self, "pg set value fail", [&](bridge_dev* dev) {
-                     return set_pg_value(dev, static_cast<uint8_t>(tag), value.data(), value.size());
-                 });
-             })
+        .def(
+            "pg_get_value",
+            [](device& self, int tag, size_t width, const std::string& line) {
+                return read_bytes(self, line, width, [&](bridge_dev* dev, uint8_t* buffer) {
+                    return get_pg_value(dev, static_cast<uint8_t>(tag), buffer, width);
+                });
+            },
+            py::arg("tag"), py::arg("width"), py::arg("line") = "pg get value failed.")
+        .def(
+            "pg_set_value",
+            [](device& self, int tag, const py::bytes& data, const std::string& line) {
+                const std::string value = static_cast<std::string>(data);
+                run_checked(self, line, [&](bridge_dev* dev) {
+                    return set_pg_value(dev, static_cast<uint8_t>(tag), value.data(), value.size());
+                });
+            },
+            py::arg("tag"), py::arg("data"), py::arg("line") = "pg set value fail")
         .def("pg_get_serial",
              [](device& self) {
                  char serial[k_serial_descriptor_capacity + 1] = {};

@@ -17,6 +17,24 @@ _TAG_USB_SPEED = 27
 
 ProgressCallback = Callable[[int, int], Any]
 
+# The steps a firmware update fails at, by its result code.
+FW_UPDATE_STEPS = {
+    -1: "the bridge did not open",
+    -3: "write unlock failed",
+    -4: "the bridge did not come back after a restart",
+    -5: "UUID read failed",
+    -6: "main image check failed",
+    -7: "rescue image check failed",
+    -8: "LED image check failed",
+    -9: "configuration file check failed",
+    -10: "main image write failed",
+    -11: "rescue image write failed",
+    -12: "LED image write failed",
+    -13: "configuration write failed",
+    -14: "the bridge did not start its rescue firmware",
+    -15: "the bridge did not start its main firmware",
+}
+
 
 class Bridge:
     """An opened bridge. Use it as a context manager, or call :meth:`close`.
@@ -275,32 +293,32 @@ class Bridge:
     def serial(self, text: str) -> None:
         self._dev.pg_set_serial(text)
 
-    def _pg_word(self, tag: int) -> int:
-        return int.from_bytes(self._dev.pg_get_value(tag, 2), "little")
+    def _pg_word(self, tag: int, command: str) -> int:
+        return int.from_bytes(self._dev.pg_get_value(tag, 2, f"{command} failed."), "little")
 
     @property
     def vid(self) -> int:
-        return self._pg_word(_TAG_VID)
+        return self._pg_word(_TAG_VID, "pg_get_vid")
 
     @vid.setter
     def vid(self, value: int) -> None:
-        self._dev.pg_set_value(_TAG_VID, (value & 0xFFFF).to_bytes(2, "little"))
+        self._dev.pg_set_value(_TAG_VID, (value & 0xFFFF).to_bytes(2, "little"), "pg_set_vid fail")
 
     @property
     def pid(self) -> int:
-        return self._pg_word(_TAG_PID)
+        return self._pg_word(_TAG_PID, "pg_get_pid")
 
     @pid.setter
     def pid(self, value: int) -> None:
-        self._dev.pg_set_value(_TAG_PID, (value & 0xFFFF).to_bytes(2, "little"))
+        self._dev.pg_set_value(_TAG_PID, (value & 0xFFFF).to_bytes(2, "little"), "pg_set_pid fail")
 
     @property
     def pg_usb_speed(self) -> int:
-        return self._dev.pg_get_value(_TAG_USB_SPEED, 1)[0]
+        return self._dev.pg_get_value(_TAG_USB_SPEED, 1, "pg_get_usb_speed failed.")[0]
 
     @pg_usb_speed.setter
     def pg_usb_speed(self, value: int) -> None:
-        self._dev.pg_set_value(_TAG_USB_SPEED, bytes([value & 0xFF]))
+        self._dev.pg_set_value(_TAG_USB_SPEED, bytes([value & 0xFF]), "pg_set_usb_speed fail")
 
     # LEDs.
     @property
@@ -365,7 +383,8 @@ class Bridge:
         The update closes this handle first: the bridge restarts and may come back under
         another path; open it again (by scan) afterwards. ``progress(written, total)`` is
         called on this thread as bytes reach the flash. Raises DeviceError on failure, its
-        ``status`` the update's code.
+        ``status`` the update's code, ``line`` the tool's "fwupdate failed. (CODE)" and
+        ``result.description`` the step that failed.
         """
         path = self.path
         self.close()
@@ -384,7 +403,7 @@ class Bridge:
                     "sense": bytes(18),
                     "transferred": 0,
                     "residual": 0,
-                    "description": f"update step failed ({code})",
+                    "description": FW_UPDATE_STEPS.get(code, f"update failed ({code})"),
                 },
             )
 

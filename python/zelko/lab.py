@@ -10,6 +10,9 @@ Bridges are opened in process, through the lab's own port (zelko._lab). Making d
 settings and fault rules go through the lab program's verbs (``mvbridge-lab``), found as
 ``$MVBRIDGE_LAB``, beside a build tree's package, or on PATH.
 
+An open bridge holds its device, as the host's ports do: another process using the same
+device (``lab.run(...)`` on it) waits until the bridge is closed.
+
 The lab's port serves one lab directory per process: opening a bridge of another lab
 while bridges of the first are open raises RuntimeError.
 """
@@ -51,7 +54,7 @@ def lab_program() -> str:
 
 def device_path(name: str) -> str:
     """The path the tool reaches a lab device by: \\\\.\\PhysicalDriveN or \\\\.\\X:."""
-    if name.startswith("\\\\.\\"):
+    if name.startswith("\\\\.\\") or "/" in name or "\\" in name or not name:
         return name
     if len(name) == 1:
         return f"\\\\.\\{name}:"
