@@ -26,17 +26,7 @@ const char* category_name(result_category category) {
     return "not_sent";
 }
 
-py::bytes as_bytes(const void* data, size_t length) { return py::bytes(static_cast<const char*>(data), length); }
-
 std::string bytes_of(const py::bytes& data) { return static_cast<std::string>(data); }
-
-// Reads into a fresh buffer of `length` bytes and hands it back as bytes.
-template <typename Read>
-py::bytes read_bytes(device& self, const std::string& line, size_t length, Read&& read) {
-    std::vector<uint8_t> buffer(length);
-    run_checked(self, line, [&](bridge_dev* dev) { return read(dev, buffer.data()); });
-    return as_bytes(buffer.data(), buffer.size());
-}
 
 void check_range(long value, long low, long high, const char* what) {
     if (value < low || value > high)

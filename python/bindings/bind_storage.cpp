@@ -12,17 +12,6 @@ using namespace zelko;
 
 namespace {
 
-py::bytes as_bytes(const std::vector<uint8_t>& data) {
-    return py::bytes(reinterpret_cast<const char*>(data.data()), data.size());
-}
-
-template <typename Read>
-py::bytes read_bytes(device& self, const std::string& line, size_t length, Read&& read) {
-    std::vector<uint8_t> buffer(length);
-    run_checked(self, line, [&](bridge_dev* dev) { return read(dev, buffer.data()); });
-    return as_bytes(buffer);
-}
-
 // One LED operation on a freshly loaded host copy of the LED memory, as each LED command
 // of the tool loads it; the copy is released whatever the operation came to.
 template <typename Operation>
@@ -176,7 +165,7 @@ void bind_storage(py::class_<device>& cls) {
                      image.assign(record->image.get(), record->image.get() + record->image_size);
                      return cmd_status{0};
                  });
-                 return as_bytes(image);
+                 return as_bytes(image.data(), image.size());
              })
         .def("led_get_field",
              [](device& self, int state, int led, const std::string& name) {

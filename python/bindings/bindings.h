@@ -9,6 +9,7 @@
 
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "zelko/zelko.h"
 
@@ -49,6 +50,18 @@ void run_checked(device& self, const std::string& line, Operation&& operation) {
         record = zelko::last_result(dev);
     }
     if (status != 0) raise_device_error(line, status, record);
+}
+
+// Bytes handed to Python.
+inline py::bytes as_bytes(const void* data, size_t length) { return py::bytes(static_cast<const char*>(data), length); }
+
+// Reads `length` bytes into a fresh buffer through `read` (taking the bridge_dev* and the
+// buffer) under run_checked, and hands them back as bytes.
+template <typename Read>
+py::bytes read_bytes(device& self, const std::string& line, size_t length, Read&& read) {
+    std::vector<uint8_t> buffer(length);
+    run_checked(self, line, [&](zelko::bridge_dev* dev) { return read(dev, buffer.data()); });
+    return as_bytes(buffer.data(), buffer.size());
 }
 
 // Text a report printer writes to a FILE*, caught in memory.
