@@ -24,7 +24,7 @@ import shutil
 import subprocess
 import threading
 from pathlib import Path
-from typing import Any, List, Optional, Sequence, Union
+from typing import Any, Dict, List, Optional, Sequence, Union
 
 from . import _lab
 from ._bridge import Bridge, scan_with
@@ -61,10 +61,13 @@ def device_path(name: str) -> str:
     return f"\\\\.\\{name}"
 
 
-# The lab the port is attached to, and how many bridges are open on it.
+# The lab the port is attached to, how many bridges are open on it, and which thread holds
+# each open device path (a second open of a held device waits for the close, so a thread
+# opening its own device again would wait forever).
 _attach_lock = threading.Lock()
 _attached: Optional[str] = None
 _open_count = 0
+_holders: Dict[str, List[int]] = {}
 
 
 def _options(settings: dict) -> List[str]:
@@ -160,15 +163,28 @@ class Lab:
 
     def open(self, name: str) -> Bridge:
         """Opens a lab device by name ("PhysicalDrive1") or path: the same Bridge as
-        zelko.open returns."""
+        zelko.open returns. A thread that already has the device open gets RuntimeError
+        (the lab holds a device from open to close, so the open would never return)."""
         global _open_count
+        path = device_path(name)
+        me = threading.get_ident()
         self._attach()
         with _attach_lock:
+            if me in _holders.get(path, []):
+                raise RuntimeError(f"{path} is already open in this thread: close it first")
             _open_count += 1
+            _holders.setdefault(path, []).append(me)
+
+        def closed() -> None:
+            global _open_count
+            with _attach_lock:
+                _open_count -= 1
+                _holders[path].remove(me)
+
         try:
-            return Bridge(_lab, device_path(name), on_close=_closed)
+            return Bridge(_lab, path, on_close=closed)
         except BaseException:
-            _closed()
+            closed()
             raise
 
     def fw_update(self, name: str, main: str, rescue: str, config: Optional[str] = None,
@@ -179,8 +195,3 @@ class Lab:
     def paths(self, names: Sequence[str]) -> List[str]:
         return [device_path(name) for name in names]
 
-
-def _closed() -> None:
-    global _open_count
-    with _attach_lock:
-        _open_count -= 1

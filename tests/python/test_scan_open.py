@@ -69,3 +69,13 @@ def test_bridges_of_another_lab_wait_for_the_first_to_close(tmp_path):
         assert bridge.uuid == 1
     with second.open("PhysicalDrive1") as bridge:
         assert bridge.uuid == 2
+
+
+def test_a_second_open_in_the_same_thread_is_refused_not_a_hang(mvbridge_lab):
+    path = mvbridge_lab.nvme_bridge()
+    with mvbridge_lab.open(path):
+        with pytest.raises(RuntimeError, match="already open in this thread"):
+            mvbridge_lab.open(path)
+    # Once closed (and after a refused open), it opens again.
+    with mvbridge_lab.open(path) as bridge:
+        assert bridge.uuid
