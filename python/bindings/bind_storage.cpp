@@ -96,6 +96,39 @@ void bind_storage(py::class_<device>& cls) {
                      return nvme_write_blocks(dev, lba, bytes.data(), static_cast<uint32_t>(bytes.size()));
                  });
              })
+        // NVMe maintenance: firmware download and commit, format, sanitize.
+        .def(
+            "nvme_fw_download",
+            [](device& self, const std::string& path, uint32_t xfer_size, uint32_t dword_offset) {
+                run_checked(self, "nvme_fw_download fail", [&](bridge_dev* dev) {
+                    return nvme_fw_image_download(dev, path.c_str(), xfer_size, dword_offset);
+                });
+            },
+            py::arg("path"), py::arg("xfer_size") = 0, py::arg("dword_offset") = 0)
+        .def("nvme_fw_commit",
+             [](device& self, int slot, int action) {
+                 run_checked(self, "nvme_fw_activate fail", [&](bridge_dev* dev) {
+                     return nvme_fw_commit(dev, static_cast<uint8_t>(slot), static_cast<uint8_t>(action));
+                 });
+             })
+        .def("nvme_format",
+             [](device& self, uint32_t nsid, uint32_t fmt) {
+                 run_checked(self, "nvme_format fail",
+                             [&](bridge_dev* dev) { return nvme_format_nvm(dev, nsid, fmt); });
+             })
+        .def(
+            "nvme_sanitize_start",
+            [](device& self, int action, bool no_dealloc, bool oipbp, int owpass, bool ause, uint32_t pattern) {
+                if (!sanitize_action_valid(static_cast<uint8_t>(action), no_dealloc, ause))
+                    throw py::value_error(
+                        "sanitize action is 1 (exit failure mode), 2 (block erase), 3 (overwrite) or 4 (crypto erase)");
+                run_checked(self, "nvme_sanitize failed", [&](bridge_dev* dev) {
+                    return nvme_sanitize_start(dev, no_dealloc, oipbp, static_cast<uint8_t>(owpass), ause,
+                                               static_cast<uint8_t>(action), pattern);
+                });
+            },
+            py::arg("action"), py::arg("no_dealloc") = false, py::arg("oipbp") = false, py::arg("owpass") = 1,
+            py::arg("ause") = false, py::arg("pattern") = 0)
         // The PG record.
         .def("pg_record",
              [](device& self) {

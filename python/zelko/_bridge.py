@@ -267,6 +267,30 @@ class Bridge:
     def nvme_write(self, lba: int, data: bytes) -> None:
         self._dev.nvme_write(lba, bytes(data))
 
+    def nvme_fw_download(self, path: str, xfer_size: int = 0, dword_offset: int = 0) -> None:
+        """Sends an NVMe firmware image to the disk (Firmware Image Download) in chunks."""
+        self._dev.nvme_fw_download(str(path), xfer_size, dword_offset)
+
+    def nvme_fw_commit(self, slot: int, action: int) -> None:
+        """Firmware Commit of the downloaded image into ``slot`` with commit ``action``."""
+        self._dev.nvme_fw_commit(slot, action)
+
+    def nvme_format(self, nsid: int = 1, lba_format: int = 0) -> None:
+        self._dev.nvme_format(nsid, lba_format)
+
+    def nvme_sanitize_start(
+        self,
+        action: int,
+        no_dealloc: bool = False,
+        oipbp: bool = False,
+        owpass: int = 1,
+        ause: bool = False,
+        pattern: int = 0,
+    ) -> None:
+        """Starts a sanitize (2 block erase, 3 overwrite, 4 crypto erase, 1 exit failure
+        mode); its progress is in :meth:`nvme_sanitize_log` (SPROG, SSTAT)."""
+        self._dev.nvme_sanitize_start(action, no_dealloc, oipbp, owpass, ause, pattern)
+
     # The PG record.
     def pg_record(self) -> bytes:
         """The 2048 bytes of the PG record."""

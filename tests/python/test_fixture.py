@@ -1,6 +1,5 @@
 """The mvbridge_lab fixture: a fresh lab per test and a helper for each kind of device."""
 
-import zelko
 
 
 def test_each_test_gets_a_fresh_lab(mvbridge_lab, tmp_path):

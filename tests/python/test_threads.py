@@ -4,9 +4,7 @@ import threading
 import time
 from concurrent.futures import ThreadPoolExecutor
 
-import pytest
 
-import zelko
 
 
 def test_threads_each_drive_their_own_bridge(mvbridge_lab):
