@@ -25,6 +25,19 @@ void with_led_memory(device& self, const std::string& line, Operation&& operatio
     });
 }
 
+// The effects by the names their tool commands carry (led_set_eff_NAME), in the order of
+// led_effect_kind.
+constexpr const char* k_effect_names[] = {"always_on",      "blink",         "breathe", "spectrum",      "scroll",
+                                          "rainbow_scroll", "running_water", "sliding", "newton_cradle", "meteor"};
+
+led_effect_kind effect_named(const std::string& name) {
+    for (size_t i = 0; i < std::size(k_effect_names); ++i)
+        if (name == k_effect_names[i]) return static_cast<led_effect_kind>(i);
+    throw py::value_error(
+        "LED effect is one of always_on, blink, breathe, spectrum, scroll, rainbow_scroll, "
+        "running_water, sliding, newton_cradle, meteor");
+}
+
 led_field field_named(const std::string& name) {
     if (name == "mode") return led_field::mode;
     if (name == "row") return led_field::row_number;
@@ -248,6 +261,15 @@ void bind_storage(py::class_<device>& cls) {
                      return led_set_brightness(dev, record, value, true);
                  });
              })
+        .def(
+            "led_set_effect",
+            [](device& self, const std::string& name, uint32_t colour, uint16_t cycle) {
+                const led_effect_kind kind = effect_named(name);
+                with_led_memory(self, "led_set_eff_" + name + " fail", [&](bridge_dev* dev, led_mem_dev* record) {
+                    return led_set_effect(dev, record, kind, colour, cycle);
+                });
+            },
+            py::arg("name"), py::arg("colour") = 0, py::arg("cycle") = 0)
         .def("led_get_app_ctl",
              [](device& self) {
                  uint8_t enable = 0;

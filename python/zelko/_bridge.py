@@ -374,6 +374,12 @@ class Bridge:
     def led_brightness(self, value: int) -> None:
         self._dev.led_set_brightness(value)
 
+    def led_set_effect(self, name: str, colour: int = 0, cycle: int = 0) -> None:
+        """Programs a ready-made effect on every LED of state 0: ``always_on``, ``blink``,
+        ``breathe``, ``spectrum``, ``scroll``, ``rainbow_scroll``, ``running_water``,
+        ``sliding``, ``newton_cradle`` or ``meteor``; ``colour`` is 0xRRGGBB, ``cycle`` in ms."""
+        self._dev.led_set_effect(name, colour, cycle)
+
     @property
     def led_app_ctl(self) -> bool:
         return bool(self._dev.led_get_app_ctl())

@@ -164,6 +164,19 @@ def test_leds(mvbridge_lab):
         assert out_of_range.value.line == "led_get_mode fail"
         with pytest.raises(ValueError):
             bridge.led_get(0, 0, "speed")
+        bridge.led_set_effect("blink", 0x00FF00, 400)
+        assert bridge.led_get(0, 7, "cycle") == 400
+        with pytest.raises(ValueError):
+            bridge.led_set_effect("sparkle")
+    # An effect that needs more LEDs than the string has fails as the tool's command does.
+    mvbridge_lab.set(mvbridge_lab.name_of(path), "led_count", 3)
+    with mvbridge_lab.open(path) as bridge:
+        with pytest.raises(zelko.DeviceError) as too_few:
+            bridge.led_set_effect("newton_cradle", cycle=100)
+    assert too_few.value.line == mvbridge_lab.run("led_set_eff_newton_cradle", path, 100).strip()
+    mvbridge_lab.set(mvbridge_lab.name_of(path), "led_count", 8)
+    with mvbridge_lab.open(path) as bridge:
+        bridge.led_set(1, 3, "cycle", 500)
     # The tool sees what the module wrote.
     assert mvbridge_lab.run("led_get_cycle", path, 1, 3).endswith("cycle time = 500ms\n")
 
