@@ -27,7 +27,7 @@ class LabFixture(Lab):
     def __init__(self, directory: Path, time_factor: int) -> None:
         super().__init__(directory, time_factor=time_factor)
         self._next = 0
-        self._images: Dict[Tuple[str, str], str] = {}
+        self._images: Dict[Tuple[str, int], Tuple[str, str]] = {}
 
     def _name(self) -> str:
         if self._next > 9:
@@ -67,15 +67,14 @@ class LabFixture(Lab):
 
     def images(self, version: str = "2.0.1", size: int = 65536) -> Tuple[str, str]:
         """A main and a rescue image (made once per version) for fw_update."""
-        key = (version, str(size))
+        key = (version, size)
         if key not in self._images:
-            folder = self.directory.parent / f"images-{version}"
+            folder = self.directory.parent / f"images-{version}-{size}"
             folder.mkdir(exist_ok=True)
             main = self.mkimage(folder / "main.bin", "main", size=size, version=version)
             rescue = self.mkimage(folder / "rescue.bin", "rescue", size=size, version=version)
-            self._images[key] = f"{main}\n{rescue}"
-        main, rescue = self._images[key].split("\n")
-        return main, rescue
+            self._images[key] = (main, rescue)
+        return self._images[key]
 
 
 @pytest.fixture
