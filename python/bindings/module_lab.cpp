@@ -1,7 +1,7 @@
 // zelko._lab: the bindings linked with the lab's platform port, which serves the device
 // paths of one lab directory. This is the one binding source that includes the lab.
 #include "bindings.h"
-#include "lab/lab_port.h"
+#include "lab/host/lab_port.h"
 
 PYBIND11_MODULE(_lab, m) {
     m.doc() = "zelko bound to the emulated bridges of a lab directory";
